@@ -1,9 +1,12 @@
 #pragma once
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 // The card as the cable's firmware and the console see it: 8 MiB of NOR flash
@@ -11,17 +14,30 @@
 // only clears bits) and 128 KiB of battery-backed save RAM.
 //
 // Address lines above a chip's size are not connected, so flash addresses wrap
-// modulo 8 MiB and save-RAM addresses modulo 128 KiB.
+// modulo 8 MiB and save-RAM addresses modulo 128 KiB: every routine below takes
+// any 32-bit address and uses only its low 23 (flash) or 17 (save RAM) bits.
+// A read of 8 MiB from 4 MiB onwards therefore returns the second page and then
+// the first one again, as the card itself answers it.
+//
+// A card kept in a folder lives in two files there, flash.bin (8388608 bytes)
+// and sram.bin (131072 bytes), mapped into memory and shared with the files:
+// every byte the firmware stores is in the file's pages at once, so nothing is
+// lost when the program ends or is killed between two packets. Missing files
+// are created whole under a temporary name and only then given their names,
+// flash erased (0xFF) and save RAM zeroed, like the in-memory card; a file of
+// another size is refused with a clear text and left as it is.
 class TCard {
 public:
   static constexpr uint32_t FlashSize = 0x800000;
   static constexpr uint32_t SramSize = 0x20000;
   static constexpr uint32_t EraseBlockSize = 0x20000;
+  static constexpr uint32_t ConsolePageSize = 0x400000;
   static constexpr uint16_t E28F640J3AId = 0x8917;
 
   // In memory only: erased flash, zeroed save RAM.
   TCard();
-  // Kept in Dir as flash.bin and sram.bin, created erased on first use.
+  // Kept in Dir as flash.bin and sram.bin, created erased on first use (Dir
+  // too, when it does not exist yet).
   // Throws std::runtime_error with a clear text when Dir cannot be used.
   explicit TCard(const std::string& Dir);
   ~TCard();
@@ -40,7 +56,8 @@ public:
   uint8_t* Sram();
   const uint8_t* Sram() const;
 
-  // The 4 MiB page the console sees at power-on: the base last sent with 'A'.
+  // The 4 MiB page the console sees at power-on: the base last sent with 'A',
+  // wrapped to the chip and rounded down to its page (0 or 0x400000).
   uint32_t ConsolePageBase() const;
   void SetConsolePageBase(uint32_t Base);
 
@@ -49,11 +66,14 @@ public:
 
   void Sync();                      // flush to the card files (no-op in memory)
 
+  // The folder holding the card files; empty for a card in memory.
+  const std::string& Dir() const;
+
 private:
   struct TStore;
   std::unique_ptr<TStore> FStore;
-  uint32_t FConsolePageBase = 0;
-  uint16_t FChipId = E28F640J3AId;
+  std::atomic<uint32_t> FConsolePageBase{0};
+  std::atomic<uint16_t> FChipId{E28F640J3AId};
 };
 
 // One transfer as it crossed the cable's USB connection.
@@ -65,8 +85,29 @@ struct TTransfer {
 // The cable's firmware: takes bulk OUT transfers, answers with bulk IN
 // transfers, carries the commands out on the card. Thread-safe: the driver
 // tests call it from several threads.
+//
+// Every command is one OUT transfer: exactly 9 bytes, or exactly 41 for the
+// write commands 'W' and 'M'. The firmware takes every OUT transfer whole (the
+// USB connection accepted the bytes) but carries out only well-formed commands;
+// it ignores, and counts in IgnoredCommands(), a transfer of another length, an
+// unknown code, a write Length outside 1..32 and a read Length outside 1..65535.
+// A host that sends such a command sees no reply, and its next read times out.
+//
+// Replies queue up in the IN endpoint in command order; each IN transfer takes
+// up to the bytes asked for from the front of the queue, so a reply can be
+// collected whole or in pieces. While more than MaxPendingReply bytes wait
+// unread, a new command is refused with kErrTimedOut, as a stalled endpoint
+// would refuse it.
+//
+// Ports: the eight bytes '1' sets and '2' answers (P0IO..P3IO, P0..P3) start
+// as 0xFF after power-on, the reset state of the microcontroller's port
+// latches; unplugging powers the cable off, so plugging it in again restores
+// them and drops any reply still queued.
 class TCableEmulator {
 public:
+  static constexpr size_t MaxPendingReply = 1u << 20;
+  static constexpr uint8_t PowerOnPortValue = 0xFF;
+
   explicit TCableEmulator(TCard& Card);
 
   // One bulk OUT transfer; returns the bytes taken, or -1 (LastError set).
@@ -75,6 +116,8 @@ public:
   // A read with no reply pending would block forever on the real cable; here
   // it fails at once with kErrTimedOut so a wrong flow cannot hang a test.
   long BulkIn(uint8_t* Data, size_t Count);
+  // The error of the calling thread's last failed transfer (0 when none
+  // failed), so threads sharing the cable do not see each other's errors.
   int LastError() const;
   bool ReplyPending() const;
 
@@ -82,13 +125,48 @@ public:
   void Unplug();                    // every later transfer fails with kErrNoSuchDevice
   void Plug();
   bool Plugged() const;
-  void UnplugAfter(long Transfers); // unplug once that many more transfers went through
+  void UnplugAfter(long Transfers); // unplug once that many more transfers went through (< 0: cancel)
   void ShortReplyOnce(size_t Bytes);// the next reply carries only that many bytes
   void FlipReadBitOnce(uint32_t Offset, uint8_t Mask); // corrupt one byte of the next reply
+  // The transfer log holds every transfer that moved bytes: an OUT transfer
+  // with the bytes taken, an IN transfer with the bytes returned.
   void EnableLog(bool On);
   std::vector<TTransfer> TakeLog();
 
   const uint8_t* Ports() const;     // the eight port bytes set with '1'
 
+  // Commands the firmware ignored because they were malformed.
+  unsigned long IgnoredCommands() const;
+  // Counts every plug-in and every removal; a transport opened before the
+  // count last changed holds a handle to a device that has gone away.
+  unsigned long DeviceChanges() const;
+
   TCard& Card();
+
+private:
+  bool BeginTransfer();             // false (error set) when the cable is not there
+  void EndTransfer();
+  void Fail(int Error);
+  void DoUnplug();
+  void Reply(const uint8_t* Data, size_t Count);
+  bool Execute(const uint8_t* Data, size_t Count);
+
+  TCard& FCard;
+  mutable std::mutex FMutex;
+  std::vector<uint8_t> FReply;      // queued reply bytes, FReplyHead onwards
+  std::vector<uint8_t> FScratch;    // a read's bytes before they are queued
+  size_t FReplyHead = 0;
+  bool FPlugged = true;
+  long FUnplugAfter = -1;
+  bool FShortReply = false;
+  size_t FShortReplyBytes = 0;
+  bool FFlip = false;
+  uint32_t FFlipOffset = 0;
+  uint8_t FFlipMask = 0;
+  bool FLogOn = false;
+  std::vector<TTransfer> FLog;
+  uint8_t FPorts[8];
+  unsigned long FIgnored = 0;
+  std::atomic<unsigned long> FDeviceChanges{0};
+  std::map<std::thread::id, int> FErrors;
 };

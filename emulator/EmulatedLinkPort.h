@@ -1,0 +1,48 @@
+#pragma once
+#include <functional>
+#include <memory>
+
+#include "core/link/LinkPort.h"
+#include "emulator/CableEmulator.h"
+
+// The cable in software as a transport: every Write is one bulk OUT transfer
+// of the emulated cable, every Read one bulk IN transfer.
+//
+// Like a handle to a real device, an open port belongs to the plug-in it was
+// opened on: once the cable has been unplugged, the port's transfers fail with
+// kErrNoSuchDevice, also after the cable is plugged in again, until the port
+// is opened anew. Plugging and unplugging reach the device-change handler from
+// PollDeviceEvents, once for each arrival or removal, on the caller's thread.
+class TEmulatedLinkPort : public TLinkPort {
+public:
+  // Over a cable that the caller keeps alive for as long as the port.
+  explicit TEmulatedLinkPort(TCableEmulator& Cable);
+  // Over a card that the port owns, with a cable of its own on it.
+  explicit TEmulatedLinkPort(std::unique_ptr<TCard> Card);
+  ~TEmulatedLinkPort() override;
+
+  intptr_t Open(TFrontEnd& FrontEnd) override;
+  void Close() override;
+  long Write(const uint8_t* Data, size_t Count) override;
+  long Read(uint8_t* Data, size_t Count) override;
+  int LastError() const override;
+  void SetDeviceChangeHandler(std::function<void()> Handler) override;
+  void PollDeviceEvents() override;
+  std::string Describe() const override;
+
+  TCableEmulator& Cable() { return *FCable; }
+  bool IsOpen() const { return FOpen; }
+
+private:
+  bool Usable();
+
+  std::unique_ptr<TCard> FOwnedCard;
+  std::unique_ptr<TCableEmulator> FOwnedCable;
+  TCableEmulator* FCable;
+  bool FOpen = false;
+  unsigned long FOpenedOn = 0;      // the cable's device-change count at Open
+  unsigned long FSeenChanges = 0;   // device changes already handed to the handler
+  intptr_t FNextHandle = 1;
+  int FLastError = 0;
+  std::function<void()> FHandler;
+};
