@@ -14,3 +14,12 @@ struct TLinkOptions {
   std::optional<uint16_t> UsbVendor, UsbProduct;
   std::string TraceFile;
 };
+
+// Takes one command-line argument. False when Arg is none of the options
+// above (the caller handles it). True when it is one of them: then either
+// Options is updated and Error is empty, or the value is malformed, Error
+// says why and Options is left as it was.
+bool ParseLinkOption(const std::string& Arg, TLinkOptions& Options, std::string& Error);
+
+// One line per option, for a usage text.
+std::string LinkOptionsUsage();

@@ -33,6 +33,9 @@ static_assert(sizeof(TLinkWritePacket) == 41, "a write packet is 41 bytes on the
 
 constexpr uint32_t LinkWriteChunk = 32;
 
+// A header with Address and Length put in wire order (SwapDWord).
+TLinkCommand MakeLinkCommand(uint8_t Code, uint32_t Address, uint32_t Length);
+
 // Flash chips the program knows.
 struct TChipInfo {
   uint16_t Id;

@@ -1,0 +1,6 @@
+#pragma once
+
+// The platform's error number for a libusb error code, so that a failed
+// transfer on the USB transport reads "Error Code: N" like any other
+// failure of the platform. 0 stays 0.
+int LibUsbErrorToPlatform(int LibUsbError);

@@ -1,0 +1,81 @@
+#include "core/link/LinkOptions.h"
+
+#include <cstdint>
+
+namespace {
+
+bool StartsWith(const std::string& Text, const std::string& Prefix) { return Text.compare(0, Prefix.size(), Prefix) == 0; }
+
+// One to four hexadecimal digits, nothing else.
+bool ParseUsbNumber(const std::string& Text, uint16_t& Value) {
+  if (Text.empty() || Text.size() > 4) return false;
+  unsigned Result = 0;
+  for (char C : Text) {
+    unsigned Digit;
+    if (C >= '0' && C <= '9') Digit = static_cast<unsigned>(C - '0');
+    else if (C >= 'a' && C <= 'f') Digit = static_cast<unsigned>(C - 'a' + 10);
+    else if (C >= 'A' && C <= 'F') Digit = static_cast<unsigned>(C - 'A' + 10);
+    else return false;
+    Result = Result * 16 + Digit;
+  }
+  Value = static_cast<uint16_t>(Result);
+  return true;
+}
+
+// Arg is Name exactly, or Name followed by "=" and a value.
+bool IsOption(const std::string& Arg, const std::string& Name) {
+  return Arg == Name || StartsWith(Arg, Name + "=");
+}
+
+}  // namespace
+
+bool ParseLinkOption(const std::string& Arg, TLinkOptions& Options, std::string& Error) {
+  Error.clear();
+  if (IsOption(Arg, "--emulate")) {
+    if (Arg == "--emulate") {
+      Options.Emulate = true;
+      Options.EmulateDir.clear();
+      return true;
+    }
+    const std::string Dir = Arg.substr(sizeof("--emulate=") - 1);
+    if (Dir.empty()) {
+      Error = "--emulate=: the card folder is missing; give --emulate for the default folder or --emulate=DIR";
+      return true;
+    }
+    Options.Emulate = true;
+    Options.EmulateDir = Dir;
+    return true;
+  }
+  if (IsOption(Arg, "--usb")) {
+    const std::string Value = Arg == "--usb" ? std::string() : Arg.substr(sizeof("--usb=") - 1);
+    const size_t Colon = Value.find(':');
+    uint16_t Vendor = 0, Product = 0;
+    if (Colon == std::string::npos || !ParseUsbNumber(Value.substr(0, Colon), Vendor) ||
+        !ParseUsbNumber(Value.substr(Colon + 1), Product)) {
+      Error = "--usb=" + Value +
+              ": expected the cable's USB vendor and product numbers as VVVV:PPPP, "
+              "up to four hexadecimal digits each (for example --usb=b1d9:0c01)";
+      return true;
+    }
+    Options.UsbVendor = Vendor;
+    Options.UsbProduct = Product;
+    return true;
+  }
+  if (IsOption(Arg, "--trace")) {
+    const std::string File = Arg == "--trace" ? std::string() : Arg.substr(sizeof("--trace=") - 1);
+    if (File.empty()) {
+      Error = Arg + ": the trace file name is missing; give --trace=FILE";
+      return true;
+    }
+    Options.TraceFile = File;
+    return true;
+  }
+  return false;
+}
+
+std::string LinkOptionsUsage() {
+  return "  --emulate[=DIR]   use the cable and card in software; the card is kept in DIR\n"
+         "                    (default: the card folder in the user's data folder)\n"
+         "  --usb=VVVV:PPPP   the cable's USB vendor and product numbers (hexadecimal)\n"
+         "  --trace=FILE      write every transfer to FILE, one line each\n";
+}

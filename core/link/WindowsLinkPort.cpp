@@ -1,0 +1,167 @@
+#ifdef _WIN32
+#include "core/link/WindowsLinkPort.h"
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include <windows.h>
+#include <setupapi.h>
+
+#include "core/FrontEnd.h"
+#include "core/link/LinkInterfaceGuid.h"
+#include "core/link/PlatformErrors.h"
+
+namespace {
+
+using TSetupDiGetClassDevsA = HDEVINFO(WINAPI*)(const GUID*, PCSTR, HWND, DWORD);
+using TSetupDiEnumDeviceInterfaces = BOOL(WINAPI*)(HDEVINFO, PSP_DEVINFO_DATA, const GUID*, DWORD,
+                                                   PSP_DEVICE_INTERFACE_DATA);
+using TSetupDiGetDeviceInterfaceDetailA = BOOL(WINAPI*)(HDEVINFO, PSP_DEVICE_INTERFACE_DATA,
+                                                        PSP_DEVICE_INTERFACE_DETAIL_DATA_A, DWORD, PDWORD,
+                                                        PSP_DEVINFO_DATA);
+using TSetupDiDestroyDeviceInfoList = BOOL(WINAPI*)(HDEVINFO);
+
+constexpr DWORD PresentInterfaces = 0x12;   // DIGCF_PRESENT | DIGCF_DEVICEINTERFACE
+// A detail record is its cbSize field and a path of at least one character;
+// anything beyond this bound is no device path either.
+constexpr DWORD SmallestDetail = offsetof(SP_DEVICE_INTERFACE_DETAIL_DATA_A, DevicePath) + 1;
+constexpr DWORD LargestDetail = 65536;
+
+GUID ToGuid(const TLinkInterfaceGuid& Value) {
+  GUID Guid;
+  Guid.Data1 = Value.Data1;
+  Guid.Data2 = Value.Data2;
+  Guid.Data3 = Value.Data3;
+  for (int I = 0; I < 8; ++I) Guid.Data4[I] = Value.Data4[I];
+  return Guid;
+}
+
+class TWindowsLinkPort final : public TLinkPort {
+public:
+  TWindowsLinkPort() {
+    FSetupApi = LoadLibraryA("SetupApi.dll");
+    if (!FSetupApi) return;
+    FGetClassDevs = reinterpret_cast<TSetupDiGetClassDevsA>(
+        reinterpret_cast<void*>(GetProcAddress(FSetupApi, "SetupDiGetClassDevsA")));
+    FEnumInterfaces = reinterpret_cast<TSetupDiEnumDeviceInterfaces>(
+        reinterpret_cast<void*>(GetProcAddress(FSetupApi, "SetupDiEnumDeviceInterfaces")));
+    FGetDetail = reinterpret_cast<TSetupDiGetDeviceInterfaceDetailA>(
+        reinterpret_cast<void*>(GetProcAddress(FSetupApi, "SetupDiGetDeviceInterfaceDetailA")));
+    FDestroyList = reinterpret_cast<TSetupDiDestroyDeviceInfoList>(
+        reinterpret_cast<void*>(GetProcAddress(FSetupApi, "SetupDiDestroyDeviceInfoList")));
+  }
+
+  ~TWindowsLinkPort() override {
+    Close();
+    if (FSetupApi) FreeLibrary(FSetupApi);
+  }
+
+  intptr_t Open(TFrontEnd& FrontEnd) override {
+    Close();
+    const intptr_t Handle = OpenLink(FrontEnd);
+    if (Handle != -1) FHandle = reinterpret_cast<HANDLE>(Handle);
+    return Handle;
+  }
+
+  void Close() override {
+    if (FHandle == INVALID_HANDLE_VALUE) return;
+    CloseHandle(FHandle);
+    FHandle = INVALID_HANDLE_VALUE;
+  }
+
+  long Write(const uint8_t* Data, size_t Count) override {
+    if (!CheckOpen(Count)) return -1;
+    DWORD Moved = 0;
+    if (!WriteFile(FHandle, Data, static_cast<DWORD>(Count), &Moved, nullptr)) return Failed();
+    return static_cast<long>(Moved);
+  }
+
+  long Read(uint8_t* Data, size_t Count) override {
+    if (!CheckOpen(Count)) return -1;
+    DWORD Moved = 0;
+    if (!ReadFile(FHandle, Data, static_cast<DWORD>(Count), &Moved, nullptr)) return Failed();
+    return static_cast<long>(Moved);
+  }
+
+  int LastError() const override { return FLastError; }
+
+  std::string Describe() const override { return "Bridgewick device interface"; }
+
+private:
+  // Finds and opens the first present link interface; -1 when there is none.
+  intptr_t OpenLink(TFrontEnd& FrontEnd) {
+    if (!FGetClassDevs || !FEnumInterfaces || !FGetDetail || !FDestroyList) {
+      FLastError = static_cast<int>(ERROR_PROC_NOT_FOUND);
+      return -1;
+    }
+    const GUID Guid = ToGuid(LinkInterfaceGuid);
+    HDEVINFO Set = FGetClassDevs(&Guid, nullptr, nullptr, PresentInterfaces);
+    if (Set == INVALID_HANDLE_VALUE) return Failed();
+
+    SP_DEVICE_INTERFACE_DATA Interface{};
+    Interface.cbSize = sizeof(SP_DEVICE_INTERFACE_DATA);
+    if (!FEnumInterfaces(Set, nullptr, &Guid, 0, &Interface)) {
+      Failed();
+      FDestroyList(Set);
+      return -1;
+    }
+
+    DWORD Required = 0;
+    FGetDetail(Set, &Interface, nullptr, 0, &Required, nullptr);   // asks only for the size
+    if (Required < SmallestDetail || Required > LargestDetail) {
+      FLastError = static_cast<int>(ERROR_INVALID_DATA);
+      FDestroyList(Set);
+      return -1;
+    }
+
+    // DWORD storage keeps the record aligned; one spare zero byte ends the
+    // path even if the system filled the buffer to its last byte.
+    std::vector<DWORD> Buffer(Required / sizeof(DWORD) + 2, 0);
+    auto* Detail = reinterpret_cast<PSP_DEVICE_INTERFACE_DETAIL_DATA_A>(Buffer.data());
+    Detail->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A);
+    if (!FGetDetail(Set, &Interface, Detail, Required, &Required, nullptr)) {
+      const DWORD Error = GetLastError();
+      FLastError = static_cast<int>(Error);
+      FrontEnd.SetWindowCaption(std::to_string(Error) + "," + std::to_string(Required));
+      FDestroyList(Set);
+      return -1;
+    }
+
+    HANDLE File = CreateFileA(Detail->DevicePath, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (File == INVALID_HANDLE_VALUE) Failed();
+    FDestroyList(Set);
+    return reinterpret_cast<intptr_t>(File);
+  }
+
+  bool CheckOpen(size_t Count) {
+    if (FHandle == INVALID_HANDLE_VALUE) {
+      FLastError = kErrNotOpen;
+      return false;
+    }
+    if (Count > MAXDWORD) {
+      FLastError = static_cast<int>(ERROR_INVALID_PARAMETER);
+      return false;
+    }
+    return true;
+  }
+
+  long Failed() {
+    FLastError = static_cast<int>(GetLastError());
+    return -1;
+  }
+
+  HMODULE FSetupApi = nullptr;
+  TSetupDiGetClassDevsA FGetClassDevs = nullptr;
+  TSetupDiEnumDeviceInterfaces FEnumInterfaces = nullptr;
+  TSetupDiGetDeviceInterfaceDetailA FGetDetail = nullptr;
+  TSetupDiDestroyDeviceInfoList FDestroyList = nullptr;
+  HANDLE FHandle = INVALID_HANDLE_VALUE;
+  int FLastError = 0;
+};
+
+}  // namespace
+
+std::unique_ptr<TLinkPort> MakeWindowsLinkPort() { return std::make_unique<TWindowsLinkPort>(); }
+#endif

@@ -1,0 +1,12 @@
+#pragma once
+#include <memory>
+
+#include "core/link/LinkPort.h"
+
+#ifdef _WIN32
+// The cable through its Windows driver: the first present interface of
+// LinkInterfaceGuid, found with the device-setup functions (resolved from
+// "SetupApi.dll" when the port is made) and opened as a file for blocking
+// reads and writes.
+std::unique_ptr<TLinkPort> MakeWindowsLinkPort();
+#endif
