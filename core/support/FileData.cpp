@@ -1,6 +1,8 @@
 #include "core/support/FileData.h"
 
 #include <cstdio>
+#include <filesystem>
+#include <system_error>
 #include <new>
 
 #include "core/support/FileSize.h"
@@ -10,6 +12,9 @@
 #endif
 
 std::FILE* OpenFileShared(const std::string& Name) {
+  // Some systems open a folder like a file; it is never one to read here.
+  std::error_code Error;
+  if (std::filesystem::is_directory(std::filesystem::path(Name), Error)) return nullptr;
 #ifdef _WIN32
   return _fsopen(Name.c_str(), "rb", _SH_DENYNO);
 #else

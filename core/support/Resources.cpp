@@ -62,10 +62,12 @@ bool Extract(TFrontEnd& FrontEnd, const TResourceEntry* Entry, const std::string
   if (Result != TWriteResult::Written) {
     // A cut-off copy must not pass for the resource: the caller's own open
     // of the file is what reports the failure.
-    if (Result == TWriteResult::CutOff) {
-      std::error_code Error;
-      std::filesystem::remove(std::filesystem::path(FileName), Error);
-    }
+    // Only a plain file is removed: a device or anything else that took the
+    // open is not ours to delete.
+    std::error_code Error;
+    const std::filesystem::path Path(FileName);
+    if (Result == TWriteResult::CutOff && std::filesystem::is_regular_file(std::filesystem::symlink_status(Path, Error)))
+      std::filesystem::remove(Path, Error);
     FrontEnd.ShowMessageBox(std::string(ResourceErrorText) + "\r\n" + Name + "/" + Type, ResourceErrorCaption,
                             MB_FLAGS_ERROR);
   }
