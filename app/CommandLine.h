@@ -1,0 +1,19 @@
+#pragma once
+#include <string>
+#include <vector>
+
+#include "core/link/LinkOptions.h"
+
+// The program's command line, read before the window exists. The program's
+// own options start with "--"; the windowing toolkit's options (such as
+// "-platform offscreen") are left for it. Every other argument is kept, in
+// order, for the window: the first of them may choose a factory test mode.
+struct TCommandLine {
+  TLinkOptions Link;
+  bool Help = false;
+  std::string Error;                    // non-empty: a bad option, said for the user
+  std::vector<std::string> Arguments;   // the arguments that are no options
+};
+
+TCommandLine ParseCommandLine(int Argc, const char* const* Argv);
+std::string CommandLineUsage(const std::string& Program);

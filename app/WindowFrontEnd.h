@@ -1,0 +1,32 @@
+#pragma once
+#include "core/FrontEnd.h"
+
+class TDialogs;
+class TMainForm;
+
+// The window as the card work sees it: status panels, progress bar, busy
+// panel and message pumping on the window's controls; message boxes and file
+// choice through the window's dialogs.
+class TWindowFrontEnd : public TFrontEnd {
+public:
+  TWindowFrontEnd(TMainForm& Form, TDialogs& Dialogs);
+
+  void SetStatusText(int Panel, const std::string& Text) override;
+  std::string StatusText(int Panel) const override;
+  void PumpMessages() override;
+  void SetProgress(int Position) override;
+  int Progress() const override;
+  int ProgressMax() const override;
+  void ShowBusyPanel(const std::string& Caption) override;
+  void HideBusyPanel() override;
+  int ShowMessageBox(const std::string& Text, const std::string& Caption, int Flags) override;
+  void SetWindowCaption(const std::string& Caption) override;
+  bool ChooseOpenFiles(const std::string& Filter, const std::string& InitialPath, bool Multiple,
+                       std::vector<std::string>& Files) override;
+  bool ChooseSaveFile(const std::string& Filter, const std::string& InitialPath, std::string& File) override;
+  bool BrowseForFolder(const std::string& Title, std::string& Folder) override;
+
+private:
+  TMainForm& FForm;
+  TDialogs& FDialogs;
+};
