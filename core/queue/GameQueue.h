@@ -1,0 +1,53 @@
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+class TFrontEnd;
+
+// One game waiting to be written: the rows of the "Ready to burn" list.
+struct TQueueRow {
+  std::string FileName;   // full path, the "File Name" column
+  std::string Title;      // header title, at most 15 characters, the "Game Name" column
+  std::string SizeText;   // SizeText(Size), the "Size" column
+  uint32_t Size = 0;      // the file's length in bytes when it was added
+};
+
+// The games chosen for the next write of the selected page, kept in
+// ascending order of size and tested against the space of one page as each
+// is added. The window mirrors Rows() into its list view; OnChange runs after
+// every row that is inserted or removed (once for RemoveAll), so a front end
+// can refresh its view and re-identify the chip as the list's change event
+// does.
+class TGameQueue {
+public:
+  // Reads the file's header and inserts it before the first row of equal or
+  // larger size. Refusals go through an error box (caption "Error", flags 16):
+  // "ROM space not enough!" when the page would overflow, a clear text with
+  // the file name for a file that cannot be read or is no game. True when a
+  // row was added.
+  bool AddGameFile(const std::string& FileName, TFrontEnd& FrontEnd);
+
+  // Sum of the rows' sizes, plus the boot menu when more than one game waits.
+  uint32_t QueueUsedSize() const;
+  // The caption of the "Ready to burn" box.
+  std::string QueueCaptionText() const;
+
+  // Removes the rows at these indices (the selected ones); indices out of
+  // range are ignored, so an empty selection removes nothing.
+  void RemoveRows(const std::vector<size_t>& Indices);
+  void RemoveAll();
+
+  const std::vector<TQueueRow>& Rows() const { return FRows; }
+  size_t Count() const { return FRows.size(); }
+  bool Empty() const { return FRows.empty(); }
+
+  std::function<void()> OnChange;
+
+private:
+  void Changed();
+  std::vector<TQueueRow> FRows;
+};
+
+constexpr const char* QueueSpaceError = "ROM space not enough!";

@@ -1,0 +1,159 @@
+#include "core/transfer/WriteEngine.h"
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "core/FrontEnd.h"
+#include "core/card/CardLayout.h"
+#include "core/link/Link.h"
+#include "core/queue/GameQueue.h"
+#include "core/queue/PackImage.h"
+#include "core/support/Bytes.h"
+#include "core/support/DeleteFile.h"
+#include "core/support/FileData.h"
+#include "core/support/FileSize.h"
+#include "core/support/SpaceTime.h"
+#include "core/transfer/FormatCard.h"
+
+namespace {
+
+// The source of one write and what it leaves to clean up.
+struct TWriteSource {
+  std::FILE* File = nullptr;
+  std::string PackFileName;   // set only when this write built a pack image
+  ~TWriteSource() {
+    if (File) std::fclose(File);
+    // Only the image made for this write goes; a single game is written from
+    // the user's own file, which stays.
+    if (!PackFileName.empty()) DeleteFileWait(PackFileName, 1000);
+  }
+};
+
+// The bar goes back to 0 after the write, whatever its outcome.
+struct TProgressReset {
+  TFrontEnd& FrontEnd;
+  ~TProgressReset() { FrontEnd.SetProgress(0); }
+};
+
+// Refuses a source too large for where it goes before anything is sent: it
+// would wrap around and overwrite its own start or another page.
+bool Refuse(TFrontEnd& FrontEnd, TSharedState& State, const char* Text, const std::string& Detail) {
+  FrontEnd.SetStatusText(1, Text);
+  FrontEnd.ShowMessageBox(std::string(Text) + "\r\n" + Detail, "Error", MB_FLAGS_ERROR);
+  State.Operating = false;
+  return false;
+}
+
+}  // namespace
+
+bool WriteImage(const std::string& FileName, uint8_t Code, const TGameQueue& Queue, TLink& Link) {
+  TFrontEnd& FrontEnd = Link.FrontEnd();
+  TSharedState& State = Link.State();
+
+  TSpaceTime Timer;
+  Timer.Start();
+  State.Operating = true;
+  FrontEnd.SetStatusText(1, "Now writting...");
+  FrontEnd.PumpMessages();
+
+  const bool Named = !FileName.empty();
+  // The rows as they are now: files dropped while the write runs join the
+  // queue but not this write.
+  const std::vector<TQueueRow> Rows = Queue.Rows();
+  TWriteSource Source;
+  if (Named) {
+    Source.File = OpenFileShared(FileName);
+  } else if (Rows.size() == 1) {
+    Source.File = OpenFileShared(Rows.front().FileName);
+    if (!Source.File) {
+      FrontEnd.SetStatusText(1, WriteOpenGameError);
+      State.Operating = false;
+      return false;
+    }
+  } else if (Rows.empty()) {
+    // Nothing to write: a pack of the menu alone would only wipe the page.
+    FrontEnd.SetStatusText(1, WriteOpenGameError);
+    State.Operating = false;
+    return false;
+  } else {
+    std::string PackFileName;
+    if (!BuildPackImage(Rows, FrontEnd, PackFileName, Source.File)) {
+      FrontEnd.SetStatusText(1, WriteCreatePackError);
+      State.Operating = false;
+      return false;
+    }
+    Source.PackFileName = PackFileName;
+  }
+
+  int Position = 0;
+  FrontEnd.SetProgress(Position);
+  const TProgressReset ResetProgress{FrontEnd};
+  const int64_t Size = Source.File ? FileSizeOfHandle(Source.File) : -1;
+  if (!Source.File || Size < 0 || std::fseek(Source.File, 0, SEEK_SET) != 0) {
+    FrontEnd.SetStatusText(1, WriteOpenSourceError);
+    return false;
+  }
+  if (Code == cmdWriteSram && Size > SaveRamSize)
+    return Refuse(FrontEnd, State, WriteSaveTooLarge, "The save RAM holds 131072 bytes.");
+  if (Code != cmdWriteSram && Named && Size > FlashImageLimit)
+    return Refuse(FrontEnd, State, WriteImageTooLarge, "The card holds 8388608 bytes.");
+  if (!Named && Size > PageSize) {
+    // The queued game grew since it was added.
+    FrontEnd.ShowMessageBox(QueueSpaceError, "Error", MB_FLAGS_ERROR);
+    FrontEnd.SetStatusText(1, WriteOpenGameError);
+    State.Operating = false;
+    return false;
+  }
+
+  const uint32_t Total = static_cast<uint32_t>(Size);
+  const uint32_t Divisor = Total / static_cast<uint32_t>(FrontEnd.ProgressMax()) + 1;
+  Timer.Total = static_cast<int32_t>(Total);
+
+  if (Code != cmdWriteSram) {
+    if (Named) {
+      // A whole-flash image goes to bare addresses from 0, so it is the
+      // pages it covers that must lose their old headers, not the selected one.
+      const uint32_t Pages = Total <= PageSize ? 1 : 2;
+      FormatBlocks(0, Pages * FormatBlocksPerPage, Link);
+    } else {
+      FormatCard(false, Link);
+    }
+  }
+
+  TLinkWritePacket Packet;
+  std::memset(&Packet, 0, sizeof Packet);
+  Packet.Header.Code = Code != 0 ? Code : cmdWriteRom;
+  const uint32_t Base = Named ? 0 : State.PageBase;
+  uint32_t Offset = 0;
+  while (Offset < Total) {
+    FrontEnd.PumpMessages();
+    if (!State.Operating) return false;
+    const uint32_t Count = Total - Offset < LinkWriteChunk ? Total - Offset : LinkWriteChunk;
+    // The data bytes past Count keep the previous chunk; the packet is sent whole.
+    if (std::fread(Packet.Data, 1, Count, Source.File) != Count) {
+      FrontEnd.SetStatusText(1, WriteReadSourceError);
+      State.Operating = false;
+      return false;
+    }
+    Packet.Header.Address = SwapDWord(Base + Offset);
+    Packet.Header.Length = SwapDWord(Count);
+    if (!Link.SendWritePacket(Packet)) {
+      Link.ReportLinkError();
+      State.Operating = false;
+      return false;
+    }
+    Offset += Count;
+    const int NewPosition = static_cast<int>(Offset / Divisor);
+    if (NewPosition != Position) {
+      FrontEnd.SetStatusText(1, "Now writting...  Estimate remain time: " + Timer.RemainText(static_cast<int32_t>(Offset)));
+      Position = NewPosition;
+      FrontEnd.SetProgress(Position);
+    }
+    FrontEnd.PumpMessages();
+  }
+  Timer.Stop();
+  FrontEnd.SetStatusText(1, "Write complete.  Time used: " + Timer.ElapsedText());
+  return true;
+}
