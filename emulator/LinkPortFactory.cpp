@@ -6,8 +6,9 @@
 #include "emulator/CardDir.h"
 #include "emulator/EmulatedLinkPort.h"
 
-#if __has_include("core/link/LibUsbLinkPort.h")
+#if __has_include("core/link/LibUsbLinkPort.h") && __has_include("core/link/UsbIds.h")
 #include "core/link/LibUsbLinkPort.h"
+#include "core/link/UsbIds.h"
 #define FQ_HAVE_USB_PORT 1
 #endif
 
@@ -25,8 +26,8 @@ std::unique_ptr<TLinkPort> MakeEmulatedPort(const TLinkOptions& Options, std::st
 
 std::unique_ptr<TLinkPort> MakeUsbPort(const TLinkOptions& Options, std::string& Error) {
 #ifdef FQ_HAVE_USB_PORT
-  auto Port = MakeLibUsbLinkPort(Options.UsbVendor.value_or(CableUsbVendor),
-                                 Options.UsbProduct.value_or(CableUsbProduct));
+  auto Port = MakeLibUsbLinkPort(Options.UsbVendor.value_or(DefaultUsbVendor),
+                                 Options.UsbProduct.value_or(DefaultUsbProduct));
   if (!Port) Error = "The USB transport could not be started.";
   return Port;
 #else
