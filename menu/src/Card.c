@@ -3,6 +3,8 @@
 #include "Runtime.h"
 #include "Menu.h"
 
+_Static_assert(sizeof(GameEntry) == 21, "a game entry is 21 bytes");
+
 GameEntry GameTable[MAX_GAMES];
 uint8_t GameCount;
 uint16_t TopBank;

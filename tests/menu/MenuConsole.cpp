@@ -6,6 +6,7 @@
 
 // The library's structures depend on its build flags: this header first.
 #include <mgba/flags.h>
+#include <mgba/core/config.h>
 #include <mgba/core/core.h>
 #include <mgba/core/log.h>
 #include <mgba/gb/core.h>
@@ -53,7 +54,7 @@ constexpr int ScreenHeight = 144;
 }  // namespace
 
 TMenuConsole::TMenuConsole(std::vector<uint8_t>& Flash, std::vector<uint8_t>& Sram,
-                           uint32_t PageBase)
+                           uint32_t PageBase, TModel Model)
     : FMapper(Flash.data(), uint32_t(Flash.size()), Sram.data(), uint32_t(Sram.size()),
               PageBase),
       FRom(TCardMapper::PageSize), FVideo(256 * 256) {
@@ -65,6 +66,9 @@ TMenuConsole::TMenuConsole(std::vector<uint8_t>& Flash, std::vector<uint8_t>& Sr
   if (!FCore || !FCore->init(FCore))
     throw std::runtime_error("libmgba: no Game Boy core");
   mCoreInitConfig(FCore, nullptr);
+  // The menu's header asks for no colour, so the model is chosen outright.
+  mCoreConfigSetValue(&FCore->config, "gb.model", Model == TModel::Colour ? "CGB" : "DMG");
+  FCore->reloadConfigOption(FCore, "gb.model", nullptr);
   FCore->setVideoBuffer(FCore, reinterpret_cast<color_t*>(FVideo.data()), 256);
   struct VFile* Rom = VFileFromConstMemory(FRom.data(), FRom.size());
   if (!Rom || !FCore->loadROM(FCore, Rom))

@@ -12,8 +12,11 @@ struct mCore;
 // emulator's ROM windows and save-RAM accesses follow it.
 class TMenuConsole {
 public:
+  enum class TModel { Original, Colour };
+
   // Flash and Sram stay owned by the caller and must outlive the console.
-  TMenuConsole(std::vector<uint8_t>& Flash, std::vector<uint8_t>& Sram, uint32_t PageBase = 0);
+  TMenuConsole(std::vector<uint8_t>& Flash, std::vector<uint8_t>& Sram, uint32_t PageBase = 0,
+               TModel Model = TModel::Original);
   ~TMenuConsole();
   TMenuConsole(const TMenuConsole&) = delete;
   TMenuConsole& operator=(const TMenuConsole&) = delete;

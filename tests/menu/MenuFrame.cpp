@@ -1,7 +1,8 @@
 // Shows the menu as a player would see it: runs a card with the demo games
 // (and some headers, to fill two pages) and writes the frames as PPM
-// pictures into the folder given: menu.ppm, page2.ppm, game.ppm, and
-// empty.ppm for a card with the menu alone.
+// pictures into the folder given: menu.ppm, page2.ppm, game.ppm,
+// colour.ppm (the menu on the colour console) and empty.ppm (a card with
+// the menu alone).
 #include <cstdio>
 #include <string>
 
@@ -29,6 +30,11 @@ int main(int Argc, char** Argv) {
                           "Tiny Racer", "Lantern Quest", "Snow Fort", "Marble Maze 16CH"};
   for (int I = 0; I < 12; ++I)
     CardPack::PlaceHeader(Flash, 9 + I, Titles[I], 0, uint8_t(I % 4));
+  {
+    TMenuConsole Colour(Flash, Sram, 0, TMenuConsole::TModel::Colour);
+    Colour.RunFrames(60);
+    Colour.SaveFrame(Dir + "/colour.ppm");
+  }
   TMenuConsole Console(Flash, Sram);
   Console.RunFrames(60);
   Console.SaveFrame(Dir + "/menu.ppm");

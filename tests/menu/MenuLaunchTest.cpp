@@ -91,6 +91,18 @@ TEST(MenuLaunch, ChosenGameRunsAsTheCartridge) {
   }
 }
 
+TEST(MenuLaunch, ColourConsoleTypeReachesTheGame) {
+  std::vector<uint8_t> Flash = PackOfGames();
+  std::vector<uint8_t> Sram(0x20000, 0);
+  TMenuConsole Console(Flash, Sram, 0, TMenuConsole::TModel::Colour);
+  Console.RunFrames(BootFrames);
+  EXPECT_EQ(Console.Row(3), ">01.FQ DEMO ONE     ");
+  Console.Press(A, 4, 60);
+  TGameMark Mark = ReadMark(Console);
+  ASSERT_EQ(std::memcmp(Mark.Magic, GAME_MARK_MAGIC, 4), 0);
+  EXPECT_EQ(Mark.ConsoleType, 0x11);
+}
+
 TEST(MenuLaunch, ConfigurationByteFromTheGamesHeader) {
   struct {
     uint8_t RomCode, RamCode, Configuration;
