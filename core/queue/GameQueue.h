@@ -31,12 +31,15 @@ public:
 
   // Sum of the rows' sizes, plus the boot menu when more than one game waits.
   uint32_t QueueUsedSize() const;
-  // The caption of the "Ready to burn" box.
+  // The caption of the "Ready to burn" box, which the window's
+  // UpdateQueueCaption puts up: " Ready to burn (Size: 32M, Free: ...) ".
   std::string QueueCaptionText() const;
 
-  // Removes the rows at these indices (the selected ones); indices out of
-  // range are ignored, so an empty selection removes nothing.
+  // Removes the rows at these indices (the selected ones, for the window's
+  // RemoveMenuExecute); indices out of range are ignored, so an empty
+  // selection removes nothing.
   void RemoveRows(const std::vector<size_t>& Indices);
+  // Empties the queue (RemoveAllMenuExecute).
   void RemoveAll();
 
   const std::vector<TQueueRow>& Rows() const { return FRows; }

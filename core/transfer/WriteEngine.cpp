@@ -125,7 +125,8 @@ bool WriteImage(const std::string& FileName, uint8_t Code, const TGameQueue& Que
   TLinkWritePacket Packet;
   std::memset(&Packet, 0, sizeof Packet);
   Packet.Header.Code = Code != 0 ? Code : cmdWriteRom;
-  const uint32_t Base = Named ? 0 : State.PageBase;
+  // Save RAM has no pages: 'M' packets always carry the bare offset.
+  const uint32_t Base = Named || Code == cmdWriteSram ? 0 : State.PageBase;
   uint32_t Offset = 0;
   while (Offset < Total) {
     FrontEnd.PumpMessages();

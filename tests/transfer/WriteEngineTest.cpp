@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 
 #include "core/card/CardLayout.h"
 #include "core/link/LinkProtocol.h"
@@ -170,24 +171,31 @@ TEST_F(WriteEngineTest, SingleQueuedGameGoesToTheSelectedPageAndItsFileStays) {
 
 TEST_F(WriteEngineTest, QueueProblemsLeaveTheCardAsItWas) {
   const std::string A = File("a.gb", MakeGame(32 * K, "A", 1)), B = File("b.gb", MakeGame(64 * K, "B", 2));
+  const auto Remove = [&] { std::filesystem::remove(A); };
   const struct {
     const char* Name;
-    std::vector<std::string> Files;   // queued, then the first is removed from the disk
+    std::vector<std::string> Files;   // queued, then the first one is spoilt
+    std::function<void()> Spoil;
     const char* Text;
+    size_t Boxes;
   } Cases[] = {
-      {"single game gone", {A}, "Open file error!"},
-      {"pack game gone", {A, B}, "Create file error!"},
-      {"nothing queued", {}, "Open file error!"},
+      {"single game gone", {A}, Remove, "Open file error!", 0},
+      {"pack game gone", {A, B}, Remove, "Create file error!", 0},
+      {"nothing queued", {}, [] {}, "Open file error!", 0},
+      // Grown past the page since it was queued: it would run into the next page.
+      {"single game grown", {A}, [&] { std::filesystem::resize_file(A, PageSize + 1); }, "Open file error!", 1},
   };
   for (const auto& Case : Cases) {
     SCOPED_TRACE(Case.Name);
     WriteBytes(A, MakeGame(32 * K, "A", 1));
     Queue.RemoveAll();
     for (const auto& Name : Case.Files) ASSERT_TRUE(Queue.AddGameFile(Name, Rig.Front));
-    std::filesystem::remove(A);
+    Case.Spoil();
+    Rig.Front.Boxes.clear();
     EXPECT_FALSE(WriteImage("", 0, Queue, Rig.Link));
     EXPECT_TRUE(Rig.Sent().empty());
     EXPECT_EQ(Rig.Front.Panels[1], Case.Text);
+    EXPECT_EQ(Rig.Front.Boxes.size(), Case.Boxes);
     EXPECT_FALSE(Rig.State.Operating);
     EXPECT_EQ(Dir.TempFiles(), 0u);
   }
