@@ -1,0 +1,31 @@
+#pragma once
+// The program's transport through Bridgewick on the user-mode kernel layer:
+// the first enabled interface of the cable's class is opened through the
+// I/O manager, and every Write and Read is one request to the driver, as
+// WriteFile and ReadFile on the real handle would be.
+#include <cstdint>
+#include <string>
+
+#include "core/link/LinkPort.h"
+
+struct TIoFile;
+
+class TDriverLinkPort : public TLinkPort {
+public:
+  TDriverLinkPort() = default;
+  ~TDriverLinkPort() override;
+
+  intptr_t Open(TFrontEnd& FrontEnd) override;
+  void Close() override;
+  long Write(const uint8_t* Data, size_t Count) override;
+  long Read(uint8_t* Data, size_t Count) override;
+  int LastError() const override { return FLastError; }
+  std::string Describe() const override;
+
+  // The Windows error number a failed request would leave for GetLastError.
+  static int ErrorOf(int32_t Status);
+
+private:
+  TIoFile* FFile = nullptr;
+  int FLastError = 0;
+};

@@ -1,0 +1,482 @@
+// Device objects, device stacks, device interfaces and requests (IRPs) of the
+// user-mode kernel layer: what IoCreateDevice, IofCallDriver and
+// IofCompleteRequest do in the kernel, with the misuse checks a checked
+// kernel would make.
+#include <cstdio>
+#include <cstdlib>
+
+#include <cstring>
+
+#include "driver/kit/KitState.h"
+
+namespace {
+
+constexpr CSHORT IoTypeDevice = 3;
+constexpr CSHORT IoTypeIrp = 6;
+
+std::string Hex(ULONG Value, int Digits) {
+  char Text[16];
+  std::snprintf(Text, sizeof Text, "%0*x", Digits, static_cast<unsigned>(Value));
+  return Text;
+}
+
+std::u16string Widen(const std::string& Text) { return std::u16string(Text.begin(), Text.end()); }
+
+std::u16string GuidText(const GUID& Class) {
+  std::string Text = "{" + Hex(Class.Data1, 8) + "-" + Hex(Class.Data2, 4) + "-" + Hex(Class.Data3, 4) + "-";
+  for (int Index = 0; Index < 8; ++Index) {
+    if (Index == 2) Text += "-";
+    Text += Hex(Class.Data4[Index], 2);
+  }
+  return Widen(Text + "}");
+}
+
+bool SameGuid(const GUID& A, const GUID& B) { return std::memcmp(&A, &B, sizeof(GUID)) == 0; }
+
+std::u16string FromUnicodeString(PUNICODE_STRING Text) {
+  if (Text == nullptr || Text->Buffer == nullptr) return std::u16string();
+  return std::u16string(Text->Buffer, Text->Length / sizeof(WCHAR));
+}
+
+PDEVICE_OBJECT TopOf(PDEVICE_OBJECT Device) {
+  while (Device->AttachedDevice != nullptr) Device = Device->AttachedDevice;
+  return Device;
+}
+
+void FreeDeviceMemory(PDEVICE_OBJECT Device) {
+  delete Device->DeviceObjectExtension;
+  std::free(Device);
+}
+
+}  // namespace
+
+// ---- device objects ----------------------------------------------------------------
+extern "C" NTSTATUS NTAPI IoCreateDevice(PDRIVER_OBJECT DriverObject, ULONG DeviceExtensionSize,
+                                         PUNICODE_STRING DeviceName, DEVICE_TYPE DeviceType,
+                                         ULONG DeviceCharacteristics, BOOLEAN Exclusive,
+                                         PDEVICE_OBJECT* DeviceObject) {
+  (void)DeviceName;
+  *DeviceObject = nullptr;
+  {
+    std::lock_guard<std::mutex> Lock(KitState().Mutex);
+    if (KitState().CreateDeviceFailure != STATUS_SUCCESS) return KitState().CreateDeviceFailure;
+  }
+  size_t Head = (sizeof(DEVICE_OBJECT) + 15) & ~size_t(15);
+  auto* Device = static_cast<PDEVICE_OBJECT>(std::calloc(1, Head + DeviceExtensionSize));
+  if (Device == nullptr) return STATUS_INSUFFICIENT_RESOURCES;
+  Device->Type = IoTypeDevice;
+  Device->Size = static_cast<USHORT>(sizeof(DEVICE_OBJECT) + DeviceExtensionSize);
+  Device->DriverObject = DriverObject;
+  Device->Flags = DO_DEVICE_INITIALIZING | (Exclusive ? DO_EXCLUSIVE : 0);
+  Device->Characteristics = DeviceCharacteristics;
+  Device->DeviceType = DeviceType;
+  Device->StackSize = 1;
+  Device->DeviceExtension = DeviceExtensionSize ? reinterpret_cast<PUCHAR>(Device) + Head : nullptr;
+  Device->DeviceObjectExtension = new _KIT_DEVICE_NODE;
+
+  std::lock_guard<std::mutex> Lock(KitState().Mutex);
+  Device->NextDevice = DriverObject->DeviceObject;
+  DriverObject->DeviceObject = Device;
+  KitState().Devices.insert(Device);
+  *DeviceObject = Device;
+  return STATUS_SUCCESS;
+}
+
+extern "C" void NTAPI IoDeleteDevice(PDEVICE_OBJECT DeviceObject) {
+  std::unique_lock<std::mutex> Lock(KitState().Mutex);
+  TKitState& State = KitState();
+  if (State.Devices.count(DeviceObject) == 0 || DeviceObject->DeviceObjectExtension->Deleted) {
+    State.Faults.push_back("IoDeleteDevice on a device that is not there (deleted twice?)");
+    return;
+  }
+  _KIT_DEVICE_NODE* Node = DeviceObject->DeviceObjectExtension;
+  if (DeviceObject->AttachedDevice != nullptr) State.Faults.push_back("a device deleted while another is attached on it");
+  if (Node->AttachedTo != nullptr) State.Faults.push_back("a device deleted while still attached to the one below");
+  for (PDEVICE_OBJECT* Link = &DeviceObject->DriverObject->DeviceObject; *Link != nullptr; Link = &(*Link)->NextDevice) {
+    if (*Link == DeviceObject) {
+      *Link = DeviceObject->NextDevice;
+      break;
+    }
+  }
+  Node->Deleted = true;
+  // An object still referenced by open files lives until the last close.
+  if (Node->OpenFiles == 0) {
+    State.Devices.erase(DeviceObject);
+    FreeDeviceMemory(DeviceObject);
+  }
+}
+
+extern "C" PDEVICE_OBJECT NTAPI IoAttachDeviceToDeviceStack(PDEVICE_OBJECT SourceDevice, PDEVICE_OBJECT TargetDevice) {
+  std::lock_guard<std::mutex> Lock(KitState().Mutex);
+  PDEVICE_OBJECT Top = TopOf(TargetDevice);
+  if (Top->DeviceObjectExtension->DeletePending || Top->DeviceObjectExtension->Deleted) return nullptr;
+  Top->AttachedDevice = SourceDevice;
+  SourceDevice->DeviceObjectExtension->AttachedTo = Top;
+  SourceDevice->StackSize = static_cast<CCHAR>(Top->StackSize + 1);
+  if (Top->AlignmentRequirement > SourceDevice->AlignmentRequirement)
+    SourceDevice->AlignmentRequirement = Top->AlignmentRequirement;
+  return Top;
+}
+
+extern "C" void NTAPI IoDetachDevice(PDEVICE_OBJECT TargetDevice) {
+  std::lock_guard<std::mutex> Lock(KitState().Mutex);
+  PDEVICE_OBJECT Source = TargetDevice->AttachedDevice;
+  if (Source == nullptr) {
+    KitState().Faults.push_back("IoDetachDevice with nothing attached");
+    return;
+  }
+  TargetDevice->AttachedDevice = nullptr;
+  Source->DeviceObjectExtension->AttachedTo = nullptr;
+}
+
+extern "C" PDEVICE_OBJECT NTAPI IoGetAttachedDevice(PDEVICE_OBJECT DeviceObject) {
+  std::lock_guard<std::mutex> Lock(KitState().Mutex);
+  return TopOf(DeviceObject);
+}
+
+void KitInternal::MarkPhysical(PDEVICE_OBJECT Device, const std::u16string& InstancePath) {
+  std::lock_guard<std::mutex> Lock(KitState().Mutex);
+  Device->DeviceObjectExtension->Physical = true;
+  Device->DeviceObjectExtension->InstancePath = InstancePath;
+}
+
+void KitInternal::SetDeletePending(PDEVICE_OBJECT Device, bool Pending) {
+  std::lock_guard<std::mutex> Lock(KitState().Mutex);
+  Device->DeviceObjectExtension->DeletePending = Pending;
+}
+
+bool KitInternal::IsLiveDevice(PDEVICE_OBJECT Device) {
+  std::lock_guard<std::mutex> Lock(KitState().Mutex);
+  return KitState().Devices.count(Device) != 0 && !Device->DeviceObjectExtension->Deleted;
+}
+
+bool KitInternal::IsDeleted(PDEVICE_OBJECT Device) {
+  std::lock_guard<std::mutex> Lock(KitState().Mutex);
+  return KitState().Devices.count(Device) == 0 || Device->DeviceObjectExtension->Deleted;
+}
+
+void KitInternal::AddOpenFile(PDEVICE_OBJECT Device) {
+  std::lock_guard<std::mutex> Lock(KitState().Mutex);
+  ++Device->DeviceObjectExtension->OpenFiles;
+}
+
+void KitInternal::ReleaseOpenFile(PDEVICE_OBJECT Device) {
+  std::lock_guard<std::mutex> Lock(KitState().Mutex);
+  _KIT_DEVICE_NODE* Node = Device->DeviceObjectExtension;
+  if (--Node->OpenFiles == 0 && Node->Deleted) {
+    KitState().Devices.erase(Device);
+    FreeDeviceMemory(Device);
+  }
+}
+
+// ---- device interfaces ----------------------------------------------------------------
+extern "C" NTSTATUS NTAPI IoRegisterDeviceInterface(PDEVICE_OBJECT PhysicalDeviceObject, CONST GUID* InterfaceClassGuid,
+                                                    PUNICODE_STRING ReferenceString, PUNICODE_STRING SymbolicLinkName) {
+  std::u16string Link;
+  {
+    std::lock_guard<std::mutex> Lock(KitState().Mutex);
+    TKitState& State = KitState();
+    if (State.RegisterInterfaceFailure != STATUS_SUCCESS) return State.RegisterInterfaceFailure;
+    if (State.Devices.count(PhysicalDeviceObject) == 0 || !PhysicalDeviceObject->DeviceObjectExtension->Physical) {
+      State.Faults.push_back("IoRegisterDeviceInterface on a device that is not a physical device object");
+      return STATUS_INVALID_DEVICE_REQUEST;
+    }
+    Link = u"\\??\\" + PhysicalDeviceObject->DeviceObjectExtension->InstancePath + u"#" + GuidText(*InterfaceClassGuid);
+    if (ReferenceString != nullptr && ReferenceString->Length != 0) Link += u"\\" + FromUnicodeString(ReferenceString);
+    bool Known = false;
+    for (auto& Entry : State.Interfaces) Known = Known || Entry.first == Link;
+    if (!Known) State.Interfaces.push_back({Link, {*InterfaceClassGuid, PhysicalDeviceObject, false}});
+  }
+  // The name is the caller's to free with RtlFreeUnicodeString.
+  size_t Bytes = (Link.size() + 1) * sizeof(WCHAR);
+  auto* Buffer = static_cast<PWSTR>(ExAllocatePool(PagedPool, Bytes));
+  if (Buffer == nullptr) return STATUS_INSUFFICIENT_RESOURCES;
+  std::memcpy(Buffer, Link.c_str(), Bytes);
+  SymbolicLinkName->Buffer = Buffer;
+  SymbolicLinkName->Length = static_cast<USHORT>(Link.size() * sizeof(WCHAR));
+  SymbolicLinkName->MaximumLength = static_cast<USHORT>(Bytes);
+  return STATUS_SUCCESS;
+}
+
+extern "C" NTSTATUS NTAPI IoSetDeviceInterfaceState(PUNICODE_STRING SymbolicLinkName, BOOLEAN Enable) {
+  std::u16string Link = FromUnicodeString(SymbolicLinkName);
+  std::lock_guard<std::mutex> Lock(KitState().Mutex);
+  for (auto& Entry : KitState().Interfaces) {
+    if (Entry.first != Link) continue;
+    if (Entry.second.Enabled == (Enable != 0)) return Enable ? STATUS_OBJECT_NAME_EXISTS : STATUS_OBJECT_NAME_NOT_FOUND;
+    Entry.second.Enabled = Enable != 0;
+    return STATUS_SUCCESS;
+  }
+  KitState().Faults.push_back("IoSetDeviceInterfaceState on a name that was never registered");
+  return STATUS_OBJECT_NAME_NOT_FOUND;
+}
+
+std::vector<std::u16string> TKit::InterfaceLinks(const GUID& Class, bool EnabledOnly) {
+  std::lock_guard<std::mutex> Lock(KitState().Mutex);
+  std::vector<std::u16string> Links;
+  for (auto& Entry : KitState().Interfaces)
+    if (SameGuid(Entry.second.Class, Class) && (Entry.second.Enabled || !EnabledOnly)) Links.push_back(Entry.first);
+  return Links;
+}
+
+bool TKit::InterfaceEnabled(const std::u16string& Link) {
+  std::lock_guard<std::mutex> Lock(KitState().Mutex);
+  for (auto& Entry : KitState().Interfaces)
+    if (Entry.first == Link) return Entry.second.Enabled;
+  return false;
+}
+
+PDEVICE_OBJECT TKit::InterfaceDevice(const std::u16string& Link) {
+  std::lock_guard<std::mutex> Lock(KitState().Mutex);
+  for (auto& Entry : KitState().Interfaces)
+    if (Entry.first == Link) return Entry.second.Device;
+  return nullptr;
+}
+
+// ---- requests -----------------------------------------------------------------------------
+extern "C" PIRP NTAPI IoAllocateIrp(CCHAR StackSize, BOOLEAN ChargeQuota) {
+  (void)ChargeQuota;
+  if (StackSize <= 0) {
+    TKit::Fault("IoAllocateIrp with no stack locations");
+    return nullptr;
+  }
+  {
+    std::lock_guard<std::mutex> Lock(KitState().Mutex);
+    if (KitState().FailIrps) return nullptr;
+  }
+  size_t Bytes = sizeof(IRP) + StackSize * sizeof(IO_STACK_LOCATION);
+  auto* Irp = static_cast<PIRP>(std::calloc(1, Bytes));
+  Irp->Type = IoTypeIrp;
+  Irp->Size = static_cast<USHORT>(Bytes);
+  Irp->StackCount = StackSize;
+  Irp->CurrentLocation = static_cast<CHAR>(StackSize + 1);
+  Irp->Tail.Overlay.CurrentStackLocation = reinterpret_cast<PIO_STACK_LOCATION>(Irp + 1) + StackSize;
+  std::lock_guard<std::mutex> Lock(KitState().Mutex);
+  KitState().Irps[Irp] = TKitIrpInfo{};
+  return Irp;
+}
+
+extern "C" void NTAPI IoFreeIrp(PIRP Irp) {
+  {
+    std::lock_guard<std::mutex> Lock(KitState().Mutex);
+    if (KitState().Irps.erase(Irp) == 0) {
+      KitState().Faults.push_back("IoFreeIrp of a request that is not allocated");
+      return;
+    }
+  }
+  std::free(Irp);
+}
+
+PIRP KitInternal::AllocateThreadedIrp(CCHAR StackSize, PIO_STATUS_BLOCK IoStatus, PKEVENT Event, ULONG OutputLength) {
+  PIRP Irp = IoAllocateIrp(StackSize, FALSE);
+  if (Irp == nullptr) return nullptr;
+  Irp->UserIosb = IoStatus;
+  Irp->UserEvent = Event;
+  Irp->RequestorMode = KernelMode;
+  Irp->IoStatus.Status = STATUS_NOT_SUPPORTED;
+  std::lock_guard<std::mutex> Lock(KitState().Mutex);
+  KitState().Irps[Irp] = TKitIrpInfo{true, OutputLength};
+  return Irp;
+}
+
+extern "C" PIRP NTAPI IoBuildDeviceIoControlRequest(ULONG IoControlCode, PDEVICE_OBJECT DeviceObject, PVOID InputBuffer,
+                                                    ULONG InputBufferLength, PVOID OutputBuffer,
+                                                    ULONG OutputBufferLength, BOOLEAN InternalDeviceIoControl,
+                                                    PKEVENT Event, PIO_STATUS_BLOCK IoStatusBlock) {
+  ULONG Method = IoControlCode & 3;
+  PIRP Irp = KitInternal::AllocateThreadedIrp(DeviceObject->StackSize, IoStatusBlock, Event,
+                                              Method == METHOD_BUFFERED ? OutputBufferLength : 0);
+  if (Irp == nullptr) return nullptr;
+  Irp->IoStatus.Status = STATUS_SUCCESS;
+  PIO_STACK_LOCATION Next = IoGetNextIrpStackLocation(Irp);
+  Next->MajorFunction = InternalDeviceIoControl ? IRP_MJ_INTERNAL_DEVICE_CONTROL : IRP_MJ_DEVICE_CONTROL;
+  Next->Parameters.DeviceIoControl.IoControlCode = IoControlCode;
+  Next->Parameters.DeviceIoControl.InputBufferLength = InputBufferLength;
+  Next->Parameters.DeviceIoControl.OutputBufferLength = OutputBufferLength;
+  if (Method == METHOD_BUFFERED) {
+    ULONG Bytes = InputBufferLength > OutputBufferLength ? InputBufferLength : OutputBufferLength;
+    if (Bytes != 0) {
+      Irp->AssociatedIrp.SystemBuffer = KitInternal::AllocateSystemBuffer(Bytes);
+      if (InputBuffer != nullptr) std::memcpy(Irp->AssociatedIrp.SystemBuffer, InputBuffer, InputBufferLength);
+      Irp->Flags = IRP_BUFFERED_IO | IRP_DEALLOCATE_BUFFER | (OutputBuffer != nullptr ? IRP_INPUT_OPERATION : 0);
+      Irp->UserBuffer = OutputBuffer;
+    }
+  } else {
+    Next->Parameters.DeviceIoControl.Type3InputBuffer = InputBuffer;
+    Irp->UserBuffer = OutputBuffer;
+    if (Method != METHOD_NEITHER && OutputBuffer != nullptr && OutputBufferLength != 0)
+      IoAllocateMdl(OutputBuffer, OutputBufferLength, FALSE, FALSE, Irp);
+  }
+  return Irp;
+}
+
+extern "C" NTSTATUS NTAPI IofCallDriver(PDEVICE_OBJECT DeviceObject, PIRP Irp) {
+  {
+    std::lock_guard<std::mutex> Lock(KitState().Mutex);
+    TKitState& State = KitState();
+    if (State.Irps.count(Irp) == 0) {
+      State.Faults.push_back("IofCallDriver with a request that is not allocated");
+      return STATUS_INVALID_PARAMETER;
+    }
+    if (State.Devices.count(DeviceObject) == 0 || DeviceObject->DeviceObjectExtension->Deleted) {
+      State.Faults.push_back("IofCallDriver to a deleted device");
+      return STATUS_NO_SUCH_DEVICE;
+    }
+  }
+  if (Irp->CurrentLocation <= 1) {
+    TKit::Fault("IofCallDriver with no stack location left for the driver below");
+    return STATUS_INVALID_PARAMETER;
+  }
+  IoSetNextIrpStackLocation(Irp);
+  PIO_STACK_LOCATION Stack = IoGetCurrentIrpStackLocation(Irp);
+  Stack->DeviceObject = DeviceObject;
+  return DeviceObject->DriverObject->MajorFunction[Stack->MajorFunction](DeviceObject, Irp);
+}
+
+namespace {
+
+// The last step of completion, once no driver holds the request any more.
+void FinishRequest(PIRP Irp) {
+  TKitIrpInfo Info;
+  {
+    std::lock_guard<std::mutex> Lock(KitState().Mutex);
+    Info = KitState().Irps[Irp];
+  }
+  if (!Info.Threaded) {
+    TKit::Fault("a request allocated by a driver was completed past its top stack location");
+    return;
+  }
+  if ((Irp->Flags & IRP_BUFFERED_IO) && (Irp->Flags & IRP_INPUT_OPERATION) && Irp->UserBuffer != nullptr &&
+      !NT_ERROR(Irp->IoStatus.Status)) {
+    ULONG_PTR Bytes = Irp->IoStatus.Information;
+    if (Bytes > Info.OutputLength) {
+      TKit::Fault("a request reported " + std::to_string(Bytes) + " bytes for a buffer of " +
+                  std::to_string(Info.OutputLength));
+      Bytes = Info.OutputLength;
+    }
+    std::memcpy(Irp->UserBuffer, Irp->AssociatedIrp.SystemBuffer, Bytes);
+  }
+  if ((Irp->Flags & IRP_DEALLOCATE_BUFFER) && Irp->AssociatedIrp.SystemBuffer != nullptr)
+    KitInternal::FreeSystemBuffer(Irp->AssociatedIrp.SystemBuffer);
+  while (Irp->MdlAddress != nullptr) {
+    PMDL Next = Irp->MdlAddress->Next;
+    IoFreeMdl(Irp->MdlAddress);
+    Irp->MdlAddress = Next;
+  }
+  if (Irp->UserIosb != nullptr) *Irp->UserIosb = Irp->IoStatus;
+  PKEVENT Event = Irp->UserEvent;
+  IoFreeIrp(Irp);
+  if (Event != nullptr) KeSetEvent(Event, IO_NO_INCREMENT, FALSE);
+}
+
+}  // namespace
+
+extern "C" void NTAPI IofCompleteRequest(PIRP Irp, CCHAR PriorityBoost) {
+  (void)PriorityBoost;
+  {
+    std::lock_guard<std::mutex> Lock(KitState().Mutex);
+    if (KitState().Irps.count(Irp) == 0) {
+      KitState().Faults.push_back("IofCompleteRequest of a request that is not allocated (completed twice?)");
+      return;
+    }
+  }
+  if (Irp->CurrentLocation > Irp->StackCount) {
+    TKit::Fault("IofCompleteRequest of a request that no driver holds (completed twice?)");
+    return;
+  }
+  if (Irp->IoStatus.Status == STATUS_PENDING) TKit::Fault("a request completed with STATUS_PENDING");
+
+  for (;;) {
+    PIO_STACK_LOCATION Stack = IoGetCurrentIrpStackLocation(Irp);
+    UCHAR Control = Stack->Control;
+    NTSTATUS Status = Irp->IoStatus.Status;
+    Irp->PendingReturned = (Control & SL_PENDING_RETURNED) != 0;
+    PIO_COMPLETION_ROUTINE Routine = Stack->CompletionRoutine;
+    PVOID Context = Stack->Context;
+    bool Invoke = Routine != nullptr && ((NT_SUCCESS(Status) && (Control & SL_INVOKE_ON_SUCCESS)) ||
+                                         (!NT_SUCCESS(Status) && (Control & SL_INVOKE_ON_ERROR)) ||
+                                         (Irp->Cancel && (Control & SL_INVOKE_ON_CANCEL)));
+    Stack->CompletionRoutine = nullptr;
+    Stack->Context = nullptr;
+    Stack->Control = 0;
+    IoSkipCurrentIrpStackLocation(Irp);
+    bool AtTop = Irp->CurrentLocation > Irp->StackCount;
+    if (Invoke) {
+      PDEVICE_OBJECT Upper = AtTop ? nullptr : IoGetCurrentIrpStackLocation(Irp)->DeviceObject;
+      if (Routine(Upper, Irp, Context) == STATUS_MORE_PROCESSING_REQUIRED) return;
+    } else if (Irp->PendingReturned && !AtTop) {
+      IoMarkIrpPending(Irp);
+    }
+    if (AtTop) break;
+  }
+  FinishRequest(Irp);
+}
+
+extern "C" BOOLEAN NTAPI IoCancelIrp(PIRP Irp) {
+  Irp->Cancel = TRUE;
+  PDRIVER_CANCEL Routine = __atomic_exchange_n(&Irp->CancelRoutine, nullptr, __ATOMIC_SEQ_CST);
+  if (Routine == nullptr) return FALSE;
+  PIO_STACK_LOCATION Stack = IoGetCurrentIrpStackLocation(Irp);
+  Routine(Stack->DeviceObject, Irp);
+  return TRUE;
+}
+
+// ---- memory descriptors --------------------------------------------------------------------
+extern "C" PMDL NTAPI IoAllocateMdl(PVOID VirtualAddress, ULONG Length, BOOLEAN SecondaryBuffer, BOOLEAN ChargeQuota,
+                                    PIRP Irp) {
+  (void)ChargeQuota;
+  auto* Mdl = static_cast<PMDL>(std::calloc(1, sizeof(MDL)));
+  Mdl->Size = sizeof(MDL);
+  Mdl->StartVa = VirtualAddress;
+  Mdl->MappedSystemVa = VirtualAddress;
+  Mdl->ByteCount = Length;
+  if (Irp != nullptr) {
+    if (SecondaryBuffer) {
+      PMDL* Tail = &Irp->MdlAddress;
+      while (*Tail != nullptr) Tail = &(*Tail)->Next;
+      *Tail = Mdl;
+    } else {
+      Irp->MdlAddress = Mdl;
+    }
+  }
+  std::lock_guard<std::mutex> Lock(KitState().Mutex);
+  KitState().Mdls.insert(Mdl);
+  return Mdl;
+}
+
+extern "C" void NTAPI IoBuildPartialMdl(PMDL SourceMdl, PMDL TargetMdl, PVOID VirtualAddress, ULONG Length) {
+  PUCHAR Base = static_cast<PUCHAR>(MmGetMdlVirtualAddress(SourceMdl));
+  PUCHAR Start = static_cast<PUCHAR>(VirtualAddress);
+  ULONG Offset = static_cast<ULONG>(Start - Base);
+  if (Start < Base || Offset > SourceMdl->ByteCount) {
+    TKit::Fault("IoBuildPartialMdl outside the source buffer");
+    return;
+  }
+  if (Length == 0) Length = SourceMdl->ByteCount - Offset;
+  if (Offset + Length > SourceMdl->ByteCount) TKit::Fault("IoBuildPartialMdl past the end of the source buffer");
+  TargetMdl->StartVa = VirtualAddress;
+  TargetMdl->ByteOffset = 0;
+  TargetMdl->ByteCount = Length;
+  TargetMdl->MappedSystemVa = VirtualAddress;
+}
+
+extern "C" void NTAPI IoFreeMdl(PMDL Mdl) {
+  {
+    std::lock_guard<std::mutex> Lock(KitState().Mutex);
+    if (KitState().Mdls.erase(Mdl) == 0) {
+      KitState().Faults.push_back("IoFreeMdl of a descriptor that is not allocated");
+      return;
+    }
+  }
+  std::free(Mdl);
+}
+
+// ---- power -------------------------------------------------------------------------------------
+extern "C" void NTAPI PoStartNextPowerIrp(PIRP Irp) {
+  if (IoGetCurrentIrpStackLocation(Irp)->MajorFunction != IRP_MJ_POWER)
+    TKit::Fault("PoStartNextPowerIrp on a request that is not a power request");
+  std::lock_guard<std::mutex> Lock(KitState().Mutex);
+  ++KitState().PowerStarted;
+}
+
+extern "C" NTSTATUS NTAPI PoCallDriver(PDEVICE_OBJECT DeviceObject, PIRP Irp) { return IofCallDriver(DeviceObject, Irp); }

@@ -1,0 +1,74 @@
+#pragma once
+// The test-facing side of the user-mode kernel layer: what the layer saw the
+// driver do wrong, what it still holds, and the failures it can be told to
+// inject. The driver itself never includes this.
+#include <wdm.h>
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+class TKit {
+public:
+  // Every misuse of the kernel the layer noticed (a double free, a wait at
+  // raised IRQL, a request completed twice, ...), oldest first.
+  static std::vector<std::string> Faults();
+  static void ClearFaults();
+  static void Fault(const std::string& What);
+
+  // Pool the driver holds (ExAllocatePool and names returned to it).
+  static size_t PoolBlocksInUse();
+  // Requests, device objects and memory descriptors still alive.
+  static size_t IrpsInUse();
+  static size_t DevicesInUse();
+
+  // Failure injection. After `Allocations` more successful pool allocations
+  // every further one fails, until cleared with -1.
+  static void FailPoolAfter(long Allocations);
+  static void FailIrpAllocations(bool Fail);
+  static void FailCreateDevice(NTSTATUS Status);          // STATUS_SUCCESS: do not fail
+  static void FailRegisterInterface(NTSTATUS Status);
+
+  // Threads currently waiting on a dispatcher object (an event).
+  static int Waiters(const void* Object);
+
+  // Device interfaces: every registered symbolic link of a class.
+  static std::vector<std::u16string> InterfaceLinks(const GUID& Class, bool EnabledOnly);
+  static bool InterfaceEnabled(const std::u16string& Link);
+  static PDEVICE_OBJECT InterfaceDevice(const std::u16string& Link);
+
+  // Power requests started with PoStartNextPowerIrp.
+  static long PowerIrpsStarted();
+};
+
+// Helpers for the managers and the bus; not part of the kernel's interface.
+namespace KitInternal {
+void MarkPhysical(PDEVICE_OBJECT Device, const std::u16string& InstancePath);
+void SetDeletePending(PDEVICE_OBJECT Device, bool Pending);
+bool IsLiveDevice(PDEVICE_OBJECT Device);
+bool IsDeleted(PDEVICE_OBJECT Device);
+void AddOpenFile(PDEVICE_OBJECT Device);
+void ReleaseOpenFile(PDEVICE_OBJECT Device);
+// A request the layer owns: on final completion its status goes to the
+// status block, buffered data is copied back (at most OutputLength bytes),
+// the request is freed and the event set.
+PIRP AllocateThreadedIrp(CCHAR StackSize, PIO_STATUS_BLOCK IoStatus, PKEVENT Event, ULONG OutputLength);
+PVOID AllocateSystemBuffer(SIZE_T Bytes);
+void FreeSystemBuffer(PVOID Buffer);
+// Runs the calling thread at an IRQL for the lifetime of the object.
+class TIrqlScope {
+public:
+  explicit TIrqlScope(KIRQL Level);
+  ~TIrqlScope();
+  TIrqlScope(const TIrqlScope&) = delete;
+  TIrqlScope& operator=(const TIrqlScope&) = delete;
+
+private:
+  KIRQL FOld;
+};
+// Remembers how many bytes the bus put into a descriptor buffer, so that
+// parsing beyond them is caught.
+void RecordDescriptorDelivery(const void* Buffer, ULONG Bytes);
+void ForgetDescriptorDelivery(const void* Buffer);
+bool DeliveredBytes(const void* Buffer, ULONG* Bytes);
+}  // namespace KitInternal

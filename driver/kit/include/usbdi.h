@@ -1,0 +1,4 @@
+#pragma once
+// The USB driver interface: request blocks and the hub's internal controls.
+#include "usb.h"
+#include "usbioctl.h"
