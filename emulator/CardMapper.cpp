@@ -18,7 +18,7 @@ void TCardMapper::PowerOn() {
 }
 
 uint32_t TCardMapper::GameSize() const {
-  // Size part 7 is 32 KiB, each step down doubles it, 0 is the whole page.
+  // Size bits 7 mean 32 KiB, each step down doubles it, 0 is the whole page.
   return 0x8000u << (7 - (FConfiguration & 0x07));
 }
 

@@ -28,7 +28,8 @@ _StartRoutine::
 	ld	a, (0x4149)
 	ld	c, a			; RAM size code
 
-	;; Size part: codes 0-7 give 7 down to 0; anything else counts as 2 MiB.
+	;; Size bits: (code AND 7) XOR 7 below 0x0F, so codes 0-7 give 7 down
+	;; to 0 (32 KiB ... 4 MiB); 0x0F and above give 1 (2 MiB).
 	ld	a, b
 	cp	#0x0F
 	jr	nc, 1$
@@ -40,7 +41,7 @@ _StartRoutine::
 2$:
 	ld	d, a
 
-	;; Save part: no RAM 0x30, 2 KiB 0x20, then ((code - 1) ^ 3) << 4.
+	;; Save bits: no RAM 0x30, 2 KiB 0x20, then ((code - 1) XOR 3) << 4.
 	ld	a, c
 	or	a
 	jr	nz, 3$
