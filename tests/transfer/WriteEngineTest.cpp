@@ -79,7 +79,9 @@ TEST_F(WriteEngineTest, NamedFileGoesToBareAddressesInChunksOf32) {
   EXPECT_EQ(Rig.Front.BusyLog, (std::vector<std::string>{"show Now formatting...", "hide"}));
   // Start, format, and two per chunk.
   EXPECT_EQ(Rig.Front.Pumps, 1 + 1 + 2 * 4);
-  EXPECT_EQ(Rig.Front.Bar, 0);
+  // The bar shows done / (100 / 100 + 1) and goes back to 0 at the end.
+  EXPECT_EQ(Rig.Front.ProgressLog, (std::vector<int>{0, 16, 32, 48, 50, 0}));
+  EXPECT_EQ(Rig.Front.CountTexts("Now writting...  Estimate remain time: "), 4);
 }
 
 TEST_F(WriteEngineTest, EmptySourceFormatsAndSendsNoData) {
@@ -163,6 +165,8 @@ TEST_F(WriteEngineTest, SingleQueuedGameGoesToTheSelectedPageAndItsFileStays) {
   ExpectFormat(Sent.Format, Page2, 128);
   ExpectChunks(Sent.Data, cmdWriteRom, Page2, 64 * K);
   EXPECT_TRUE(FlashHolds(Page2, Game));
+  // 2048 chunks, but the estimate is rebuilt only for the 99 new bar positions.
+  EXPECT_EQ(Rig.Front.CountTexts("Now writting...  Estimate remain time: "), 99);
   EXPECT_EQ(Queue.Count(), 2u);
   EXPECT_TRUE(std::filesystem::exists(Name));
   EXPECT_TRUE(std::filesystem::exists(Dropped));
