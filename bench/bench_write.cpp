@@ -13,6 +13,8 @@
 #include "core/SharedState.h"
 #include "core/card/CardLayout.h"
 #include "core/link/Link.h"
+#include "core/link/LinkProtocol.h"
+#include "core/support/Bytes.h"
 #include "core/queue/GameQueue.h"
 #include "core/transfer/WriteEngine.h"
 #include "emulator/CableEmulator.h"
@@ -76,6 +78,37 @@ void BM_WriteImageFullPage(benchmark::State& Bench) {
   std::filesystem::remove(Game);
 }
 BENCHMARK(BM_WriteImageFullPage)->Unit(benchmark::kMillisecond);
+
+// The same page as bare write packets through the link, for the engine's own
+// share of the time per packet (file reads, progress, pumps).
+void BM_BarePacketsFullPage(benchmark::State& Bench) {
+  TCard Card;
+  TCableEmulator Cable(Card);
+  TEmulatedLinkPort Port(Cable);
+  TSharedState State;
+  TQuietFrontEnd Front;
+  TLink Link(Port, State, Front);
+  Link.Reconnect();
+  TLinkWritePacket Packet{};
+  Packet.Header.Code = cmdWriteRom;
+  Packet.Header.Length = SwapDWord(32);
+  const int64_t Packets = PageSize / 32;
+  for (auto _ : Bench) {
+    for (uint32_t Address = 0; Address < PageSize; Address += 32) {
+      Packet.Header.Address = SwapDWord(Address);
+      Packet.Data[0] = static_cast<uint8_t>(Address >> 5);
+      if (!Link.SendWritePacket(Packet)) {
+        Bench.SkipWithError("packet not taken");
+        return;
+      }
+    }
+  }
+  Bench.SetItemsProcessed(Bench.iterations() * Packets);
+  Bench.counters["per_packet"] =
+      benchmark::Counter(static_cast<double>(Packets), benchmark::Counter::kIsIterationInvariantRate |
+                                                           benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_BarePacketsFullPage)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
