@@ -1,6 +1,8 @@
 #include "core/queue/GameQueue.h"
 
 #include <algorithm>
+#include <filesystem>
+#include <system_error>
 
 #include "core/FrontEnd.h"
 #include "core/card/CardLayout.h"
@@ -26,7 +28,10 @@ bool TGameQueue::AddGameFile(const std::string& FileName, TFrontEnd& FrontEnd) {
   const uint32_t Size = static_cast<uint32_t>(Info.Size);
   const auto Where = std::find_if(FRows.begin(), FRows.end(), [Size](const TQueueRow& Row) { return Row.Size >= Size; });
   TQueueRow Row;
-  Row.FileName = FileName;
+  // The write may come long after the add, from another working folder.
+  std::error_code Error;
+  const std::filesystem::path Full = std::filesystem::absolute(std::filesystem::path(FileName), Error);
+  Row.FileName = Error ? FileName : Full.string();
   Row.Title = Info.Title;
   Row.SizeText = SizeText(static_cast<int32_t>(Size));
   Row.Size = Size;

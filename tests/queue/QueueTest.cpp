@@ -88,6 +88,16 @@ TEST_F(QueueTest, InsertsBeforeTheFirstRowOfEqualOrLargerSize) {
   EXPECT_EQ(Queue.QueueUsedSize(), 2 * M + 128 * K + 32 * K);
 }
 
+TEST_F(QueueTest, KeepsTheFullPathOfARelativeName) {
+  const std::string Name = Game(32 * K);
+  const auto Before = std::filesystem::current_path();
+  std::filesystem::current_path(std::filesystem::path(Name).parent_path());
+  const bool Added = Queue.AddGameFile(std::filesystem::path(Name).filename().string(), Front);
+  std::filesystem::current_path(Before);
+  ASSERT_TRUE(Added);
+  EXPECT_EQ(Queue.Rows()[0].FileName, Name);
+}
+
 TEST_F(QueueTest, TitleEndsAtFirstZeroOrAfterFifteenBytes) {
   ASSERT_TRUE(Queue.AddGameFile(Game(32 * K, "ABCDEFGHIJKLMNOP"), Front));
   ASSERT_TRUE(Queue.AddGameFile(Game(64 * K, "TETRIS"), Front));
