@@ -60,6 +60,11 @@ TMainForm::TMainForm(TLinkPort& Port, TDialogs& Dialogs, const std::vector<std::
 }
 
 TMainForm::~TMainForm() {
+  // The lists empty themselves while the controls are destroyed; the half
+  // gone window must not hear of it.
+  for (QObject* Sender : {static_cast<QObject*>(lvROMs), static_cast<QObject*>(lvROMs->model()),
+                          static_cast<QObject*>(lvCardRom), static_cast<QObject*>(lvCardRom->model())})
+    Sender->disconnect(this);
   QApplication::instance()->removeEventFilter(this);
   FPort.SetDeviceChangeHandler(nullptr);
 }

@@ -43,8 +43,9 @@ QPushButton* MakeButton(QWidget* Parent, const char* Name, const QString& Captio
 QGroupBox* MakeBox(QWidget* Parent, const char* Name, const QString& Caption, QRect Where, bool Bold) {
   QGroupBox* Box = Make<QGroupBox>(Parent, Name, Where, Caption);
   if (Bold) {
-    // Only the caption is bold: the controls inside keep the window's font.
-    Box->setStyleSheet(QStringLiteral("QGroupBox#%1 { font-weight: bold; }").arg(QString::fromLatin1(Name)));
+    QFont Caption = Box->font();
+    Caption.setBold(true);
+    Box->setFont(Caption);
   }
   return Box;
 }
@@ -100,15 +101,17 @@ void FollowAction(QPushButton* Button, QAction* Action) {
 
 void TMainForm::CreateControls() {
   setObjectName(QStringLiteral("MainForm"));
-  // The window's font where the system has it; else the platform's default.
+  // The window's font, 12 pixels: its own family where the system has it,
+  // else the platform's default family at that size.
+  QFont Default = font();
   for (const QString& Family : {QStringLiteral("SimSun"), QStringLiteral("宋体")}) {
     if (QFontDatabase::hasFamily(Family)) {
-      QFont Default(Family);
-      Default.setPixelSize(12);
-      setFont(Default);
+      Default.setFamily(Family);
       break;
     }
   }
+  Default.setPixelSize(12);
+  setFont(Default);
 
   AALabel1 = new TAALabel(QStringLiteral("Flashquill"), this);
   AALabel1->setObjectName(QStringLiteral("AALabel1"));
@@ -239,4 +242,12 @@ void TMainForm::CreateControls() {
   for (QLabel* Panel : {StatusPanel0, StatusPanel1}) Panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
   StatusBar->addWidget(StatusPanel0, 0);
   StatusBar->addWidget(StatusPanel1, 1);
+
+  // Only the captions of the two boxes are bold; their controls keep the
+  // window's font.
+  QFont Plain = font();
+  Plain.setBold(false);
+  for (QGroupBox* Box : {gbWrite, gbCardInfo})
+    for (QWidget* Child : Box->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
+      if (Child != pFindGame) Child->setFont(Plain);
 }

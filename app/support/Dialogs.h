@@ -2,6 +2,8 @@
 #include <string>
 #include <vector>
 
+#include "core/FrontEnd.h"   // the message-box flags and results
+
 // The modal half of the window's front end: message boxes and the file and
 // folder choosers. The window gets one of these from whoever creates it, so
 // the tests hand in scripted answers instead of real dialogs.

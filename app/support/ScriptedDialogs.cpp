@@ -9,7 +9,7 @@ int TScriptedDialogs::ShowMessageBox(const std::string& Text, const std::string&
     MessageAnswers.pop_front();
     return Answer;
   }
-  return (Flags & 0x0F) == 4 ? 7 : 1;
+  return (Flags & 0x0F) == 4 ? MB_RESULT_NO : MB_RESULT_OK;
 }
 
 bool TScriptedDialogs::ChooseOpenFiles(const std::string& Filter, const std::string&, bool Multiple,

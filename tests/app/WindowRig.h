@@ -1,0 +1,71 @@
+#pragma once
+#include <QTest>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/MainForm.h"
+#include "app/support/ScriptedDialogs.h"
+#include "emulator/CableEmulator.h"
+#include "emulator/EmulatedLinkPort.h"
+
+// The window on an emulated cable with scripted dialogs, every transfer logged.
+class TWindowRig {
+public:
+  TCard Card;
+  TCableEmulator Cable{Card};
+  TEmulatedLinkPort Port{Cable};
+  TScriptedDialogs Dialogs;
+  std::unique_ptr<TMainForm> Form;
+
+  TWindowRig() { Cable.EnableLog(true); }
+  ~TWindowRig() {
+    if (Form) Form->State().Operating = false;
+  }
+
+  // Creates and shows the window and waits for its first idle moment.
+  bool Start(const std::vector<std::string>& Arguments = {}) {
+    Form = std::make_unique<TMainForm>(Port, Dialogs, Arguments);
+    Form->show();
+    return QTest::qWaitFor([this] { return Form->FirstIdleDone(); }, 5000);
+  }
+
+  // A game header at a flash address: logo tail, title, ROM-size code.
+  void PutGame(uint32_t Address, const std::string& Title, uint8_t SizeCode) {
+    uint8_t* Block = Card.Flash() + Address;
+    const uint8_t LogoTail[4] = {0xBB, 0xB9, 0x33, 0x3E};
+    std::memcpy(Block + 0x130, LogoTail, 4);
+    std::memset(Block + 0x134, 0, 16);
+    std::memcpy(Block + 0x134, Title.data(), Title.size());
+    Block[0x148] = SizeCode;
+  }
+
+  // The command codes sent since the last call, one character each
+  // ('D', 'A', 'W', ...; a 512-byte probe shows as 'P').
+  std::string SentCodes() {
+    std::string Codes;
+    for (const TTransfer& Transfer : Cable.TakeLog()) {
+      if (Transfer.In || Transfer.Bytes.empty()) continue;
+      Codes.push_back(Transfer.Bytes[0] == 0xFF ? 'P' : static_cast<char>(Transfer.Bytes[0]));
+    }
+    return Codes;
+  }
+
+  // The flash address of every probe sent since the last call.
+  std::vector<uint32_t> ProbeAddresses() {
+    std::vector<uint32_t> Addresses;
+    for (const TTransfer& Transfer : Cable.TakeLog())
+      if (!Transfer.In && Transfer.Bytes.size() == 9 && Transfer.Bytes[0] == 0xFF)
+        Addresses.push_back(uint32_t(Transfer.Bytes[1]) << 24 | uint32_t(Transfer.Bytes[2]) << 16 |
+                            uint32_t(Transfer.Bytes[3]) << 8 | Transfer.Bytes[4]);
+    return Addresses;
+  }
+
+  std::string Panel(int Index) { return Form->FrontEnd().StatusText(Index); }
+
+  // Runs the event loop until it has nothing more to do for now.
+  static void Settle() {
+    for (int I = 0; I < 5; ++I) QCoreApplication::processEvents();
+  }
+};
