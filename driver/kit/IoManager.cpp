@@ -79,7 +79,13 @@ std::vector<std::u16string> TIoManager::Interfaces(const GUID& Class) { return T
 NTSTATUS TIoManager::Open(const std::u16string& Link, TIoFile** File) {
   *File = nullptr;
   PDEVICE_OBJECT Pdo = TKit::InterfaceDevice(Link);
-  if (Pdo == nullptr || !TKit::InterfaceEnabled(Link) || KitInternal::IsDeleted(Pdo)) return STATUS_OBJECT_NAME_NOT_FOUND;
+  if (Pdo == nullptr || !TKit::InterfaceEnabled(Link)) return STATUS_OBJECT_NAME_NOT_FOUND;
+  return OpenDevice(Pdo, File);
+}
+
+NTSTATUS TIoManager::OpenDevice(PDEVICE_OBJECT Pdo, TIoFile** File) {
+  *File = nullptr;
+  if (KitInternal::IsDeleted(Pdo)) return STATUS_OBJECT_NAME_NOT_FOUND;
   auto* Opened = new TIoFile;
   Opened->Object.Type = IoTypeFile;
   Opened->Object.Size = sizeof(FILE_OBJECT);

@@ -15,6 +15,10 @@ public:
   static std::vector<std::u16string> Interfaces(const GUID& Class);
 
   static NTSTATUS Open(const std::u16string& Link, TIoFile** File);
+  // Opens a device stack by one of its device objects' names, as a program
+  // may open the bus's device name: the request goes to the top of the stack,
+  // whether or not an interface is enabled.
+  static NTSTATUS OpenDevice(PDEVICE_OBJECT Device, TIoFile** File);
   static NTSTATUS Read(TIoFile* File, void* Buffer, ULONG Length, ULONG_PTR* Information);
   static NTSTATUS Write(TIoFile* File, const void* Buffer, ULONG Length, ULONG_PTR* Information);
   static NTSTATUS DeviceControl(TIoFile* File, ULONG IoControlCode, const void* Input, ULONG InputLength, void* Output,

@@ -99,6 +99,10 @@ extern "C" void NTAPI IoDeleteDevice(PDEVICE_OBJECT DeviceObject) {
     }
   }
   Node->Deleted = true;
+  // A device that is gone has no interfaces any more.
+  auto& Interfaces = State.Interfaces;
+  for (auto Entry = Interfaces.begin(); Entry != Interfaces.end();)
+    Entry = Entry->second.Device == DeviceObject ? Interfaces.erase(Entry) : Entry + 1;
   // An object still referenced by open files lives until the last close.
   if (Node->OpenFiles == 0) {
     State.Devices.erase(DeviceObject);

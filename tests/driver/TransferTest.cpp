@@ -1,0 +1,146 @@
+// The data path: one request, one bulk transfer on the right pipe, and the
+// byte count the caller gets back is what actually moved.
+#include <numeric>
+
+#include "tests/driver/DriverRig.h"
+
+namespace {
+
+class TransferTest : public DriverTest {
+protected:
+  TIoFile* File = nullptr;
+
+  void Start(TUsbBus::TConfig Config = {}) {
+    TDriverRig& R = Rig(std::move(Config));
+    R.AddAndStart();
+    ASSERT_EQ(R.Open(&File), STATUS_SUCCESS);
+  }
+  void TearDown() override {
+    if (File) TIoManager::Close(File);
+    DriverTest::TearDown();
+  }
+};
+FQ_DRIVER_TEST_MODES(TransferTest);
+
+std::vector<uint8_t> Pattern(size_t Bytes) {
+  std::vector<uint8_t> Data(Bytes);
+  for (size_t Index = 0; Index < Bytes; ++Index) Data[Index] = uint8_t(Index * 7 + 3);
+  return Data;
+}
+
+TEST_P(TransferTest, ANineByteWriteIsOneNineByteBulkOutOnEndpoint02) {
+  Start();
+  const std::vector<uint8_t> Command = {0xFF, 0, 0, 0x80, 0, 0, 0, 2, 0};
+  ULONG_PTR Moved = 0;
+  EXPECT_EQ(Rig().Write(File, Command, &Moved), STATUS_SUCCESS);
+  EXPECT_EQ(Moved, 9u);
+  auto Transfers = Rig().Bus.Transfers();
+  ASSERT_EQ(Transfers.size(), 1u);
+  EXPECT_EQ(Transfers[0].Endpoint, 0x02);
+  EXPECT_EQ(Transfers[0].RequestedLength, 9u);
+  EXPECT_EQ(Transfers[0].TransferFlags, ULONG(USBD_SHORT_TRANSFER_OK));
+  EXPECT_EQ(Rig().Cable.Written(), std::vector<std::vector<uint8_t>>{Command});
+}
+
+TEST_P(TransferTest, AReadReportsTheBytesTheCableSent) {
+  struct TCase {
+    size_t Requested;
+    size_t Sent;
+  };
+  // Short replies must come back short; 65536 and more must not wrap.
+  const TCase Cases[] = {{4, 4}, {4, 2}, {512, 511}, {65536, 65536}, {65537, 65537}, {70000, 1}};
+  Start();
+  for (const TCase& Case : Cases) {
+    SCOPED_TRACE(testing::Message() << Case.Requested << " asked, " << Case.Sent << " sent");
+    std::vector<uint8_t> Reply = Pattern(Case.Sent);
+    Rig().Cable.QueueReply(Reply);
+    std::vector<uint8_t> Buffer(Case.Requested, 0xEE);
+    ULONG_PTR Moved = 0;
+    EXPECT_EQ(Rig().Read(File, Buffer, &Moved), STATUS_SUCCESS);
+    EXPECT_EQ(Moved, Case.Sent);
+    EXPECT_TRUE(std::equal(Reply.begin(), Reply.end(), Buffer.begin()));
+    TUsbRequest Last = Rig().Bus.Transfers().back();
+    EXPECT_EQ(Last.Endpoint, 0x81);
+    EXPECT_EQ(Last.RequestedLength, Case.Requested);
+    EXPECT_EQ(Last.TransferFlags, ULONG(USBD_TRANSFER_DIRECTION_IN));
+  }
+  EXPECT_EQ(Rig().Bus.Transfers().size(), std::size(Cases));
+}
+
+TEST_P(TransferTest, ALargeWriteIsOneTransferAndReportsItsFullLength) {
+  Start();
+  for (size_t Bytes : {65536u, 65537u}) {
+    ULONG_PTR Moved = 0;
+    EXPECT_EQ(Rig().Write(File, Pattern(Bytes), &Moved), STATUS_SUCCESS);
+    EXPECT_EQ(Moved, Bytes);
+    EXPECT_EQ(Rig().Bus.Transfers().back().RequestedLength, Bytes);
+  }
+  EXPECT_EQ(Rig().Bus.Transfers().size(), 2u);
+}
+
+TEST_P(TransferTest, ZeroLengthRequestsGoDownWithNoBuffer) {
+  Start();
+  std::vector<uint8_t> Nothing;
+  ULONG_PTR Moved = 99;
+  EXPECT_EQ(Rig().Write(File, Nothing, &Moved), STATUS_SUCCESS);
+  EXPECT_EQ(Moved, 0u);
+  EXPECT_EQ(Rig().Read(File, Nothing, &Moved), STATUS_SUCCESS);
+  EXPECT_EQ(Moved, 0u);
+  auto Transfers = Rig().Bus.Transfers();
+  ASSERT_EQ(Transfers.size(), 2u);
+  for (auto& Transfer : Transfers) {
+    EXPECT_EQ(Transfer.RequestedLength, 0u);
+    EXPECT_TRUE(Transfer.NullBuffer);
+  }
+}
+
+TEST_P(TransferTest, TransfersAfterTheCableIsPulledFail) {
+  Start();
+  Rig().Bus.Unplug();
+  std::vector<uint8_t> Buffer(4);
+  ULONG_PTR Moved = 99;
+  EXPECT_EQ(Rig().Read(File, Buffer, &Moved), STATUS_DEVICE_NOT_CONNECTED);
+  EXPECT_EQ(Moved, 0u);
+  EXPECT_EQ(Rig().Write(File, Buffer, &Moved), STATUS_DEVICE_NOT_CONNECTED);
+  EXPECT_EQ(Rig().IoCount(), 1);
+}
+
+TEST_P(TransferTest, ResourceShortagesFailTheRequestAndGiveTheReferenceBack) {
+  Start();
+  std::vector<uint8_t> Command(9, 'D');
+  TKit::FailPoolAfter(0);   // the transfer's URB
+  EXPECT_EQ(Rig().Write(File, Command), STATUS_INSUFFICIENT_RESOURCES);
+  TKit::FailPoolAfter(-1);
+  TKit::FailIrpAllocations(true);   // the internal request to the bus
+  EXPECT_EQ(Rig().Write(File, Command), STATUS_INSUFFICIENT_RESOURCES);
+  TKit::FailIrpAllocations(false);
+  EXPECT_TRUE(Rig().Bus.Transfers().empty());
+  EXPECT_EQ(Rig().IoCount(), 1);
+  EXPECT_EQ(Rig().Write(File, Command), STATUS_SUCCESS);
+}
+
+TEST_P(TransferTest, ConcurrentRequestsFromSeveralThreadsAllGoThrough) {
+  Start();
+  constexpr int Threads = 4, Writes = 50;
+  std::vector<std::thread> Writers;
+  std::vector<int> Failures(Threads, 0);
+  for (int Thread = 0; Thread < Threads; ++Thread) {
+    Writers.emplace_back([&, Thread] {
+      TIoFile* Own = nullptr;
+      if (Rig().Open(&Own) != STATUS_SUCCESS) {
+        Failures[Thread] = Writes;
+        return;
+      }
+      for (int Write = 0; Write < Writes; ++Write)
+        if (Rig().Write(Own, std::vector<uint8_t>(9, uint8_t(Thread))) != STATUS_SUCCESS) ++Failures[Thread];
+      TIoManager::Close(Own);
+    });
+  }
+  for (auto& Writer : Writers) Writer.join();
+  EXPECT_EQ(Failures, std::vector<int>(Threads, 0));
+  EXPECT_EQ(Rig().Cable.Written().size(), size_t(Threads * Writes));
+  EXPECT_EQ(Rig().IoCount(), 1);
+  EXPECT_EQ(Rig().OpenHandles(), 1);
+}
+
+}  // namespace
