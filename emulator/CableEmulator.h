@@ -101,8 +101,8 @@ struct TTransfer {
 //
 // Ports: the eight bytes '1' sets and '2' answers (P0IO..P3IO, P0..P3) start
 // as 0xFF after power-on, the reset state of the microcontroller's port
-// latches; unplugging powers the cable off, so plugging it in again restores
-// them and drops any reply still queued.
+// latches. Unplugging powers the cable off: any reply still queued is lost,
+// and the ports are back at their power-on values once it is plugged in.
 class TCableEmulator {
 public:
   static constexpr size_t MaxPendingReply = 1u << 20;
