@@ -81,9 +81,15 @@ bool TCableEmulator::Execute(const uint8_t* Data, size_t Count) {
   case cmdReadRom:
   case cmdReadSram: {
     if (Length < 1 || Length > MaxReadLength) return false;
+    // A read runs on past the chip's end at its start again: one wrap at
+    // most, since a read is shorter than either memory.
+    const uint8_t* Memory = Code == cmdReadRom ? FCard.Flash() : FCard.Sram();
+    const uint32_t Size = Code == cmdReadRom ? TCard::FlashSize : TCard::SramSize;
+    const uint32_t Start = Address % Size;
+    const uint32_t First = std::min(Length, Size - Start);
     FScratch.resize(Length);
-    for (uint32_t I = 0; I < Length; ++I)
-      FScratch[I] = Code == cmdReadRom ? FCard.ReadFlash(Address + I) : FCard.ReadSram(Address + I);
+    std::memcpy(FScratch.data(), Memory + Start, First);
+    std::memcpy(FScratch.data() + First, Memory, Length - First);
     Reply(FScratch.data(), Length);
     return true;
   }
