@@ -189,6 +189,8 @@ private:
   bool FFirstIdlePending = false;
   bool FFirstIdleDone = false;
   bool FRightControlDown = false;
+  bool FListing = false;        // a card listing runs
+  bool FListingAgain = false;   // another one was asked for meanwhile
   // The key event last handled and the widget it was handled for: the same
   // event handed on to a parent widget is not seen twice.
   const QEvent* FLastKeyEvent = nullptr;

@@ -51,15 +51,27 @@ void TMainForm::cbPartChange() {
 }
 
 void TMainForm::ShowGameInfo() {
-  QString Caption;
-  if (FLink.LinkHandle() != 0) {
-    TCardListView Rows(*lvCardRom);
-    Caption = QStringLiteral(" Card Information ") + QString::fromStdString(ScanCardPage(FLink, Rows));
-  } else {
-    // Without a link nothing is probed; the rows of the last listing stay.
-    Caption = QStringLiteral(" Card Information");
+  // The listing pumps messages once; a page change or a device change that
+  // comes in there would start a second listing into the same list. It is
+  // run after this one instead, so the list holds one listing.
+  if (FListing) {
+    FListingAgain = true;
+    return;
   }
-  gbCardInfo->setTitle(Caption + QLatin1Char(' '));
+  FListing = true;
+  do {
+    FListingAgain = false;
+    QString Caption;
+    if (FLink.LinkHandle() != 0) {
+      TCardListView Rows(*lvCardRom);
+      Caption = QStringLiteral(" Card Information ") + QString::fromStdString(ScanCardPage(FLink, Rows));
+    } else {
+      // Without a link nothing is probed; the rows of the last listing stay.
+      Caption = QStringLiteral(" Card Information");
+    }
+    gbCardInfo->setTitle(Caption + QLatin1Char(' '));
+  } while (FListingAgain);
+  FListing = false;
 }
 
 void TMainForm::btnRefreshClick() { cbPartChange(); }

@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTreeWidget>
+#include <algorithm>
 
 #include "app/MainForm.h"
 #include "app/support/AALabel.h"
@@ -208,6 +209,7 @@ void TMainForm::CreateControls() {
   btnWriteAllB = MakeButton(gbAdvance, "btnWriteAllB", QStringLiteral("..."), QRect(384, 64, 26, 22));
   btnReadAll = MakeButton(this, "btnReadAll", QStringLiteral("&Read"), QRect(424, MainTop + 26, 64, 26));
   btnWriteAll = MakeButton(this, "btnWriteAll", QStringLiteral("&Write"), QRect(424, MainTop + 62, 64, 26));
+  gbAdvance->setAutoFillBackground(true);   // it covers pMain, not shows it through
   gbAdvance->hide();
   btnReadAll->hide();
   btnWriteAll->hide();
@@ -228,6 +230,7 @@ void TMainForm::CreateControls() {
   btnTestWrite->hide();
   btnTestFormat->hide();
   btnTestSRAM = MakeButton(this, "btnTestSRAM", QStringLiteral("Test"), QRect(212, MainTop + 280, 80, 30));
+  gbTest->setAutoFillBackground(true);
   gbTest->hide();
   btnTestSRAM->hide();
 
@@ -235,7 +238,10 @@ void TMainForm::CreateControls() {
   StatusBar->setSizeGripEnabled(false);
   StatusPanel0 = new QLabel(StatusBar);
   StatusPanel0->setObjectName(QStringLiteral("StatusPanel0"));
-  StatusPanel0->setFixedWidth(110);
+  // 110 pixels hold the connection state in the window's own font; a wider
+  // fallback font gets what its longest state text needs.
+  StatusPanel0->setFixedWidth(
+      std::max(110, StatusPanel0->fontMetrics().horizontalAdvance(QStringLiteral("Device Disconnected")) + 10));
   StatusPanel1 = new QLabel(StatusBar);
   StatusPanel1->setObjectName(QStringLiteral("StatusPanel1"));
   StatusPanel1->setMinimumWidth(50);

@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QGroupBox>
 #include <QPushButton>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include "WindowRig.h"
@@ -46,6 +47,21 @@ TEST(CardList, PageChoiceRescansFromThePageBaseWithPageRelativeRows) {
   EXPECT_EQ(Rig.SentCodes(), "");
   EXPECT_EQ(Form.gbCardInfo->title(), " Card Information ");
   EXPECT_EQ(Form.lvCardRom->topLevelItemCount(), 1);
+}
+
+TEST(CardList, PageChangeDuringTheListingsPumpListsTheNewPageOnce) {
+  TWindowRig Rig;
+  Rig.PutGame(0, "WHOLE PAGE", 7);
+  Rig.PutGame(0x400000, "OTHER PAGE", 7);
+  ASSERT_TRUE(Rig.Start());
+  TMainForm& Form = *Rig.Form;
+  Rig.SentCodes();
+  // Runs inside the one pump of the listing the refresh starts.
+  QTimer::singleShot(0, &Form, [&] { Form.cbPart->setCurrentIndex(1); });
+  Form.btnRefresh->click();
+  ASSERT_EQ(Form.lvCardRom->topLevelItemCount(), 1);
+  EXPECT_EQ(Form.lvCardRom->topLevelItem(0)->text(0), "OTHER PAGE");
+  EXPECT_EQ(Rig.ProbeAddresses().back(), 0x400000u);
 }
 
 TEST(CardList, DoubleClickOnARowStartsTheRead) {
