@@ -2,6 +2,11 @@
 // answers the tests of the operations rely on.
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
+#include <QApplication>
+#include <QMessageBox>
+#include <QTimer>
+
 #include "app/support/QtDialogs.h"
 #include "app/support/ScriptedDialogs.h"
 
@@ -32,6 +37,51 @@ TEST(Dialogs, ScriptedAnswersComeInOrderAndUnscriptedOnesAreSafe) {
   std::string Folder = "/no/such/folder";
   EXPECT_FALSE(Dialogs.BrowseForFolder("Select save directory", Folder));
   EXPECT_EQ(Folder, "");   // a folder that does not exist is cleared
+}
+
+struct TBoxCase {
+  int Flags;
+  QMessageBox::Icon Icon;
+  QMessageBox::StandardButtons Buttons;
+  QMessageBox::StandardButton Press;   // 0: the box is closed with Esc
+  int Result;
+};
+
+// The platform's flags and results on the toolkit's message box.
+const TBoxCase BoxCases[] = {
+    {MB_FLAGS_ERROR, QMessageBox::Critical, QMessageBox::Ok, QMessageBox::Ok, MB_RESULT_OK},
+    {MB_FLAGS_INFO, QMessageBox::Information, QMessageBox::Ok, QMessageBox::Ok, MB_RESULT_OK},
+    {MB_FLAGS_QUESTION, QMessageBox::Question, QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes, MB_RESULT_YES},
+    {MB_FLAGS_QUESTION, QMessageBox::Question, QMessageBox::Yes | QMessageBox::No, QMessageBox::No, MB_RESULT_NO},
+    {MB_FLAGS_QUESTION, QMessageBox::Question, QMessageBox::Yes | QMessageBox::No, QMessageBox::NoButton,
+     MB_RESULT_NO},
+};
+
+TEST(Dialogs, MessageBoxShowsTheFlagsIconAndButtonsAndAnswersThePlatformsCodes) {
+  TQtDialogs Dialogs;
+  for (const TBoxCase& Case : BoxCases) {
+    SCOPED_TRACE(Case.Flags);
+    QMessageBox::Icon Icon = QMessageBox::NoIcon;
+    QMessageBox::StandardButtons Buttons;
+    QString Text, Title;
+    QTimer::singleShot(0, [&] {
+      auto* Box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      ASSERT_NE(Box, nullptr);
+      Icon = Box->icon();
+      Buttons = Box->standardButtons();
+      Text = Box->text();
+      Title = Box->windowTitle();
+      if (Case.Press == QMessageBox::NoButton)
+        Box->reject();
+      else
+        Box->button(Case.Press)->click();
+    });
+    EXPECT_EQ(Dialogs.ShowMessageBox("Now operting, cancel it?", "Flashquill", Case.Flags), Case.Result);
+    EXPECT_EQ(Icon, Case.Icon);
+    EXPECT_EQ(Buttons, Case.Buttons);
+    EXPECT_EQ(Text, "Now operting, cancel it?");
+    EXPECT_EQ(Title, "Flashquill");
+  }
 }
 
 }  // namespace

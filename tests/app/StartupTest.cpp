@@ -2,6 +2,7 @@
 // and shows whether the card can be used.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -102,6 +103,33 @@ TEST(Layout, FixedSizeControlsNamedAndPlacedAsTheWindowNeedsThem) {
   EXPECT_GE(Form.StatusPanel0->contentsRect().width(),
             Form.StatusPanel0->fontMetrics().horizontalAdvance("Device Disconnected"));
   EXPECT_GT(Form.StatusPanel1->width(), 300);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(Layout, GreyedOutPanelShowsItsEditLikeControlsOnTheButtonFace) {
+  TWindowRig Rig;
+  Rig.Cable.Unplug();
+  ASSERT_TRUE(Rig.Start());
+  TMainForm& Form = *Rig.Form;
+  const QPalette System = QApplication::palette();
+  auto Background = [](QWidget* Control) { return Control->palette().color(QPalette::Base); };
+  // Down to the controls inside the boxes inside the panel.
+  for (QWidget* Control : {static_cast<QWidget*>(Form.lvROMs), static_cast<QWidget*>(Form.lvCardRom),
+                           static_cast<QWidget*>(Form.cbPart)}) {
+    EXPECT_FALSE(Control->isEnabled());
+    EXPECT_EQ(Background(Control), System.color(QPalette::Button));
+  }
+  EXPECT_FALSE(Form.Label2->isEnabled());
+  Rig.Cable.Plug();
+  Rig.Port.PollDeviceEvents();
+  ASSERT_EQ(Rig.Panel(0), "Device Connected");
+  for (QWidget* Control : {static_cast<QWidget*>(Form.lvROMs), static_cast<QWidget*>(Form.cbPart)}) {
+    EXPECT_TRUE(Control->isEnabled());
+    EXPECT_EQ(Background(Control), System.color(QPalette::Base));
+  }
 }
 
 }  // namespace

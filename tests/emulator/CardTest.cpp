@@ -193,4 +193,48 @@ TEST(CardTest, CardFilesKeepEveryStoredPacketWhenTheProgramIsKilled) {
   }
 }
 
+// A card folder is never left with a short card file: a child creating a card
+// is killed while it fills the new flash file, and what it leaves is either
+// no flash.bin or a whole one, and a card that opens.
+TEST(CardTest, CardFilesAreWholeOrAbsentWhenTheProgramIsKilledCreatingThem) {
+  TTempDir Dir;
+  const std::string Card = Dir / "card";
+  pid_t Child = ::fork();
+  ASSERT_GE(Child, 0);
+  if (Child == 0) {
+    try {
+      TCard Created(Card);
+    } catch (...) {
+      ::_exit(4);
+    }
+    ::_exit(0);
+  }
+  // Wait, without sleeping, until the child has begun to write flash bytes.
+  bool Filling = false;
+  for (long Spin = 0; Spin < 200000000 && !Filling; ++Spin) {
+    std::error_code Ignored;
+    for (const auto& Entry : std::filesystem::directory_iterator(Card, Ignored))
+      if (Entry.path().filename().string().rfind("flash.bin", 0) == 0 && Entry.file_size(Ignored) > 0) Filling = true;
+    int Status = 0;
+    if (::waitpid(Child, &Status, WNOHANG) == Child) {
+      Child = -1;
+      break;
+    }
+  }
+  if (Child > 0) {
+    ::kill(Child, SIGKILL);
+    ::waitpid(Child, nullptr, 0);
+  }
+  if (!Filling) GTEST_SKIP() << "the child finished before it could be caught filling the file";
+
+  if (std::filesystem::exists(Card + "/flash.bin")) {
+    EXPECT_EQ(std::filesystem::file_size(Card + "/flash.bin"), TCard::FlashSize);
+  }
+  if (std::filesystem::exists(Card + "/sram.bin")) {
+    EXPECT_EQ(std::filesystem::file_size(Card + "/sram.bin"), TCard::SramSize);
+  }
+  TCard Reopened(Card);
+  EXPECT_EQ(std::count(Reopened.Flash(), Reopened.Flash() + TCard::FlashSize, 0xFF), long(TCard::FlashSize));
+}
+
 }  // namespace
