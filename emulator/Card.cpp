@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <stdexcept>
@@ -69,6 +70,21 @@ void CreateCardFile(const std::string& Dir, const std::string& Path, size_t Size
   SyncFolder(Dir);
 }
 
+// A program killed while it created a card file leaves the unfinished file
+// under its temporary name. Such leftovers are removed once they are old
+// enough that no other program can still be filling them.
+void RemoveLeftovers(const std::string& Dir, const std::string& Name) {
+  const std::string Prefix = Name + ".new-";
+  const auto Now = std::filesystem::file_time_type::clock::now();
+  std::error_code Error;
+  for (const auto& Entry : std::filesystem::directory_iterator(Dir, Error)) {
+    const std::string File = Entry.path().filename().string();
+    if (File.rfind(Prefix, 0) != 0 || File.size() != Prefix.size() + 6 || !Entry.is_regular_file(Error)) continue;
+    auto Written = Entry.last_write_time(Error);
+    if (!Error && Now - Written > std::chrono::minutes(10)) std::filesystem::remove(Entry.path(), Error);
+  }
+}
+
 // Maps the card file Path (created when missing) for reading and writing.
 uint8_t* MapCardFile(const std::string& Dir, const std::string& Name, size_t Size, uint8_t Fill) {
   const std::string Path = (std::filesystem::path(Dir) / Name).string();
@@ -101,6 +117,7 @@ uint8_t* MapCardFile(const std::string& Dir, const std::string& Name, size_t Siz
   ::close(Fd);
   if (Map == MAP_FAILED)
     throw std::runtime_error("Cannot map the card file " + Path + ": " + SystemText(Error));
+  RemoveLeftovers(Dir, Name);
   return static_cast<uint8_t*>(Map);
 }
 
