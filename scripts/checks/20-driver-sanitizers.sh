@@ -19,5 +19,5 @@ for sanitizer in address thread; do
   ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
   UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
   TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
-    ctest --test-dir "$dir" -R '^BothCompletions/(Pnp|Transfer|UsbConfig|Chain)Test\.' --output-on-failure -j "$JOBS"
+    ctest --test-dir "$dir/tests/driver" --output-on-failure -j "$JOBS"
 done

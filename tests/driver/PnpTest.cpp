@@ -150,7 +150,8 @@ TEST_P(PnpTest, AStopWaitsForABlockedReadWhileNewReadsGetDeletePending) {
   NTSTATUS BlockedStatus = STATUS_PENDING;
   ULONG_PTR BlockedBytes = 0;
   std::thread Reader([&] { BlockedStatus = R.Read(File, Blocked, &BlockedBytes); });
-  ASSERT_TRUE(WaitUntil([&] { return R.Bus.WaitingTransfers() == 1; }));
+  // Expectations only from here on: the threads must be joined whatever fails.
+  EXPECT_TRUE(WaitUntil([&] { return R.Bus.WaitingTransfers() == 1; }));
 
   std::atomic<bool> Stopped{false};
   NTSTATUS StopStatus = STATUS_PENDING;
@@ -158,7 +159,7 @@ TEST_P(PnpTest, AStopWaitsForABlockedReadWhileNewReadsGetDeletePending) {
     StopStatus = R.Pnp.Stop(R.Bus);
     Stopped = true;
   });
-  ASSERT_TRUE(WaitUntil([&] { return TKit::Waiters(&R.Extension()->IoIdleEvent) == 1; }));
+  EXPECT_TRUE(WaitUntil([&] { return TKit::Waiters(&R.Extension()->IoIdleEvent) == 1; }));
   EXPECT_FALSE(Stopped);
 
   std::vector<uint8_t> Late(4);
@@ -216,7 +217,8 @@ TEST_P(PnpTest, UnplugFailsTheBlockedReadThenSurpriseRemovalAndRemovalCleanUp) {
   NTSTATUS BlockedStatus = STATUS_PENDING;
   ULONG_PTR BlockedBytes = 99;
   std::thread Reader([&] { BlockedStatus = R.Read(File, Blocked, &BlockedBytes); });
-  ASSERT_TRUE(WaitUntil([&] { return R.Bus.WaitingTransfers() == 1; }));
+  // Expectations only from here on: the threads must be joined whatever fails.
+  EXPECT_TRUE(WaitUntil([&] { return R.Bus.WaitingTransfers() == 1; }));
   R.Bus.Unplug();
   Reader.join();
   EXPECT_EQ(BlockedStatus, STATUS_DEVICE_NOT_CONNECTED);
