@@ -289,6 +289,16 @@ NTSTATUS TUsbBus::SubmitUrb(PIRP Irp, PURB Urb) {
     case URB_FUNCTION_SELECT_CONFIGURATION:
       SelectConfiguration(Urb);
       break;
+    case URB_FUNCTION_RESET_PIPE: {
+      // Clears a halted pipe; the simulated pipes never halt, so only the
+      // handle is checked.
+      std::lock_guard<std::mutex> Lock(FMutex);
+      bool Known = PipeEndpoint(Urb->UrbPipeRequest.PipeHandle) != nullptr;
+      Urb->UrbHeader.Status = Known ? USBD_STATUS_SUCCESS : USBD_STATUS_INVALID_PIPE_HANDLE;
+      FRequests.push_back({IOCTL_INTERNAL_USB_SUBMIT_URB, Urb->UrbHeader.Function, 0, 0, 0, 0, false, 0,
+                           Known ? STATUS_SUCCESS : STATUS_UNSUCCESSFUL});
+      break;
+    }
     default:
       Urb->UrbHeader.Status = USBD_STATUS_INVALID_URB_FUNCTION;
       Log({IOCTL_INTERNAL_USB_SUBMIT_URB, Urb->UrbHeader.Function, 0, 0, 0, 0, false, 0, STATUS_INVALID_PARAMETER});
