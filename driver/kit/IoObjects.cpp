@@ -416,9 +416,11 @@ extern "C" void NTAPI IofCompleteRequest(PIRP Irp, CCHAR PriorityBoost) {
   FinishRequest(Irp);
 }
 
+// The cancel routine runs without a cancel spin lock: the layer has none, so
+// a routine must take whatever lock guards its own queue.
 extern "C" BOOLEAN NTAPI IoCancelIrp(PIRP Irp) {
-  Irp->Cancel = TRUE;
-  PDRIVER_CANCEL Routine = __atomic_exchange_n(&Irp->CancelRoutine, nullptr, __ATOMIC_SEQ_CST);
+  __atomic_store_n(&Irp->Cancel, TRUE, __ATOMIC_SEQ_CST);
+  PDRIVER_CANCEL Routine = IoSetCancelRoutine(Irp, nullptr);
   if (Routine == nullptr) return FALSE;
   PIO_STACK_LOCATION Stack = IoGetCurrentIrpStackLocation(Irp);
   Routine(Stack->DeviceObject, Irp);

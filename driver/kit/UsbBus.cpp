@@ -4,6 +4,7 @@
 // host controller's completion would.
 #include "driver/kit/UsbBus.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <string>
@@ -87,7 +88,7 @@ void TUsbBus::Unplug() {
   {
     std::lock_guard<std::mutex> Lock(FMutex);
     FPlugged = false;
-    Waiting.swap(FWaiting);
+    while (PIRP Irp = TakeWaiting()) Waiting.push_back(Irp);
   }
   FFunction.Unplugged();
   for (PIRP Irp : Waiting) {
@@ -98,6 +99,33 @@ void TUsbBus::Unplug() {
     Bulk.TransferBufferLength = 0;
     CompleteUrb(Irp, Urb, STATUS_DEVICE_NOT_CONNECTED, USBD_STATUS_DEVICE_GONE);
   }
+}
+
+PIRP TUsbBus::TakeWaiting() {
+  for (auto At = FWaiting.begin(); At != FWaiting.end(); ++At) {
+    // A transfer whose cancel routine is already running is left for it.
+    if (IoSetCancelRoutine(*At, nullptr) == nullptr) continue;
+    PIRP Irp = *At;
+    FWaiting.erase(At);
+    return Irp;
+  }
+  return nullptr;
+}
+
+void NTAPI TUsbBus::CancelWaiting(PDEVICE_OBJECT Device, PIRP Irp) {
+  TUsbBus& Bus = Of(Device);
+  {
+    std::lock_guard<std::mutex> Lock(Bus.FMutex);
+    auto At = std::find(Bus.FWaiting.begin(), Bus.FWaiting.end(), Irp);
+    if (At == Bus.FWaiting.end()) return;
+    Bus.FWaiting.erase(At);
+  }
+  auto* Urb = static_cast<PURB>(IoGetCurrentIrpStackLocation(Irp)->Parameters.Others.Argument1);
+  auto& Bulk = Urb->UrbBulkOrInterruptTransfer;
+  Bus.Log({IOCTL_INTERNAL_USB_SUBMIT_URB, Urb->UrbHeader.Function, 0, Bulk.TransferFlags, Bulk.TransferBufferLength, 0,
+           Bulk.TransferBuffer == nullptr, 0, STATUS_CANCELLED});
+  Bulk.TransferBufferLength = 0;
+  Bus.CompleteUrb(Irp, Urb, STATUS_CANCELLED, USBD_STATUS_CANCELED);
 }
 
 void TUsbBus::ServicePending() {
@@ -460,6 +488,14 @@ NTSTATUS TUsbBus::Transfer(PIRP Irp, PURB Urb) {
         std::unique_lock<std::mutex> Lock(FMutex);
         if (FPlugged && FFunction.Plugged()) {
           FWaiting.push_back(Irp);
+          IoSetCancelRoutine(Irp, CancelWaiting);
+          // Cancelled before the routine was in place: nobody else will.
+          if (__atomic_load_n(&Irp->Cancel, __ATOMIC_SEQ_CST) && IoSetCancelRoutine(Irp, nullptr) != nullptr) {
+            FWaiting.pop_back();
+            Lock.unlock();
+            Finish(STATUS_CANCELLED, USBD_STATUS_CANCELED, 0);
+            return STATUS_PENDING;
+          }
           Lock.unlock();
           FWake.notify_all();
           return STATUS_PENDING;
@@ -522,8 +558,8 @@ void TUsbBus::Worker() {
     }
     if (FStopping) return;
     FLookAgain = false;
-    PIRP Irp = FWaiting.front();
-    FWaiting.pop_front();
+    PIRP Irp = TakeWaiting();
+    if (Irp == nullptr) continue;
     Lock.unlock();
     // Transfer holds it again when the device still has nothing to send.
     NTSTATUS Status = Transfer(Irp, static_cast<PURB>(IoGetCurrentIrpStackLocation(Irp)->Parameters.Others.Argument1));

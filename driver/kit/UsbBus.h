@@ -111,7 +111,10 @@ private:
   static NTSTATUS NTAPI DispatchPnp(PDEVICE_OBJECT Device, PIRP Irp);
   static NTSTATUS NTAPI DispatchPower(PDEVICE_OBJECT Device, PIRP Irp);
   static NTSTATUS NTAPI DispatchOther(PDEVICE_OBJECT Device, PIRP Irp);
+  static void NTAPI CancelWaiting(PDEVICE_OBJECT Device, PIRP Irp);
   static TUsbBus& Of(PDEVICE_OBJECT Device);
+  // Takes the first waiting transfer that is not being cancelled; FMutex held.
+  PIRP TakeWaiting();
 
   NTSTATUS SubmitUrb(PIRP Irp, PURB Urb);
   void GetDescriptor(PURB Urb);

@@ -144,3 +144,38 @@ TEST_P(TransferTest, ConcurrentRequestsFromSeveralThreadsAllGoThrough) {
 }
 
 }  // namespace
+
+namespace {
+
+// Drivers that give up on a transfer (the 32-bit build cancels its stages)
+// need the bus to let go of a bulk IN that waits for the cable.
+TEST_P(TransferTest, AWaitingBulkInIsCancelledAtTheBus) {
+  Start();
+  PDEVICE_EXTENSION X = Rig().Extension();
+  URB Urb{};
+  Urb.UrbHeader.Length = sizeof(struct _URB_BULK_OR_INTERRUPT_TRANSFER);
+  Urb.UrbHeader.Function = URB_FUNCTION_BULK_OR_INTERRUPT_TRANSFER;
+  Urb.UrbBulkOrInterruptTransfer.PipeHandle = X->InterfaceInfo->Pipes[X->BulkInPipeIndex].PipeHandle;
+  Urb.UrbBulkOrInterruptTransfer.TransferFlags = USBD_TRANSFER_DIRECTION_IN;
+  uint8_t Buffer[8];
+  Urb.UrbBulkOrInterruptTransfer.TransferBuffer = Buffer;
+  Urb.UrbBulkOrInterruptTransfer.TransferBufferLength = sizeof Buffer;
+
+  KEVENT Done;
+  IO_STATUS_BLOCK IoStatus;
+  KeInitializeEvent(&Done, NotificationEvent, FALSE);
+  PDEVICE_OBJECT Port = Rig().Bus.PhysicalDevice();
+  PIRP Irp = IoBuildDeviceIoControlRequest(IOCTL_INTERNAL_USB_SUBMIT_URB, Port, nullptr, 0, nullptr, 0, TRUE, &Done, &IoStatus);
+  ASSERT_NE(Irp, nullptr);
+  IoGetNextIrpStackLocation(Irp)->Parameters.Others.Argument1 = &Urb;
+  ASSERT_EQ(IoCallDriver(Port, Irp), STATUS_PENDING);
+  EXPECT_TRUE(WaitUntil([&] { return Rig().Bus.WaitingTransfers() == 1; }));
+  EXPECT_TRUE(IoCancelIrp(Irp));
+  KeWaitForSingleObject(&Done, Executive, KernelMode, FALSE, nullptr);
+  EXPECT_EQ(IoStatus.Status, STATUS_CANCELLED);
+  EXPECT_EQ(Urb.UrbHeader.Status, USBD_STATUS_CANCELED);
+  EXPECT_EQ(Urb.UrbBulkOrInterruptTransfer.TransferBufferLength, 0u);
+  EXPECT_EQ(Rig().Bus.WaitingTransfers(), 0u);
+}
+
+}  // namespace
