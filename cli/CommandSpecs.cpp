@@ -1,0 +1,89 @@
+// The commands, what each accepts and its help text.
+#include <cstdint>
+
+#include "cli/CliOptions.h"
+
+const std::vector<TCommandSpec>& CommandSpecs() {
+  static const std::vector<TCommandSpec> Specs = {
+      {"info", "", "connection, chip identifier and name, capacity",
+       "Opens the cable, asks for the flash chip's identifier and shows the\n"
+       "connection, the identifier and chip name, and the capacity of a page.\n",
+       {}, {}, 0, 0, true},
+      {"list", "[--json]", "games on the selected page, then the summary line",
+       "Lists the games on the selected page: index, title, size, start offset\n"
+       "within the page and size in bytes, then the summary line.\n"
+       "  --json   one JSON object instead: {\"page\":1,\"games\":[{\"index\":1,\n"
+       "           \"title\":\"...\",\"offset\":32768,\"size\":65536},...],\"count\":N,\n"
+       "           \"used\":BYTES,\"free\":BYTES}\n",
+       {"--json"}, {}, 0, 0, true},
+      {"read", "INDEX... | --all  [-o PATH]", "selected games into files",
+       "Reads games of the selected page (INDEX as 'list' numbers them) into files.\n"
+       "One game: PATH is the file (default: the title + \".gb\" in the current\n"
+       "folder; an existing PATH is replaced only after confirmation).\n"
+       "Several games: PATH is a folder (default: the current folder, created when\n"
+       "missing), each game in title + \".GB\"; characters a file name cannot hold\n"
+       "become \"_\", an empty title gives \"Untitled\". Files there are replaced.\n"
+       "  --all    every game of the page\n"
+       "  -o PATH  the file or folder\n",
+       {"--all"}, {"-o"}, 0, SIZE_MAX, true},
+      {"write", "FILE... [--verify]", "games to the selected page (a pack when two or more)",
+       "Writes games to the selected page, as the window's Write does: the files\n"
+       "are queued in ascending order of size and tested against the space of the\n"
+       "page (a refused file writes nothing at all); two or more games go behind\n"
+       "the boot menu in one pack image. The page is formatted, the image written,\n"
+       "the page listed again and selected for the console. When the page holds\n"
+       "games, the overwrite question must be confirmed (--yes, or on a terminal).\n"
+       "  --verify  read the written range back and compare it byte for byte\n",
+       {"--verify"}, {}, 1, SIZE_MAX, true},
+      {"read-sram", "FILE", "save RAM (131072 bytes) into FILE",
+       "Reads the 131072 bytes of save RAM into FILE.\n", {}, {}, 1, 1, true},
+      {"write-sram", "FILE [--verify]", "FILE into save RAM",
+       "Writes FILE (at most 131072 bytes) into save RAM from address 0.\n"
+       "  --verify  read the written range back and compare it byte for byte\n",
+       {"--verify"}, {}, 1, 1, true},
+      {"format", "", "the selected page",
+       "Clears the header area of every 32 KiB block of the selected page, so\n"
+       "that it lists no games. Asks first (--yes, or on a terminal).\n",
+       {}, {}, 0, 0, true},
+      {"read-raw", "SIZE FILE", "the first SIZE bytes of the selected page into FILE",
+       "Reads SIZE bytes of flash from the start of the selected page into FILE.\n"
+       "SIZE is one of 32K 64K 128K 256K 512K 1024K(1M) 2048K(2M) 4096K(4M)\n"
+       "8192K(8M) (K and M: KiB and MiB; \"1M\" alone also does), or a byte count\n"
+       "(decimal or 0x hexadecimal) up to 8388608.\n",
+       {}, {}, 2, 2, true},
+      {"write-raw", "FILE [--verify]", "FILE to the flash from address 0",
+       "Writes FILE (at most 8388608 bytes) to the flash from card address 0,\n"
+       "whatever page is selected, after formatting the page or pages it covers.\n"
+       "  --verify  read the written range back and compare it byte for byte\n",
+       {"--verify"}, {}, 1, 1, true},
+      {"pack", "FILE... -o IMAGE", "build the pack image offline; no cable needed",
+       "Builds the image that 'write' would send for these games, into IMAGE:\n"
+       "the boot menu, then each game at its place; one game alone is its own\n"
+       "image. The same queue rules refuse what would not fit.\n",
+       {}, {"-o"}, 1, SIZE_MAX, false},
+      {"test-rom", "FILE [--write-only]", "the factory flash test; prints OK, FAILED or CANCLED",
+       "Writes FILE to the flash from address 0 (after wiping page 1), reads as\n"
+       "many bytes back into GBTestROM.gb in the data folder ($XDG_DATA_HOME/\n"
+       "flashquill, or ~/.local/share/flashquill) and compares. Prints OK, FAILED\n"
+       "or CANCLED. Always on page 1.\n"
+       "  --write-only  only write; OK when the write ran to its end\n",
+       {"--write-only"}, {}, 1, 1, true},
+      {"test-sram", "FILE", "the factory save RAM test; prints OK, FAILED or CANCLED",
+       "Writes FILE into save RAM from address 0, reads as many bytes back into\n"
+       "GBTestSRAM.sav in the data folder and compares. Prints OK, FAILED or\n"
+       "CANCLED.\n",
+       {}, {}, 1, 1, true},
+      {"ports", "[--set HEX16]", "the cable's eight port bytes",
+       "Reads the eight port bytes P0IO P1IO P2IO P3IO P0 P1 P2 P3 and prints\n"
+       "them as 16 hexadecimal digits, then one by one.\n"
+       "  --set HEX16  first set them: exactly 16 hexadecimal digits, in that order\n",
+       {}, {"--set"}, 0, 0, true},
+  };
+  return Specs;
+}
+
+const TCommandSpec* FindCommand(const std::string& Name) {
+  for (const TCommandSpec& Spec : CommandSpecs())
+    if (Name == Spec.Name) return &Spec;
+  return nullptr;
+}

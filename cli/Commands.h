@@ -1,0 +1,24 @@
+#pragma once
+#include <string>
+
+#include "cli/CliOptions.h"
+
+class TCliSession;
+
+// Each command runs on a session whose transport is set up (pack: not
+// needed) and returns the program's exit status.
+int RunInfo(TCliSession& Session, const TCommandArgs& Args);
+int RunList(TCliSession& Session, const TCommandArgs& Args);
+int RunFormat(TCliSession& Session, const TCommandArgs& Args);
+int RunRead(TCliSession& Session, const TCommandArgs& Args);
+int RunReadSram(TCliSession& Session, const TCommandArgs& Args);
+int RunReadRaw(TCliSession& Session, const TCommandArgs& Args);
+int RunWrite(TCliSession& Session, const TCommandArgs& Args);
+int RunWriteSram(TCliSession& Session, const TCommandArgs& Args);
+int RunWriteRaw(TCliSession& Session, const TCommandArgs& Args);
+int RunPack(TCliSession& Session, const TCommandArgs& Args);
+int RunFactoryTest(TCliSession& Session, const TCommandArgs& Args, bool Sram);
+int RunPorts(TCliSession& Session, const TCommandArgs& Args);
+
+// A wrong command line found by a command itself: one line, status 2.
+int UsageError(TCliSession& Session, const std::string& Text);

@@ -1,0 +1,45 @@
+// The factory tests from a shell: the verdict on standard output, the
+// states on the way as lines on standard error.
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+#include "cli/Commands.h"
+#include "cli/ExitCodes.h"
+#include "cli/Interrupt.h"
+#include "cli/Session.h"
+#include "core/factory/FactoryTest.h"
+
+int RunFactoryTest(TCliSession& Session, const TCommandArgs& Args, bool Sram) {
+  // The tester never applies a page choice: its runs cover the first page.
+  if (Session.Options().PageGiven && Session.Options().Page != 1)
+    return UsageError(Session, std::string(Sram ? "test-sram" : "test-rom") + ": the factory tests always use page 1");
+  TFactoryRun Run;
+  Run.Mode = Sram ? TFactoryMode::Sram : TFactoryMode::Rom;
+  Run.WriteOnly = Args.Has("--write-only");
+  Run.TestFile = Args.Positionals[0];
+  std::error_code Error;
+  if (!std::filesystem::is_regular_file(Run.TestFile, Error)) {
+    Session.FrontEnd.Error(Run.TestFile + ": no such test file");
+    return Session.Outcome(false);
+  }
+  if (!Session.Connect()) return Session.Outcome(false);
+  Session.State.PageBase = 0;
+  Run.ReadBackFile = FactoryReadBackFile(Run.Mode);
+  Run.OnStage = [&Session, &Run](const char* Stage) {
+    Session.FrontEnd.Note(Stage);
+    if (std::string(Stage) == FactoryReadingText) {
+      Session.FrontEnd.Note("Reading back into " + Run.ReadBackFile);
+      Session.ArmReadFault();
+    }
+  };
+  Run.IdentifyChip = [&Session] { Session.IdentifyChip(); };
+
+  const TFactoryVerdict Verdict = RunFactoryTest(Run, Session.Link());
+  Session.CloseOperation();
+  Session.FrontEnd.Finish();
+  std::printf("%s\n", FactoryVerdictText(Verdict));
+  std::fflush(stdout);
+  if (Interrupted()) return ExitInterrupted;
+  return Verdict == TFactoryVerdict::Ok ? ExitOk : ExitFailed;
+}

@@ -1,0 +1,145 @@
+// The commands that copy the card into files.
+#include <algorithm>
+#include <filesystem>
+#include <map>
+#include <set>
+#include <system_error>
+
+#include "cli/Commands.h"
+#include "cli/ExitCodes.h"
+#include "cli/SizeArgument.h"
+#include "cli/Session.h"
+#include "cli/TitleText.h"
+#include "core/link/LinkProtocol.h"
+#include "core/naming/GameFileName.h"
+#include "core/support/Paths.h"
+#include "core/transfer/ReadEngine.h"
+#include "core/transfer/WriteEngine.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// "1", "2", ...: the numbers 'list' shows.
+bool ParseIndex(const std::string& Text, size_t& Index) {
+  if (Text.empty() || Text.size() > 6 || Text.find_first_not_of("0123456789") != std::string::npos) return false;
+  Index = static_cast<size_t>(std::stoul(Text));
+  return Index > 0;
+}
+
+bool IsFolder(const std::string& Path) {
+  std::error_code Error;
+  return fs::is_directory(Path, Error);
+}
+
+// The window's save dialog asks before it replaces a file.
+bool MayReplace(TCliSession& Session, const std::string& Path) {
+  std::error_code Error;
+  if (!fs::exists(Path, Error)) return true;
+  return Session.FrontEnd.ShowMessageBox(Path + " already exists.\r\nDo you want to replace it?", "Confirm Save As",
+                                         MB_FLAGS_QUESTION) == MB_RESULT_YES;
+}
+
+}  // namespace
+
+int RunRead(TCliSession& Session, const TCommandArgs& Args) {
+  const bool All = Args.Has("--all");
+  if (All == !Args.Positionals.empty())
+    return UsageError(Session, All ? "read: give game numbers or --all, not both" : "read: give game numbers or --all");
+  std::vector<size_t> Wanted;
+  for (const std::string& Text : Args.Positionals) {
+    size_t Index = 0;
+    if (!ParseIndex(Text, Index)) return UsageError(Session, "read: '" + Text + "' is no game number (1, 2, ...)");
+    Wanted.push_back(Index);
+  }
+
+  if (!Session.Connect()) return Session.Outcome(false);
+  TCardRowVector Rows;
+  TScanTotals Totals;
+  Session.ListPage(Rows, Totals);
+  if (!Totals.Complete) {
+    Session.FrontEnd.Error("the listing of " + Session.PageName() + " stopped at a failed exchange");
+    return Session.Outcome(false);
+  }
+  if (Rows.Rows.empty()) {
+    Session.FrontEnd.Error(Session.PageName() + " lists no games");
+    return Session.Outcome(false);
+  }
+  // The selection, in list order and each game once, as selected rows are.
+  std::set<size_t> Selected;
+  if (All)
+    for (size_t I = 1; I <= Rows.Rows.size(); ++I) Selected.insert(I);
+  for (size_t Index : Wanted) {
+    if (Index > Rows.Rows.size()) {
+      Session.FrontEnd.Error("no game " + std::to_string(Index) + " on " + Session.PageName() + ": it lists " +
+                             std::to_string(Rows.Rows.size()) + " game(s)");
+      return Session.Outcome(false);
+    }
+    Selected.insert(Index);
+  }
+
+  const std::optional<std::string> Output = Args.Value("-o");
+  std::vector<std::pair<size_t, std::string>> Targets;
+  if (Selected.size() == 1 && !(Output && IsFolder(*Output))) {
+    const size_t Index = *Selected.begin();
+    const std::string Target = Output ? *Output : GameFileName(Rows.Rows[Index - 1].Title, ".gb");
+    if (!MayReplace(Session, Target)) {
+      Session.FrontEnd.Note("Nothing was read.");
+      return Session.Outcome(false);
+    }
+    Targets.emplace_back(Index, Target);
+  } else {
+    const std::string Folder = Output ? *Output : ".";
+    std::error_code Error;
+    fs::create_directories(Folder, Error);
+    if (!IsFolder(Folder)) {
+      Session.FrontEnd.Error(Folder + ": no folder, and none can be made there");
+      return Session.Outcome(false);
+    }
+    const char* Extension = Selected.size() == 1 ? ".gb" : ".GB";
+    std::map<std::string, size_t> Taken;
+    for (size_t Index : Selected) {
+      const std::string Target = AddBackslash(Folder) + GameFileName(Rows.Rows[Index - 1].Title, Extension);
+      // Two games of one title share a name: the later one replaces the
+      // earlier, as in the window, but not without saying so.
+      if (const auto Before = Taken.find(Target); Before != Taken.end())
+        Session.FrontEnd.Note("Note: games " + std::to_string(Before->second) + " and " + std::to_string(Index) +
+                              " both go to " + Target + "; the later one replaces the earlier.");
+      Taken[Target] = Index;
+      Targets.emplace_back(Index, Target);
+    }
+  }
+
+  bool AllRead = true;
+  for (const auto& [Index, Target] : Targets) {
+    const TCardRow& Row = Rows.Rows[Index - 1];
+    Session.FrontEnd.Note("Game " + std::to_string(Index) + " \"" + DisplayTitle(Row.Title) + "\" into " + Target);
+    if (!ReadToFile(Row.Offset, Row.Offset + Row.Size, cmdReadRom, Target, Session.Link())) AllRead = false;
+    // A stop or a failed exchange ends the whole read; a file that could not
+    // be made only skips its game.
+    if (!Session.State.Operating) break;
+  }
+  Session.CloseOperation();
+  return Session.Outcome(AllRead);
+}
+
+int RunReadSram(TCliSession& Session, const TCommandArgs& Args) {
+  if (!Session.Connect()) return Session.Outcome(false);
+  Session.State.PageBase = static_cast<uint32_t>(Session.Options().Page - 1) << 22;
+  const bool Read = ReadToFile(0, SaveRamSize, cmdReadSram, Args.Positionals[0], Session.Link());
+  Session.CloseOperation();
+  return Session.Outcome(Read);
+}
+
+int RunReadRaw(TCliSession& Session, const TCommandArgs& Args) {
+  uint32_t Size = 0;
+  if (!ParseSizeArgument(Args.Positionals[0], Size))
+    return UsageError(Session, "read-raw: '" + Args.Positionals[0] +
+                                   "' is no size: one of 32K 64K 128K 256K 512K 1024K(1M) 2048K(2M) 4096K(4M) "
+                                   "8192K(8M), or a byte count up to 8388608");
+  if (!Session.Connect()) return Session.Outcome(false);
+  Session.State.PageBase = static_cast<uint32_t>(Session.Options().Page - 1) << 22;
+  const bool Read = ReadToFile(0, Size, cmdReadRom, Args.Positionals[1], Session.Link());
+  Session.CloseOperation();
+  return Session.Outcome(Read);
+}

@@ -1,0 +1,75 @@
+#include "cli/Session.h"
+
+#include <cstdio>
+#include <exception>
+
+#include "cli/ExitCodes.h"
+#include "cli/Interrupt.h"
+#include "core/link/TracePort.h"
+#include "emulator/EmulatedLinkPort.h"
+#include "emulator/LinkPortFactory.h"
+
+TCliSession::TCliSession(const TCliOptions& Options, const std::string& Program)
+    : FrontEnd(State, Program, Options.AssumeYes), FOptions(Options) {}
+
+bool TCliSession::OpenPort() {
+  std::string Error;
+  try {
+    FPort = MakeLinkPort(FOptions.Link, Error);
+  } catch (const std::exception& Failure) {
+    Error = Failure.what();
+  }
+  if (!FPort) {
+    FrontEnd.Error(Error.empty() ? "the cable cannot be reached" : Error);
+    return false;
+  }
+  FLink = std::make_unique<TLink>(*FPort, State, FrontEnd);
+  return true;
+}
+
+bool TCliSession::Connect(bool NeedChip) {
+  if (!FLink->Reconnect()) {
+    FrontEnd.Error("Device Disconnected: no cable found (" + FPort->Describe() + ")");
+    return false;
+  }
+  FIdentity = FLink->IdentifyChip();
+  if (!NeedChip || FIdentity.Chip) return true;
+  const std::string Why = FrontEnd.TakePendingError();
+  if (!Why.empty()) {
+    FrontEnd.Error("Device Disconnected (" + Why + ")");
+  } else {
+    char Id[8];
+    std::snprintf(Id, sizeof Id, "%04X", FIdentity.Id);
+    FrontEnd.Error(std::string("Device Disconnected: the cable reports chip identifier ") + Id +
+                   ", which is no flash chip this program knows");
+  }
+  return false;
+}
+
+void TCliSession::IdentifyChip() { FIdentity = FLink->IdentifyChip(); }
+
+std::string TCliSession::PageName() const { return "Page NO. " + std::to_string(FOptions.Page) + " (32M)"; }
+
+std::string TCliSession::ListPage(TCardRowVector& Rows, TScanTotals& Totals) {
+  State.PageBase = static_cast<uint32_t>(FOptions.Page - 1) << 22;
+  return ScanCardPage(*FLink, Rows, &Totals);
+}
+
+void TCliSession::CloseOperation() {
+  State.Operating = false;
+  IdentifyChip();
+}
+
+void TCliSession::ArmReadFault() {
+  if (!FOptions.Fault) return;
+  TLinkPort* Port = FPort.get();
+  if (auto* Traced = dynamic_cast<TTracePort*>(Port)) Port = &Traced->Inner();
+  if (auto* Emulated = dynamic_cast<TEmulatedLinkPort*>(Port))
+    Emulated->Cable().FlipReadBitOnce(FOptions.Fault->Offset, FOptions.Fault->Mask);
+}
+
+int TCliSession::Outcome(bool Succeeded) {
+  FrontEnd.Finish();
+  if (Interrupted()) return ExitInterrupted;
+  return Succeeded && !FrontEnd.Failed() ? ExitOk : ExitFailed;
+}

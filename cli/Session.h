@@ -1,0 +1,53 @@
+#pragma once
+#include <memory>
+#include <string>
+
+#include "cli/CliFrontEnd.h"
+#include "cli/CliOptions.h"
+#include "core/SharedState.h"
+#include "core/card/CardScan.h"
+#include "core/link/Link.h"
+
+// One run of the program on the cable: the shared state, the front end, the
+// transport the options ask for and the link over it.
+class TCliSession {
+public:
+  TCliSession(const TCliOptions& Options, const std::string& Program);
+
+  const TCliOptions& Options() const { return FOptions; }
+  TSharedState State;
+  TCliFrontEnd FrontEnd;
+
+  // Sets up the transport; false (the reason printed) when it cannot be.
+  bool OpenPort();
+  // Opens the link and identifies the chip, as the window does when it
+  // starts. With NeedChip, anything but the known chip is an error here
+  // ("Device Disconnected ..."), printed; without, only a missing link is.
+  bool Connect(bool NeedChip = true);
+  TLink& Link() { return *FLink; }
+  TLinkPort& Port() { return *FPort; }
+  const TLink::TIdentity& Identity() const { return FIdentity; }
+
+  // The chip identification between and after operations.
+  void IdentifyChip();
+  // "Page NO. 1 (32M)" or "Page NO. 2 (32M)", as the page list names them.
+  std::string PageName() const;
+  // PageBase from the chosen page, then the listing of that page; returns
+  // the summary, with the rows in Rows.
+  std::string ListPage(TCardRowVector& Rows, TScanTotals& Totals);
+  // The closing steps every operation shares: Operating cleared, the chip
+  // identified again.
+  void CloseOperation();
+
+  // Arms --emulate-flip for the read-back that is about to start.
+  void ArmReadFault();
+
+  // The exit status of a finished operation: interrupted, failed or done.
+  int Outcome(bool Succeeded);
+
+private:
+  TCliOptions FOptions;
+  std::unique_ptr<TLinkPort> FPort;
+  std::unique_ptr<TLink> FLink;
+  TLink::TIdentity FIdentity;
+};

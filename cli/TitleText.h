@@ -1,0 +1,12 @@
+#pragma once
+#include <string>
+
+// Card titles are raw header bytes; these show them safely. Both take the
+// bytes as Latin-1, as the window does.
+
+// For a terminal or a log: UTF-8, with control characters (which could
+// move the cursor or change the terminal's state) shown as "?".
+std::string DisplayTitle(const std::string& Title);
+// A JSON string literal, quotes included: UTF-8 with quote, backslash and
+// control characters escaped.
+std::string JsonString(const std::string& Title);

@@ -1,0 +1,45 @@
+#include "cli/Usage.h"
+
+#include "cli/CliOptions.h"
+#include "core/link/LinkOptions.h"
+
+namespace {
+
+std::string Padded(std::string Text, size_t Width) {
+  if (Text.size() < Width) Text.append(Width - Text.size(), ' ');
+  else Text += "  ";
+  return Text;
+}
+
+}  // namespace
+
+std::string ProgramUsage(const std::string& Program) {
+  std::string Text = "Usage: " + Program +
+                     " [--emulate[=DIR] | --usb=VVVV:PPPP] [--page=1|2] [--trace=FILE] COMMAND [ARGS]\n\n"
+                     "Every card operation of the Flashquill window, from a shell, on the same core.\n\n"
+                     "Commands:\n";
+  for (const TCommandSpec& Spec : CommandSpecs()) {
+    const std::string Left = std::string(Spec.Name) + (Spec.Synopsis[0] ? " " : "") + Spec.Synopsis;
+    Text += "  " + Padded(Left, 34) + Spec.Summary + "\n";
+  }
+  Text += "\nOptions:\n" + LinkOptionsUsage() +
+          "  --page=1|2        the page to work on (default 1: \"Page NO. 1 (32M)\")\n"
+          "  --yes, -y         answer the questions (overwrite, format, replace) with yes\n"
+          "  --help, -h        this text; COMMAND --help: that command's own\n"
+          "  --version         the program's version\n"
+          "  --emulate-flip=OFFSET:MASK\n"
+          "                    test control of the emulated cable: the first reply of the next\n"
+          "                    read-back (--verify, test-rom, test-sram) has the bits MASK of\n"
+          "                    its byte OFFSET (below 4096) flipped\n\n"
+          "Questions are asked on the terminal; without one (standard input not a terminal)\n"
+          "they are refused unless --yes is given. Progress is drawn on standard error when\n"
+          "it is a terminal. Ctrl-C stops a transfer between two packets.\n"
+          "Exit status: 0 done, 1 failed (link error, refused file, verify mismatch, FAILED or\n"
+          "CANCLED test), 2 wrong command line, 130 stopped by Ctrl-C.\n";
+  return Text;
+}
+
+std::string CommandUsage(const std::string& Program, const TCommandSpec& Spec) {
+  return "Usage: " + Program + " [options] " + Spec.Name + (Spec.Synopsis[0] ? " " : "") + Spec.Synopsis +
+         "\n\n" + Spec.Details + "\nThe options before the command are those of " + Program + " --help.\n";
+}

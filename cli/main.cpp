@@ -1,0 +1,84 @@
+// flashquill-cli: the card operations of the window from a shell, on the
+// same core: options, the command, its exit status.
+#include <cstdio>
+#include <string>
+
+#include "cli/CliOptions.h"
+#include "cli/Commands.h"
+#include "cli/ExitCodes.h"
+#include "cli/Interrupt.h"
+#include "cli/Session.h"
+#include "cli/Usage.h"
+#include "core/support/Version.h"
+#ifdef FQ_HAVE_RESOURCES
+#include "ProgramResources.h"
+#include "core/support/Resources.h"
+#endif
+
+namespace {
+
+constexpr const char* ProgramName = "flashquill-cli";
+
+int Dispatch(const std::string& Command, TCliSession& Session, const TCommandArgs& Args) {
+  if (Command == "info") return RunInfo(Session, Args);
+  if (Command == "list") return RunList(Session, Args);
+  if (Command == "read") return RunRead(Session, Args);
+  if (Command == "write") return RunWrite(Session, Args);
+  if (Command == "read-sram") return RunReadSram(Session, Args);
+  if (Command == "write-sram") return RunWriteSram(Session, Args);
+  if (Command == "format") return RunFormat(Session, Args);
+  if (Command == "read-raw") return RunReadRaw(Session, Args);
+  if (Command == "write-raw") return RunWriteRaw(Session, Args);
+  if (Command == "pack") return RunPack(Session, Args);
+  if (Command == "test-rom") return RunFactoryTest(Session, Args, false);
+  if (Command == "test-sram") return RunFactoryTest(Session, Args, true);
+  if (Command == "ports") return RunPorts(Session, Args);
+  return UsageError(Session, "unknown command '" + Command + "'");
+}
+
+int Usage(const std::string& Text) {
+  std::fprintf(stderr, "%s: %s (see %s --help)\n", ProgramName, Text.c_str(), ProgramName);
+  return ExitUsage;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  TCliOptions Options;
+  std::string Error;
+  if (!ParseCliOptions(argc, argv, Options, Error)) return Usage(Error);
+  if (Options.Version) {
+    int Major = 0, Minor = 0, Release = 0, Build = 0;
+    GetVersionNumbers("", Major, Minor, Release, Build);
+    std::printf("%s %d.%d.%d.%d\n", ProgramName, Major, Minor, Release, Build);
+    return ExitOk;
+  }
+  // "help" and "help COMMAND" read as --help.
+  if (Options.Command == "help") {
+    Options.Help = true;
+    Options.Command = Options.Arguments.empty() ? "" : Options.Arguments.front();
+    Options.Arguments.clear();
+  }
+  const TCommandSpec* Spec = Options.Command.empty() ? nullptr : FindCommand(Options.Command);
+  if (!Options.Command.empty() && !Spec) return Usage("unknown command '" + Options.Command + "'");
+  if (Options.Help && !Spec) {
+    std::fputs(ProgramUsage(ProgramName).c_str(), stdout);
+    return ExitOk;
+  }
+  if (!Spec) return Usage("no command given");
+
+  TCommandArgs Args;
+  if (!ParseCommandArgs(*Spec, Options.Arguments, Args, Error)) return Usage(Error);
+  if (Options.Help || Args.Help) {
+    std::fputs(CommandUsage(ProgramName, *Spec).c_str(), stdout);
+    return ExitOk;
+  }
+
+#ifdef FQ_HAVE_RESOURCES
+  RegisterResources(ProgramResources());
+#endif
+  InstallInterruptHandler();
+  TCliSession Session(Options, ProgramName);
+  if (Spec->NeedsCable && !Session.OpenPort()) return Session.Outcome(false);
+  return Dispatch(Options.Command, Session, Args);
+}

@@ -1,0 +1,205 @@
+#pragma once
+// Runs the built flashquill-cli as a user would, in a process of its own on
+// an emulated card kept in a scratch folder, and reads what it left behind.
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+namespace fs = std::filesystem;
+
+inline std::vector<uint8_t> ReadBytes(const std::string& Path) {
+  std::ifstream In(Path, std::ios::binary);
+  return std::vector<uint8_t>(std::istreambuf_iterator<char>(In), std::istreambuf_iterator<char>());
+}
+
+inline void WriteBytes(const std::string& Path, const std::vector<uint8_t>& Bytes) {
+  std::ofstream Out(Path, std::ios::binary | std::ios::trunc);
+  Out.write(reinterpret_cast<const char*>(Bytes.data()), static_cast<std::streamsize>(Bytes.size()));
+}
+
+// A game file with a header the listing recognises: the logo's tail at
+// 0x130, the title at 0x134, the ROM-size code of Size at 0x148; the rest
+// bytes that differ from game to game.
+inline std::vector<uint8_t> MakeGame(const std::string& Title, uint32_t Size) {
+  std::vector<uint8_t> Bytes(Size);
+  uint32_t State = static_cast<uint32_t>(std::hash<std::string>{}(Title)) | 1;
+  for (auto& Byte : Bytes) {
+    State = State * 1664525u + 1013904223u;
+    Byte = static_cast<uint8_t>(State >> 24);
+  }
+  std::fill(Bytes.begin() + 0x104, Bytes.begin() + 0x150, 0);
+  const uint8_t Tail[4] = {0xBB, 0xB9, 0x33, 0x3E};
+  std::copy(Tail, Tail + 4, Bytes.begin() + 0x130);
+  std::copy(Title.begin(), Title.begin() + static_cast<std::ptrdiff_t>(std::min<size_t>(Title.size(), 16)),
+            Bytes.begin() + 0x134);
+  uint8_t Code = 0;
+  while ((0x8000u << Code) < Size) ++Code;
+  Bytes[0x148] = Code;
+  return Bytes;
+}
+
+struct TRun {
+  int Status = -1;          // exit status; 128 + n when killed by signal n
+  std::string Out, Err;
+  // The lines of standard error.
+  std::vector<std::string> ErrLines() const {
+    std::vector<std::string> Lines;
+    std::istringstream In(Err);
+    for (std::string Line; std::getline(In, Line);) Lines.push_back(Line);
+    return Lines;
+  }
+};
+
+// One 'W' or 'M' packet of a trace: the bytes it put on the card.
+struct TTracedWrite {
+  uint8_t Code;
+  uint32_t Address;
+  std::vector<uint8_t> Data;
+};
+
+class TCliRig : public ::testing::Test {
+protected:
+  void SetUp() override {
+    std::string Pattern = (fs::temp_directory_path() / "fq-cli-XXXXXX").string();
+    std::vector<char> Name(Pattern.begin(), Pattern.end());
+    Name.push_back('\0');
+    ASSERT_NE(::mkdtemp(Name.data()), nullptr);
+    FDir = Name.data();
+    fs::create_directories(FDir / "tmp");
+    fs::create_directories(FDir / "data");
+  }
+  void TearDown() override {
+    std::error_code Ignored;
+    fs::remove_all(FDir, Ignored);
+  }
+
+public:
+  std::string Path(const std::string& Name) const { return (FDir / Name).string(); }
+  std::string CardDir() const { return Path("card"); }
+  std::string TracePath() const { return Path("trace.txt"); }
+
+  std::string AddGame(const std::string& File, const std::string& Title, uint32_t Size) {
+    WriteBytes(Path(File), MakeGame(Title, Size));
+    return Path(File);
+  }
+
+  // The command line for the emulated card of this test, traced.
+  std::vector<std::string> Cli(std::vector<std::string> Args, bool Trace = true) const {
+    std::vector<std::string> Line = {"--emulate=" + CardDir()};
+    if (Trace) Line.push_back("--trace=" + TracePath());
+    Line.insert(Line.end(), Args.begin(), Args.end());
+    return Line;
+  }
+
+  // Runs the program with standard input from /dev/null and both outputs
+  // captured. With OnTerminal, standard error is a terminal instead, and
+  // OnTerminal sees its output as it comes; it may signal the program.
+  TRun Run(const std::vector<std::string>& Args,
+           const std::function<void(pid_t, const std::string& SoFar)>& OnTerminal = nullptr) const {
+    int OutPipe[2], ErrPipe[2] = {-1, -1}, Master = -1, Slave = -1;
+    EXPECT_EQ(::pipe(OutPipe), 0);
+    if (OnTerminal)
+      EXPECT_EQ(::openpty(&Master, &Slave, nullptr, nullptr, nullptr), 0);
+    else
+      EXPECT_EQ(::pipe(ErrPipe), 0);
+    std::vector<std::string> Env = {"XDG_DATA_HOME=" + Path("data"), "TMPDIR=" + Path("tmp"), "HOME=" + Path("."),
+                                    "PATH=/usr/bin:/bin"};
+    const pid_t Child = ::fork();
+    if (Child == 0) {
+      const int Null = ::open("/dev/null", O_RDONLY);
+      ::dup2(Null, 0);
+      ::dup2(OutPipe[1], 1);
+      ::dup2(OnTerminal ? Slave : ErrPipe[1], 2);
+      std::vector<char*> Argv = {const_cast<char*>(FQ_CLI_PATH)};
+      for (const std::string& Arg : Args) Argv.push_back(const_cast<char*>(Arg.c_str()));
+      Argv.push_back(nullptr);
+      std::vector<char*> Envp;
+      for (const std::string& Var : Env) Envp.push_back(const_cast<char*>(Var.c_str()));
+      Envp.push_back(nullptr);
+      ::execve(FQ_CLI_PATH, Argv.data(), Envp.data());
+      ::_exit(127);
+    }
+    ::close(OutPipe[1]);
+    if (OnTerminal) ::close(Slave);
+    else ::close(ErrPipe[1]);
+    const int ErrFd = OnTerminal ? Master : ErrPipe[0];
+
+    TRun Result;
+    pollfd Fds[2] = {{OutPipe[0], POLLIN, 0}, {ErrFd, POLLIN, 0}};
+    int Open = 2;
+    char Buffer[65536];
+    while (Open > 0) {
+      if (::poll(Fds, 2, -1) < 0) break;
+      for (int I = 0; I < 2; ++I) {
+        if (Fds[I].fd < 0 || !(Fds[I].revents & (POLLIN | POLLHUP | POLLERR))) continue;
+        const ssize_t Got = ::read(Fds[I].fd, Buffer, sizeof Buffer);
+        if (Got <= 0) {   // a terminal without writers reads as an error
+          ::close(Fds[I].fd);
+          Fds[I].fd = -1;
+          --Open;
+          continue;
+        }
+        (I == 0 ? Result.Out : Result.Err).append(Buffer, static_cast<size_t>(Got));
+        if (I == 1 && OnTerminal) OnTerminal(Child, Result.Err);
+      }
+    }
+    int Status = 0;
+    ::waitpid(Child, &Status, 0);
+    Result.Status = WIFEXITED(Status) ? WEXITSTATUS(Status) : 128 + WTERMSIG(Status);
+    return Result;
+  }
+
+  // The transfers of the trace as lines "OUT n hex" / "IN n hex".
+  std::vector<std::string> TraceLines() const {
+    std::vector<std::string> Lines;
+    std::ifstream In(TracePath());
+    for (std::string Line; std::getline(In, Line);) Lines.push_back(Line);
+    return Lines;
+  }
+
+  // Every write packet of the trace, in order.
+  std::vector<TTracedWrite> TracedWrites() const {
+    std::vector<TTracedWrite> Writes;
+    for (const std::string& Line : TraceLines()) {
+      if (Line.rfind("OUT 41 ", 0) != 0) continue;
+      const std::string Hex = Line.substr(7);
+      std::vector<uint8_t> Bytes;
+      for (size_t I = 0; I + 1 < Hex.size(); I += 2) Bytes.push_back(static_cast<uint8_t>(std::stoi(Hex.substr(I, 2), nullptr, 16)));
+      if (Bytes.size() != 41) continue;
+      const uint32_t Address = uint32_t(Bytes[1]) << 24 | uint32_t(Bytes[2]) << 16 | uint32_t(Bytes[3]) << 8 | Bytes[4];
+      const uint32_t Length = uint32_t(Bytes[5]) << 24 | uint32_t(Bytes[6]) << 16 | uint32_t(Bytes[7]) << 8 | Bytes[8];
+      Writes.push_back({Bytes[0], Address, std::vector<uint8_t>(Bytes.begin() + 9, Bytes.begin() + 9 + std::min<uint32_t>(Length, 32))});
+    }
+    return Writes;
+  }
+
+  // The page format's packets (32 zero bytes at 0x130 of each 32 KiB block
+  // of a page) come first; the image's packets follow them.
+  std::vector<TTracedWrite> ImageWrites() const {
+    std::vector<TTracedWrite> Writes = TracedWrites();
+    size_t First = 0;
+    while (First < Writes.size() && Writes[First].Code == 'W' && Writes[First].Address % 0x8000 == 0x130 &&
+           Writes[First].Data == std::vector<uint8_t>(32, 0))
+      ++First;
+    return std::vector<TTracedWrite>(Writes.begin() + static_cast<std::ptrdiff_t>(First), Writes.end());
+  }
+
+  std::vector<uint8_t> Flash() const { return ReadBytes(CardDir() + "/flash.bin"); }
+
+  fs::path FDir;
+};
