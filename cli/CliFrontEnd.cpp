@@ -99,8 +99,8 @@ void TCliFrontEnd::SetStatusText(int Panel, const std::string& Text) {
     else
       Line(Text);
   } else if (IsProgressText(Text)) {
+    // Drawn with the bar position that the engines set right after it.
     FBarText = Text;
-    if (FTerminal && FBarActive) DrawBar();
   } else if (IsCompletionText(Text)) {
     FBarActive = false;
     Note(Text);
@@ -130,7 +130,13 @@ void TCliFrontEnd::SetProgress(int Position) {
   if (FTerminal && FBarActive) DrawBar();
 }
 
-void TCliFrontEnd::DrawBar() { FLine.DrawBar(FProgress, ProgressMax(), FBarText); }
+void TCliFrontEnd::DrawBar() {
+  // The engines set the text and then the bar for one step: draw it once.
+  const std::string Line = TProgressLine::BarText(FProgress, ProgressMax(), FBarText);
+  if (FLine.Shown() && Line == FDrawnBar) return;
+  FDrawnBar = Line;
+  FLine.DrawText(Line);
+}
 
 void TCliFrontEnd::ShowBusyPanel(const std::string& Caption) {
   FlushPendingError();

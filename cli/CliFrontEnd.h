@@ -76,6 +76,7 @@ private:
   int FProgress = 0;
   bool FBarActive = false;
   std::string FBarText;
+  std::string FDrawnBar;     // the bar line last drawn
   std::string FPendingError;
   std::string FContext;
   bool FFailed = false;
