@@ -114,7 +114,7 @@ void TMainForm::BindSignals() {
 
 void TMainForm::FormCreate(const std::vector<std::string>& Arguments) {
   int Major = 0, Minor = 0, Release = 0, Build = 0;
-  GetVersionNumbers(std::string(), Major, Minor, Release, Build);
+  GetVersionNumbers(QCoreApplication::applicationFilePath().toStdString(), Major, Minor, Release, Build);
   WindowTitle += QStringLiteral(" (Ver:%1.%2.%3)").arg(Major).arg(Minor).arg(Release);
   setWindowTitle(WindowTitle);
 

@@ -194,5 +194,6 @@ private:
   // The key event last handled and the widget it was handled for: the same
   // event handed on to a parent widget is not seen twice.
   const QEvent* FLastKeyEvent = nullptr;
+  quint64 FLastKeyTime = 0;
   QObject* FLastKeyReceiver = nullptr;
 };

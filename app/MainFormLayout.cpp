@@ -136,11 +136,14 @@ void TMainForm::CreateControls() {
                            {QStringLiteral("Size"), 80}});
   lvROMs->setContextMenuPolicy(Qt::CustomContextMenu);
 
-  AddMenu = new QAction(QStringLiteral("&Add"), this);
+  // The queue's three actions, which its buttons and popup menu follow.
+  QObject* ActionList1 = new QObject(this);
+  ActionList1->setObjectName(QStringLiteral("ActionList1"));
+  AddMenu = new QAction(QStringLiteral("&Add"), ActionList1);
   AddMenu->setObjectName(QStringLiteral("AddMenu"));
-  RemoveMenu = new QAction(QStringLiteral("&Remove"), this);
+  RemoveMenu = new QAction(QStringLiteral("&Remove"), ActionList1);
   RemoveMenu->setObjectName(QStringLiteral("RemoveMenu"));
-  RemoveAllMenu = new QAction(QStringLiteral("Re&move All"), this);
+  RemoveAllMenu = new QAction(QStringLiteral("Re&move All"), ActionList1);
   RemoveAllMenu->setObjectName(QStringLiteral("RemoveAllMenu"));
 
   btnAdd = MakeButton(gbWrite, "btnAdd", AddMenu->text(), QRect(10, 164, 78, 25));

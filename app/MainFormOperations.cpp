@@ -170,12 +170,14 @@ void TMainForm::TrackKey(QObject* Watched, QEvent* Event) {
   }
   if (Event->type() != QEvent::KeyPress) return;
   // A key the focused control does not take is handed on to its parents:
-  // it is still one key typed.
-  if (Event == FLastKeyEvent && FLastKeyReceiver && Watched != FLastKeyReceiver) {
+  // it is still one key typed, seen here once more for each parent.
+  if (Event == FLastKeyEvent && Key->timestamp() == FLastKeyTime && FLastKeyReceiver &&
+      Watched != FLastKeyReceiver) {
     for (QObject* Up = FLastKeyReceiver->parent(); Up; Up = Up->parent())
       if (Up == Watched) return;
   }
   FLastKeyEvent = Event;
+  FLastKeyTime = Key->timestamp();
   FLastKeyReceiver = Watched;
   if (Key->key() == Qt::Key_Escape) {
     FormKeyPress(EscapeKey);

@@ -43,6 +43,13 @@ TEST(Keys, HiddenSequenceOpensTheAdvancedPanel) {
     EXPECT_EQ(!Form.btnReadAll->isHidden(), Case.Opens);
     EXPECT_EQ(!Form.btnWriteAll->isHidden(), Case.Opens);
   }
+  // Typed into a control that passes letters on to its parents, each key
+  // still counts once.
+  Form.gbAdvanceDblClick();
+  Form.KeySeqIndex = 1;
+  QTest::keyClicks(Form.btnReadSRAM, QStringLiteral("kvq"));
+  EXPECT_FALSE(Form.gbAdvance->isHidden());
+
   // A double-click on the panel hides it again.
   Form.ShowAdvancePanel();
   QTest::mouseDClick(Form.gbAdvance, Qt::LeftButton, Qt::NoModifier, QPoint(200, 200));
