@@ -20,6 +20,7 @@
 #include <cctype>
 
 #ifdef _WIN32
+#define NOMINMAX
 #include <windows.h>
 #endif
 
