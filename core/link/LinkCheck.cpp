@@ -34,7 +34,7 @@ int main(int Argc, char** Argv) {
               TempFileName().c_str(), ParseNumber("0x10"), static_cast<long long>(FileSizeOf(Argv[0])),
               CompareFiles(Argv[0], Argv[0]), DeleteFileWait("", 0), LeftChars("ab", 1).c_str(),
               FindChip(0x8917) ? "chip" : "");
-  std::printf("%u %p\n", SwapDWord(1), static_cast<const void*>(FindResource("GBPACK", "KVQ")));
+  std::printf("%u %p\n", SwapDWord(1), static_cast<const void*>(FindEmbeddedResource("GBPACK", "KVQ")));
   auto Usb = MakeLibUsbLinkPort(0, 0);
 #ifdef _WIN32
   auto Port = MakeWindowsLinkPort();

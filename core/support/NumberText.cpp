@@ -45,13 +45,18 @@ std::string TrimBlanks(const std::string& S) {
 }
 
 bool IsNumberText(const std::string& S) {
-  if (TrimBlanks(S).empty()) return false;
-  for (size_t I = 0; I < S.size(); ++I) {
-    const char C = S[I];
-    if ((C >= '0' && C <= '9') || C == '.') continue;
-    if (I == 0 && (C == '-' || C == '+')) return IsNumberText(S.substr(1));
-    return false;
-  }
+  // A leading sign asks the same question of the rest of the text; walked
+  // as a loop, so a long run of signs costs neither stack nor copies.
+  size_t LastNonBlank = S.size();
+  while (LastNonBlank > 0 && IsBlank(S[LastNonBlank - 1])) --LastNonBlank;
+  size_t Start = 0;
+  while (Start < LastNonBlank && (S[Start] == '-' || S[Start] == '+')) ++Start;
+  // The rest after the signs must not be blank after trimming.
+  bool AnyNonBlank = false;
+  for (size_t I = Start; I < LastNonBlank && !AnyNonBlank; ++I) AnyNonBlank = !IsBlank(S[I]);
+  if (!AnyNonBlank) return false;
+  for (size_t I = Start; I < S.size(); ++I)
+    if (!((S[I] >= '0' && S[I] <= '9') || S[I] == '.')) return false;
   return true;
 }
 

@@ -39,7 +39,7 @@ void RegisterResources(const TResourceTable& Table) {
 
 void ClearRegisteredResources() { RegisteredTables().clear(); }
 
-const TResourceEntry* FindResource(const TResourceTable& Table, const std::string& Name, const std::string& Type) {
+const TResourceEntry* FindEmbeddedResource(const TResourceTable& Table, const std::string& Name, const std::string& Type) {
   for (size_t I = 0; I < Table.Count; ++I) {
     const TResourceEntry& Entry = Table.Entries[I];
     if (Name == Entry.Name && Type == Entry.Type) return &Entry;
@@ -47,9 +47,9 @@ const TResourceEntry* FindResource(const TResourceTable& Table, const std::strin
   return nullptr;
 }
 
-const TResourceEntry* FindResource(const std::string& Name, const std::string& Type) {
+const TResourceEntry* FindEmbeddedResource(const std::string& Name, const std::string& Type) {
   for (const TResourceTable& Table : RegisteredTables())
-    if (const TResourceEntry* Entry = FindResource(Table, Name, Type)) return Entry;
+    if (const TResourceEntry* Entry = FindEmbeddedResource(Table, Name, Type)) return Entry;
   return nullptr;
 }
 
@@ -78,10 +78,10 @@ bool Extract(TFrontEnd& FrontEnd, const TResourceEntry* Entry, const std::string
 
 bool ExtractResourceToFile(TFrontEnd& FrontEnd, const std::string& Name, const std::string& Type,
                            const std::string& FileName) {
-  return Extract(FrontEnd, FindResource(Name, Type), Name, Type, FileName);
+  return Extract(FrontEnd, FindEmbeddedResource(Name, Type), Name, Type, FileName);
 }
 
 bool ExtractResourceToFile(TFrontEnd& FrontEnd, const TResourceTable& Table, const std::string& Name,
                            const std::string& Type, const std::string& FileName) {
-  return Extract(FrontEnd, FindResource(Table, Name, Type), Name, Type, FileName);
+  return Extract(FrontEnd, FindEmbeddedResource(Table, Name, Type), Name, Type, FileName);
 }

@@ -29,9 +29,9 @@ void RegisterResources(const TResourceTable& Table);
 void ClearRegisteredResources();
 
 // The entry called Name of type Type (names and types compare exactly), or
-// nullptr.
-const TResourceEntry* FindResource(const TResourceTable& Table, const std::string& Name, const std::string& Type);
-const TResourceEntry* FindResource(const std::string& Name, const std::string& Type);
+// nullptr. (Not named FindResource: the Windows headers make that a macro.)
+const TResourceEntry* FindEmbeddedResource(const TResourceTable& Table, const std::string& Name, const std::string& Type);
+const TResourceEntry* FindEmbeddedResource(const std::string& Name, const std::string& Type);
 
 // Writes the resource's bytes to FileName, replacing what was there.
 // False only when the resource is missing (nothing shown). When the file

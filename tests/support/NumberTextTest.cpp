@@ -27,6 +27,10 @@ TEST(IsNumberText, DigitsDotsAndALeadingSign) {
       {"0x10", false}, {"\t", false},  {"1e5", false}, {"-+", false},
   };
   for (const auto& C : Cases) EXPECT_EQ(IsNumberText(C.Text), C.Expected) << '"' << C.Text << '"';
+  // Every leading sign asks again about the rest; a long run of them must
+  // not run the stack out.
+  EXPECT_TRUE(IsNumberText(std::string(1000000, '-') + "5"));
+  EXPECT_FALSE(IsNumberText(std::string(1000000, '+')));
 }
 
 TEST(ParseNumber, DecimalAndHexTexts) {

@@ -74,20 +74,20 @@ TEST_F(ResourcesTest, UnwritableFileShowsTheResourceErrorAndStaysTrue) {
 TEST_F(ResourcesTest, TablesCanBePassedOrRegistered) {
   ClearRegisteredResources();
   EXPECT_TRUE(ExtractResourceToFile(FrontEnd, TestResources(), "TESTRES", "KVQ", Dir.File("a")));
-  EXPECT_EQ(FindResource("TESTRES", "KVQ"), nullptr);
+  EXPECT_EQ(FindEmbeddedResource("TESTRES", "KVQ"), nullptr);
 
   RegisterResources(ProgramResources());
   RegisterResources(TestResources());
   RegisterResources(TestResources());   // twice is once
-  const TResourceEntry* Entry = FindResource("TESTRES", "KVQ");
+  const TResourceEntry* Entry = FindEmbeddedResource("TESTRES", "KVQ");
   ASSERT_NE(Entry, nullptr);
   EXPECT_EQ(Entry->Size, fs::file_size(FQ_TEST_RESOURCE_FILE));
-  EXPECT_EQ(FindResource(TestResources(), "EMPTYRES", "KVQ")->Size, 0u);
+  EXPECT_EQ(FindEmbeddedResource(TestResources(), "EMPTYRES", "KVQ")->Size, 0u);
 }
 
 TEST(ProgramResources, CarriesTheBootMenu) {
 #ifdef FQ_HAVE_GBPACK
-  const TResourceEntry* Menu = FindResource(ProgramResources(), "GBPACK", "KVQ");
+  const TResourceEntry* Menu = FindEmbeddedResource(ProgramResources(), "GBPACK", "KVQ");
   ASSERT_NE(Menu, nullptr);
   EXPECT_EQ(Menu->Size, 32768u);
   EXPECT_EQ(std::string(reinterpret_cast<const char*>(Menu->Data) + 0x134, 5), "VA16Z");
