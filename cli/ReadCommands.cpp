@@ -114,7 +114,10 @@ int RunRead(TCliSession& Session, const TCommandArgs& Args) {
   for (const auto& [Index, Target] : Targets) {
     const TCardRow& Row = Rows.Rows[Index - 1];
     Session.FrontEnd.Note("Game " + std::to_string(Index) + " \"" + DisplayTitle(Row.Title) + "\" into " + Target);
-    if (!ReadToFile(Row.Offset, Row.Offset + Row.Size, cmdReadRom, Target, Session.Link())) AllRead = false;
+    if (!ReadToFile(Row.Offset, Row.Offset + Row.Size, cmdReadRom, Target, Session.Link())) {
+      AllRead = false;
+      Session.NoteIncomplete(Target, Row.Size);
+    }
     // A stop or a failed exchange ends the whole read; a file that could not
     // be made only skips its game.
     if (!Session.State.Operating) break;
@@ -127,6 +130,7 @@ int RunReadSram(TCliSession& Session, const TCommandArgs& Args) {
   if (!Session.Connect()) return Session.Outcome(false);
   Session.State.PageBase = static_cast<uint32_t>(Session.Options().Page - 1) << 22;
   const bool Read = ReadToFile(0, SaveRamSize, cmdReadSram, Args.Positionals[0], Session.Link());
+  if (!Read) Session.NoteIncomplete(Args.Positionals[0], SaveRamSize);
   Session.CloseOperation();
   return Session.Outcome(Read);
 }
@@ -140,6 +144,7 @@ int RunReadRaw(TCliSession& Session, const TCommandArgs& Args) {
   if (!Session.Connect()) return Session.Outcome(false);
   Session.State.PageBase = static_cast<uint32_t>(Session.Options().Page - 1) << 22;
   const bool Read = ReadToFile(0, Size, cmdReadRom, Args.Positionals[1], Session.Link());
+  if (!Read) Session.NoteIncomplete(Args.Positionals[1], Size);
   Session.CloseOperation();
   return Session.Outcome(Read);
 }

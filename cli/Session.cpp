@@ -2,6 +2,8 @@
 
 #include <cstdio>
 #include <exception>
+#include <filesystem>
+#include <system_error>
 
 #include "cli/ExitCodes.h"
 #include "cli/Interrupt.h"
@@ -58,6 +60,14 @@ std::string TCliSession::ListPage(TCardRowVector& Rows, TScanTotals& Totals) {
 void TCliSession::CloseOperation() {
   State.Operating = false;
   IdentifyChip();
+}
+
+void TCliSession::NoteIncomplete(const std::string& File, uint64_t Expected) {
+  std::error_code Error;
+  const uintmax_t Size = std::filesystem::file_size(File, Error);
+  if (Error) return;   // never created: nothing is left behind
+  FrontEnd.Note("Note: " + File + " is incomplete, " + std::to_string(Size) + " of " + std::to_string(Expected) +
+                " bytes.");
 }
 
 void TCliSession::ArmReadFault() {

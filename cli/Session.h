@@ -39,6 +39,10 @@ public:
   // identified again.
   void CloseOperation();
 
+  // After a read that ended early: says that File holds only part of the
+  // Expected bytes (the pieces read stay, as in the window).
+  void NoteIncomplete(const std::string& File, uint64_t Expected);
+
   // Arms --emulate-flip for the read-back that is about to start.
   void ArmReadFault();
 

@@ -93,6 +93,8 @@ int RunWrite(TCliSession& Session, const TCommandArgs& Args) {
   }
 
   bool Done = WriteImage("", 0, Queue, Session.Link());
+  if (!Done && Session.State.Operating == false && Session.FrontEnd.StopRequested())
+    Session.FrontEnd.Note("Note: " + Session.PageName() + " holds only part of the image; write the games again.");
   if (Done && Args.Has("--verify")) {
     std::string Built;
     const std::string Expected = ExpectedImage(Session, Queue, Built);
