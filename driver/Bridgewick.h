@@ -3,34 +3,7 @@
 // write on an open handle becomes one bulk OUT transfer to endpoint 0x02 and
 // every read one bulk IN transfer from endpoint 0x81; nothing is added,
 // checked or kept between requests.
-//
-// The headers below are the kernel's. Which kernel that is (Windows, or the
-// user-mode kernel layer of the tests) is decided by the include path alone.
-#include <wdm.h>
-extern "C" {
-#include <usbdi.h>
-#include <usbdlib.h>
-}
-
-// Code placement. In a PE driver image the loader pages sections named PAGE
-// out when they are idle and discards INIT once DriverEntry has returned, so
-// routines that run only at PASSIVE_LEVEL live there. Other object formats
-// have no such sections and keep everything resident.
-#if defined(_WIN32) && defined(__GNUC__)
-#define BW_PAGEABLE __attribute__((section("PAGE")))
-#define BW_INIT __attribute__((section("INIT")))
-#else
-#define BW_PAGEABLE
-#define BW_INIT
-#endif
-
-// The device interface class through which the program finds the cable:
-// {1B65BEDD-1D6A-11D6-807D-82B3DAB6C625}.
-static const GUID LinkInterfaceGuid = {0x1B65BEDD, 0x1D6A, 0x11D6, {0x80, 0x7D, 0x82, 0xB3, 0xDA, 0xB6, 0xC6, 0x25}};
-
-// Endpoints of the cable's one interface.
-constexpr UCHAR BulkInEndpoint = 0x81;
-constexpr UCHAR BulkOutEndpoint = 0x02;
+#include "driver/BridgewickCommon.h"
 
 // The configuration descriptor is first asked for with the length of one
 // configuration, one interface and three endpoints (9 + 9 + 3 * 7), into a
@@ -77,7 +50,6 @@ NTSTATUS NTAPI DispatchWrite(PDEVICE_OBJECT DeviceObject, PIRP Irp);
 NTSTATUS NTAPI DispatchDeviceControl(PDEVICE_OBJECT DeviceObject, PIRP Irp);
 NTSTATUS NTAPI DispatchPower(PDEVICE_OBJECT DeviceObject, PIRP Irp);
 NTSTATUS NTAPI DispatchPnp(PDEVICE_OBJECT DeviceObject, PIRP Irp);
-NTSTATUS NTAPI ForwardCompletion(PDEVICE_OBJECT DeviceObject, PIRP Irp, PVOID Context);
 
 NTSTATUS HandleStartDevice(PDEVICE_EXTENSION Extension, PIRP Irp);
 void DrainIo(PDEVICE_EXTENSION Extension);
@@ -85,7 +57,6 @@ NTSTATUS ParseResources(PDEVICE_EXTENSION Extension, PCM_RESOURCE_LIST Resources
 
 BOOLEAN AcquireIo(PDEVICE_EXTENSION Extension);
 void ReleaseIo(PDEVICE_EXTENSION Extension);
-NTSTATUS CompleteRequest(PIRP Irp, NTSTATUS Status, ULONG_PTR Information);
 
 NTSTATUS BulkTransfer(PDEVICE_OBJECT DeviceObject, PIRP Irp, BOOLEAN FromDevice);
 NTSTATUS CallUsbdSync(PDEVICE_EXTENSION Extension, ULONG IoControlCode, PVOID Argument);

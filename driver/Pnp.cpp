@@ -13,15 +13,6 @@ NTSTATUS PassDown(PDEVICE_EXTENSION Extension, PIRP Irp) {
 
 }  // namespace
 
-// Runs at any level up to DISPATCH_LEVEL; it only wakes the waiting sender
-// and keeps the request, which the sender completes itself.
-NTSTATUS NTAPI ForwardCompletion(PDEVICE_OBJECT DeviceObject, PIRP Irp, PVOID Context) {
-  UNREFERENCED_PARAMETER(DeviceObject);
-  UNREFERENCED_PARAMETER(Irp);
-  KeSetEvent(static_cast<PKEVENT>(Context), IO_NO_INCREMENT, FALSE);
-  return STATUS_MORE_PROCESSING_REQUIRED;
-}
-
 BW_PAGEABLE NTSTATUS NTAPI DispatchPnp(PDEVICE_OBJECT DeviceObject, PIRP Irp) {
   PAGED_CODE();
   PDEVICE_EXTENSION Extension = static_cast<PDEVICE_EXTENSION>(DeviceObject->DeviceExtension);

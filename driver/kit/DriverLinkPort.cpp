@@ -2,7 +2,7 @@
 
 #include <climits>
 
-#include "driver/Bridgewick.h"
+#include "driver/BridgewickCommon.h"
 #include "driver/kit/IoManager.h"
 
 namespace {
@@ -14,6 +14,7 @@ constexpr int ErrorInvalidHandle = 6;
 constexpr int ErrorBadCommand = 22;
 constexpr int ErrorGenFailure = 31;
 constexpr int ErrorInvalidParameter = 87;
+constexpr int ErrorBusy = 170;
 constexpr int ErrorDeletePending = 303;
 constexpr int ErrorNoSuchDevice = 433;
 constexpr int ErrorOperationAborted = 995;
@@ -30,6 +31,7 @@ int TDriverLinkPort::ErrorOf(int32_t Status) {
     case STATUS_OBJECT_NAME_NOT_FOUND: return ErrorFileNotFound;
     case STATUS_INVALID_DEVICE_STATE: return ErrorBadCommand;
     case STATUS_INVALID_PARAMETER: return ErrorInvalidParameter;
+    case STATUS_DEVICE_BUSY: return ErrorBusy;
     case STATUS_DELETE_PENDING: return ErrorDeletePending;
     case STATUS_NO_SUCH_DEVICE: return ErrorNoSuchDevice;
     case STATUS_CANCELLED: return ErrorOperationAborted;

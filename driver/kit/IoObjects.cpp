@@ -486,3 +486,34 @@ extern "C" void NTAPI PoStartNextPowerIrp(PIRP Irp) {
 }
 
 extern "C" NTSTATUS NTAPI PoCallDriver(PDEVICE_OBJECT DeviceObject, PIRP Irp) { return IofCallDriver(DeviceObject, Irp); }
+
+// The power manager's own request: it goes to the top of the device's stack
+// in the caller's thread, and the callback runs once it has completed.
+extern "C" NTSTATUS NTAPI PoRequestPowerIrp(PDEVICE_OBJECT DeviceObject, UCHAR MinorFunction, POWER_STATE PowerState,
+                                            PREQUEST_POWER_COMPLETE CompletionFunction, PVOID Context, PIRP* Irp) {
+  if (Irp != nullptr) *Irp = nullptr;
+  if (KeGetCurrentIrql() > APC_LEVEL) TKit::Fault("PoRequestPowerIrp above APC_LEVEL is not supported by the layer");
+  {
+    std::lock_guard<std::mutex> Lock(KitState().Mutex);
+    ++KitState().PowerRequested;
+    if (KitState().PowerRequestFailure != STATUS_SUCCESS) return KitState().PowerRequestFailure;
+  }
+  if (MinorFunction != IRP_MN_SET_POWER && MinorFunction != IRP_MN_QUERY_POWER && MinorFunction != IRP_MN_WAIT_WAKE)
+    return STATUS_INVALID_PARAMETER_2;
+  PDEVICE_OBJECT Top = IoGetAttachedDevice(DeviceObject);
+  KEVENT Done;
+  IO_STATUS_BLOCK IoStatus;
+  KeInitializeEvent(&Done, NotificationEvent, FALSE);
+  PIRP Request = KitInternal::AllocateThreadedIrp(Top->StackSize, &IoStatus, &Done, 0);
+  if (Request == nullptr) return STATUS_INSUFFICIENT_RESOURCES;
+  PIO_STACK_LOCATION Next = IoGetNextIrpStackLocation(Request);
+  Next->MajorFunction = IRP_MJ_POWER;
+  Next->MinorFunction = MinorFunction;
+  Next->Parameters.Power.Type = DevicePowerState;
+  Next->Parameters.Power.State = PowerState;
+  IoStatus.Status = STATUS_PENDING;
+  IofCallDriver(Top, Request);
+  KeWaitForSingleObject(&Done, Executive, KernelMode, FALSE, nullptr);
+  if (CompletionFunction != nullptr) CompletionFunction(DeviceObject, MinorFunction, PowerState, Context, &IoStatus);
+  return STATUS_PENDING;
+}

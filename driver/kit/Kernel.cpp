@@ -82,6 +82,16 @@ long TKit::PowerIrpsStarted() {
   return KitState().PowerStarted;
 }
 
+long TKit::PowerIrpsRequested() {
+  std::lock_guard<std::mutex> Lock(KitState().Mutex);
+  return KitState().PowerRequested;
+}
+
+void TKit::FailPowerRequests(NTSTATUS Status) {
+  std::lock_guard<std::mutex> Lock(KitState().Mutex);
+  KitState().PowerRequestFailure = Status;
+}
+
 // ---- IRQL --------------------------------------------------------------------
 extern "C" KIRQL NTAPI KeGetCurrentIrql(void) { return CurrentIrql; }
 

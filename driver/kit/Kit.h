@@ -39,6 +39,10 @@ public:
 
   // Power requests started with PoStartNextPowerIrp.
   static long PowerIrpsStarted();
+  // Power requests a driver asked for with PoRequestPowerIrp, and the
+  // refusal the power manager gives them (STATUS_SUCCESS: none).
+  static long PowerIrpsRequested();
+  static void FailPowerRequests(NTSTATUS Status);
 };
 
 // Helpers for the managers and the bus; not part of the kernel's interface.

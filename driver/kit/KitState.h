@@ -49,6 +49,8 @@ struct TKitState {
   NTSTATUS CreateDeviceFailure = 0;
   NTSTATUS RegisterInterfaceFailure = 0;
   long PowerStarted = 0;
+  long PowerRequested = 0;
+  NTSTATUS PowerRequestFailure = 0;
 
   std::mutex EventMutex;                     // dispatcher objects
   std::condition_variable EventChanged;

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <deque>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -65,8 +66,17 @@ public:
     USBD_STATUS DescriptorUsbdStatus = USBD_STATUS_SUCCESS;
     USBD_STATUS SelectUsbdStatus = USBD_STATUS_SUCCESS;
     NTSTATUS StartStatus = STATUS_SUCCESS;
-    // Later: URBs and the start request complete from the bus's own thread.
+    // Later: URBs and the start request complete from the bus's own thread;
+    // bulk transfers are carried out in the order they came, but while more
+    // are queued their completions are held and then delivered last first,
+    // as a host controller finishing several at once may.
     TCompletion Completion = TCompletion::AtOnce;
+    // Capabilities: the device state in each sleeping system state, and the
+    // deepest state from which the device can wake the system.
+    DEVICE_POWER_STATE SleepingDeviceState = PowerDeviceD3;
+    DEVICE_POWER_STATE DeviceWake = PowerDeviceUnspecified;
+    // The port's instance path; a number of its own when empty.
+    std::u16string InstancePath{};
   };
 
   // The cable's configuration: one vendor interface with bulk OUT 0x02, bulk
@@ -93,6 +103,11 @@ public:
   void ServicePending();
   // Bulk IN transfers held until the function answers.
   size_t WaitingTransfers() const;
+  // With TCompletion::Later: while held, finished bulk transfers are not
+  // completed; releasing completes them last first.
+  void HoldCompletions();
+  void ReleaseCompletions();
+  size_t HeldCompletions() const;
 
   std::vector<TUsbRequest> Requests() const;
   std::vector<TUsbRequest> Transfers() const;   // bulk transfers only
@@ -100,6 +115,7 @@ public:
   std::vector<UCHAR> PnpRequests() const;
   int PortStatusQueries() const;
   int PortResets() const;
+  int SystemControlRequests() const;
 
 private:
   struct TJob {
@@ -111,6 +127,7 @@ private:
   static NTSTATUS NTAPI DispatchPnp(PDEVICE_OBJECT Device, PIRP Irp);
   static NTSTATUS NTAPI DispatchPower(PDEVICE_OBJECT Device, PIRP Irp);
   static NTSTATUS NTAPI DispatchOther(PDEVICE_OBJECT Device, PIRP Irp);
+  static NTSTATUS NTAPI DispatchSystemControl(PDEVICE_OBJECT Device, PIRP Irp);
   static void NTAPI CancelWaiting(PDEVICE_OBJECT Device, PIRP Irp);
   static TUsbBus& Of(PDEVICE_OBJECT Device);
   // Takes the first waiting transfer that is not being cancelled; FMutex held.
@@ -121,7 +138,11 @@ private:
   void SelectConfiguration(PURB Urb);
   // Carries out a bulk transfer and completes it; STATUS_PENDING when a bulk
   // IN has to wait for the device (the request is then held).
-  NTSTATUS Transfer(PIRP Irp, PURB Urb);
+  // Deferred: the completion joins the finished ones instead of running.
+  NTSTATUS Transfer(PIRP Irp, PURB Urb, bool Deferred = false);
+  // Completes every finished transfer, last first; FMutex held on entry and
+  // on return.
+  void FlushFinished(std::unique_lock<std::mutex>& Lock);
   void CompleteUrb(PIRP Irp, PURB Urb, NTSTATUS Status, USBD_STATUS UsbdStatus);
   void Queue(PIRP Irp, bool CompleteOnly);
   void Worker();
@@ -137,6 +158,8 @@ private:
   std::condition_variable FWake;
   std::deque<TJob> FJobs;
   std::deque<PIRP> FWaiting;       // bulk IN transfers held for an answer
+  std::vector<PIRP> FFinished;     // done, completion not yet delivered
+  bool FHold = false;
   bool FPlugged = true;
   bool FStopping = false;
   bool FLookAgain = false;
@@ -150,5 +173,6 @@ private:
   std::vector<UCHAR> FPnp;
   int FPortQueries = 0;
   int FPortResets = 0;
+  int FSystemControls = 0;
   std::thread FThread;
 };

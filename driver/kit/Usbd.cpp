@@ -79,3 +79,9 @@ extern "C" PURB NTAPI USBD_CreateConfigurationRequest(PUSB_CONFIGURATION_DESCRIP
   if (Urb != nullptr) *Siz = Urb->UrbHeader.Length;
   return Urb;
 }
+
+// The interface version of a USB 2.0 stack.
+extern "C" void NTAPI USBD_GetUSBDIVersion(PUSBD_VERSION_INFORMATION VersionInformation) {
+  VersionInformation->USBDI_Version = 0x500;
+  VersionInformation->Supported_USB_Version = 0x200;
+}

@@ -1,4 +1,5 @@
-// The whole chain: the program's link, its card scan, a read and a pack write
+// The whole chain, for either build: the program's link, its card scan, a read
+// and a pack write
 // going through Bridgewick, the simulated USB bus and the cable emulator to
 // the card, which must end up exactly as over the direct emulator transport.
 #include <cstring>
@@ -138,7 +139,11 @@ TEST_P(ChainTest, PullingTheCableFailsTheNextExchangeWithTheSystemsError) {
   State.Operating = true;
   EXPECT_FALSE(Link.ReadBlock(0, 512, cmdReadRom, Block.data()));
   EXPECT_FALSE(State.Operating);
+#ifndef FQ_BRIDGEWICK_X86
+  // The x86 build reports a failed transfer as fewer bytes than asked for,
+  // not as an error status, so only the x64 build leaves the system's error.
   EXPECT_EQ(Front.Panels[1], "Error Code: 1167");
+#endif
   Port.Close();
   ASSERT_EQ(Pnp.SurpriseRemoval(Bus), STATUS_SUCCESS);
   ASSERT_EQ(Pnp.Remove(Bus), STATUS_SUCCESS);

@@ -1,5 +1,5 @@
 #pragma once
-// Bridgewick loaded on the user-mode kernel layer: a Plug and Play manager
+// Bridgewick (either build) loaded on the user-mode kernel layer: a Plug and Play manager
 // with the driver, one hub port (the bus) and, behind it, a cable whose
 // replies the test scripts. Every test ends with the layer's checks: no
 // kernel misuse seen, no pool, request or device object left behind.
@@ -13,7 +13,12 @@
 #include <thread>
 #include <vector>
 
+// The same rig serves both builds; each test program is built for one.
+#ifdef FQ_BRIDGEWICK_X86
+#include "driver/x86/Bridgewick.h"
+#else
 #include "driver/Bridgewick.h"
+#endif
 #include "driver/kit/IoManager.h"
 #include "driver/kit/Kit.h"
 #include "driver/kit/PnpManager.h"
@@ -112,6 +117,13 @@ struct TDriverRig {
   }
 };
 
+// A bus configuration for one completion mode, for rigs a test builds itself.
+inline TUsbBus::TConfig ConfigFor(TUsbBus::TCompletion Completion) {
+  TUsbBus::TConfig Config;
+  Config.Completion = Completion;
+  return Config;
+}
+
 // Waits for a condition another thread brings about; fails after a generous
 // limit instead of hanging the suite.
 inline bool WaitUntil(const std::function<bool()>& Condition) {
@@ -121,6 +133,12 @@ inline bool WaitUntil(const std::function<bool()>& Condition) {
     std::this_thread::yield();
   }
   return true;
+}
+
+// The last stage of a staged request gives its reference back just after
+// completing the caller's request, so the count settles a moment later.
+inline bool IdleAgain(TDriverRig& Rig) {
+  return WaitUntil([&] { return Rig.IoCount() == 1; });
 }
 
 // The layer's checks after every test. Rig() is built on first use, with the

@@ -89,8 +89,10 @@ typedef struct _GUID {
 #define STATUS_TIMEOUT ((NTSTATUS)0x00000102)
 #define STATUS_PENDING ((NTSTATUS)0x00000103)
 #define STATUS_OBJECT_NAME_EXISTS ((NTSTATUS)0x40000000)
+#define STATUS_DEVICE_BUSY ((NTSTATUS)0x80000011)
 #define STATUS_UNSUCCESSFUL ((NTSTATUS)0xC0000001)
 #define STATUS_INVALID_PARAMETER ((NTSTATUS)0xC000000D)
+#define STATUS_INVALID_PARAMETER_2 ((NTSTATUS)0xC00000F0)
 #define STATUS_NO_SUCH_DEVICE ((NTSTATUS)0xC000000E)
 #define STATUS_INVALID_DEVICE_REQUEST ((NTSTATUS)0xC0000010)
 #define STATUS_MORE_PROCESSING_REQUIRED ((NTSTATUS)0xC0000016)
@@ -590,6 +592,15 @@ NTKERNELAPI void NTAPI IoFreeMdl(PMDL Mdl);
 
 NTKERNELAPI void NTAPI PoStartNextPowerIrp(PIRP Irp);
 NTKERNELAPI NTSTATUS NTAPI PoCallDriver(PDEVICE_OBJECT DeviceObject, PIRP Irp);
+typedef void NTAPI REQUEST_POWER_COMPLETE(PDEVICE_OBJECT DeviceObject, UCHAR MinorFunction, POWER_STATE PowerState,
+                                          PVOID Context, PIO_STATUS_BLOCK IoStatus);
+typedef REQUEST_POWER_COMPLETE* PREQUEST_POWER_COMPLETE;
+// Sends a power request to the top of DeviceObject's stack; on success the
+// answer is STATUS_PENDING and CompletionFunction runs once the request has
+// completed (the layer may run it before returning, as another processor
+// could).
+NTKERNELAPI NTSTATUS NTAPI PoRequestPowerIrp(PDEVICE_OBJECT DeviceObject, UCHAR MinorFunction, POWER_STATE PowerState,
+                                             PREQUEST_POWER_COMPLETE CompletionFunction, PVOID Context, PIRP* Irp);
 
 // ---- control codes -------------------------------------------------------------
 #define METHOD_BUFFERED 0

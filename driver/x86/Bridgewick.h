@@ -1,0 +1,121 @@
+#pragma once
+// Bridgewick, 32-bit build: the same cable, interface class and endpoints as
+// the 64-bit build, but the device is configured when it starts, reads and
+// writes run asynchronously and report the bytes actually moved, requests
+// longer than one stage are split into stages that are all in flight at
+// once, and the device's power follows its open handles and the system.
+#include "driver/BridgewickCommon.h"
+
+// Pool tag of every block this build allocates: the bytes 'W' 'd' 'm' ' '.
+constexpr ULONG PoolTag = 0x206D6457;
+
+// Bytes per stage; the per-pipe transfer size asked of the USB stack too.
+constexpr ULONG DefaultStageSize = 2048;
+// The largest request carried out in stages (64 stages).
+constexpr ULONG MaximumStagedLength = 0x20000;
+// The configuration descriptor is first read into a buffer of this size.
+constexpr ULONG ConfigurationBufferSize = 521;
+// Units of InterfaceLinkName, the terminator included.
+constexpr ULONG InterfaceLinkNameUnits = 256;
+
+// Control codes: buffered, any access, device type FILE_DEVICE_UNKNOWN.
+#define IOCTL_LINK_GET_CONFIG_DESCRIPTOR CTL_CODE(FILE_DEVICE_UNKNOWN, 0x0000, METHOD_BUFFERED, FILE_ANY_ACCESS)
+#define IOCTL_LINK_RESET_DEVICE CTL_CODE(FILE_DEVICE_UNKNOWN, 0x0001, METHOD_BUFFERED, FILE_ANY_ACCESS)
+#define IOCTL_LINK_RESET_PIPES CTL_CODE(FILE_DEVICE_UNKNOWN, 0x0002, METHOD_BUFFERED, FILE_ANY_ACCESS)
+static_assert(IOCTL_LINK_GET_CONFIG_DESCRIPTOR == 0x220000 && IOCTL_LINK_RESET_DEVICE == 0x220004 &&
+                  IOCTL_LINK_RESET_PIPES == 0x220008,
+              "the program's control codes");
+
+// One stage of a staged request. Urb is cleared when the stage has
+// completed; the request and its descriptor stay until the whole request is
+// finished, so that a cancel never reaches a request already freed.
+typedef struct _STAGE_ENTRY {
+  PURB Urb;
+  PDEVICE_OBJECT DeviceObject;
+  PIRP StageIrp;
+  PMDL StageMdl;
+} STAGE_ENTRY, *PSTAGE_ENTRY;
+
+// Per-device state; the driver keeps nothing anywhere else.
+typedef struct _DEVICE_EXTENSION {
+  PDEVICE_OBJECT LowerDeviceObject;
+  PDEVICE_OBJECT PhysicalDeviceObject;
+  DEVICE_POWER_STATE DevicePowerState;
+  USBD_CONFIGURATION_HANDLE ConfigurationHandle;
+  PUSB_CONFIGURATION_DESCRIPTOR ConfigurationDescriptor;
+  PUSB_DEVICE_DESCRIPTOR DeviceDescriptor;
+  PUSBD_INTERFACE_INFORMATION InterfaceInfo;
+  DEVICE_CAPABILITIES Capabilities;
+  PIRP PendingSystemPowerIrp;
+  PIRP MasterIrp;
+  PURB SingleUrb;
+  LONG PendingStages;
+  ULONG BytesTransferred;
+  KEVENT RemoveEvent;
+  KEVENT StagesDoneEvent;
+  KEVENT NoPendingIoEvent;
+  KEVENT PowerEvent;
+  KSPIN_LOCK IoCountLock;
+  LONG IoCount;
+  LONG OpenHandles;
+  PSTAGE_ENTRY StageArray;
+  WCHAR InterfaceLinkName[InterfaceLinkNameUnits];
+  BOOLEAN RemovePending;
+  BOOLEAN QueryRemovePending;
+  BOOLEAN QueryStopPending;
+  BOOLEAN Started;
+  BOOLEAN WaitWakePending;
+  BOOLEAN PowerRequestPending;
+  DEVICE_POWER_STATE PowerDownLevel;
+  ULONG StageSize;
+  KSPIN_LOCK StageLock;
+  USBD_PIPE_HANDLE BulkInPipe;
+  USBD_PIPE_HANDLE BulkOutPipe;
+} DEVICE_EXTENSION, *PDEVICE_EXTENSION;
+
+inline PDEVICE_EXTENSION ExtensionOf(PDEVICE_OBJECT DeviceObject) {
+  return static_cast<PDEVICE_EXTENSION>(DeviceObject->DeviceExtension);
+}
+
+// Entry points: every routine the kernel calls is NTAPI (stdcall on x86).
+extern "C" NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT DriverObject, PUNICODE_STRING RegistryPath);
+NTSTATUS NTAPI AddDevice(PDRIVER_OBJECT DriverObject, PDEVICE_OBJECT PhysicalDeviceObject);
+void NTAPI DriverUnload(PDRIVER_OBJECT DriverObject);
+NTSTATUS NTAPI DispatchCreate(PDEVICE_OBJECT DeviceObject, PIRP Irp);
+NTSTATUS NTAPI DispatchClose(PDEVICE_OBJECT DeviceObject, PIRP Irp);
+NTSTATUS NTAPI DispatchRead(PDEVICE_OBJECT DeviceObject, PIRP Irp);
+NTSTATUS NTAPI DispatchWrite(PDEVICE_OBJECT DeviceObject, PIRP Irp);
+NTSTATUS NTAPI DispatchDeviceControl(PDEVICE_OBJECT DeviceObject, PIRP Irp);
+NTSTATUS NTAPI DispatchSystemControl(PDEVICE_OBJECT DeviceObject, PIRP Irp);
+NTSTATUS NTAPI DispatchPower(PDEVICE_OBJECT DeviceObject, PIRP Irp);
+NTSTATUS NTAPI DispatchPnp(PDEVICE_OBJECT DeviceObject, PIRP Irp);
+
+// Completion routines and power callbacks.
+NTSTATUS NTAPI StageCompletion(PDEVICE_OBJECT DeviceObject, PIRP Irp, PVOID Context);
+NTSTATUS NTAPI SingleCompletion(PDEVICE_OBJECT DeviceObject, PIRP Irp, PVOID Context);
+
+// Request accounting.
+void AcquireIo(PDEVICE_EXTENSION Extension);
+void ReleaseIo(PDEVICE_EXTENSION Extension);
+BOOLEAN CanAcceptIo(PDEVICE_EXTENSION Extension);
+
+// Plug and Play and USB set-up.
+NTSTATUS QueryCapabilities(PDEVICE_EXTENSION Extension);
+NTSTATUS StartDevice(PDEVICE_EXTENSION Extension);
+NTSTATUS StopDevice(PDEVICE_EXTENSION Extension);
+NTSTATUS GetConfigurationDescriptor(PDEVICE_EXTENSION Extension);
+NTSTATUS SelectConfiguration(PDEVICE_EXTENSION Extension);
+void ReleaseDeviceResources(PDEVICE_EXTENSION Extension);
+NTSTATUS CallUsbd(PDEVICE_EXTENSION Extension, ULONG IoControlCode, PVOID Argument);
+NTSTATUS ResetDevice(PDEVICE_EXTENSION Extension);
+NTSTATUS ResetPipe(PDEVICE_EXTENSION Extension, USBD_PIPE_HANDLE Pipe);
+
+// The data path.
+NTSTATUS StagedTransfer(PDEVICE_OBJECT DeviceObject, PIRP Irp, BOOLEAN FromDevice);
+NTSTATUS SingleTransfer(PDEVICE_OBJECT DeviceObject, PIRP Irp, BOOLEAN FromDevice);
+PURB BuildTransferUrb(PDEVICE_EXTENSION Extension, PMDL Mdl, BOOLEAN FromDevice);
+void CancelStages(PDEVICE_EXTENSION Extension);
+
+// Power.
+void SelfPowerPolicy(PDEVICE_EXTENSION Extension, BOOLEAN PowerUp);
+NTSTATUS RequestDevicePower(PDEVICE_EXTENSION Extension, DEVICE_POWER_STATE State);

@@ -1,0 +1,305 @@
+// The data path. A read or write of up to one stage is one bulk transfer on
+// the request itself; a longer one is split into stages of StageSize bytes,
+// each with its own request, URB and partial descriptor of the caller's
+// locked buffer, all sent at once. The caller's request completes when the
+// last stage has, with the bytes the stages actually moved.
+#include "driver/x86/Bridgewick.h"
+
+namespace {
+
+ULONG MinOf(ULONG A, ULONG B) { return A < B ? A : B; }
+
+// The part of finishing a staged request that must happen under StageLock:
+// the bookkeeping is let go, so a new staged request may be admitted, and a
+// cancel waiting for this one is woken.
+PIRP DetachStagedRequest(PDEVICE_EXTENSION Extension, PSTAGE_ENTRY* Stages, ULONG* Bytes) {
+  PIRP Master = Extension->MasterIrp;
+  *Stages = Extension->StageArray;
+  *Bytes = Extension->BytesTransferred;
+  Extension->MasterIrp = nullptr;
+  Extension->StageArray = nullptr;
+  KeSetEvent(&Extension->StagesDoneEvent, IO_NO_INCREMENT, FALSE);
+  return Master;
+}
+
+// The rest, outside the lock: the stages' requests and descriptors go, and
+// the caller's request completes.
+void FinishStagedRequest(PIRP Master, PSTAGE_ENTRY Stages, ULONG Bytes) {
+  for (PSTAGE_ENTRY Entry = Stages; Entry->StageIrp != nullptr; ++Entry) {
+    if (Entry->Urb != nullptr) ExFreePoolWithTag(Entry->Urb, PoolTag);
+    IoFreeMdl(Entry->StageMdl);
+    IoFreeIrp(Entry->StageIrp);
+  }
+  ExFreePoolWithTag(Stages, PoolTag);
+  // The status is the one set while sending or cancelling, success otherwise.
+  Master->IoStatus.Information = MinOf(Bytes, MmGetMdlByteCount(Master->MdlAddress));
+  IoCompleteRequest(Master, IO_NO_INCREMENT);
+}
+
+// Drops Count holds on the staged request; the one that drops the last
+// finishes it.
+void DropStageHolds(PDEVICE_EXTENSION Extension, LONG Count, NTSTATUS Failure) {
+  KIRQL Old;
+  KeAcquireSpinLock(&Extension->StageLock, &Old);
+  if (!NT_SUCCESS(Failure) && NT_SUCCESS(Extension->MasterIrp->IoStatus.Status))
+    Extension->MasterIrp->IoStatus.Status = Failure;
+  Extension->PendingStages -= Count;
+  PIRP Master = nullptr;
+  PSTAGE_ENTRY Stages = nullptr;
+  ULONG Bytes = 0;
+  if (Extension->PendingStages == 0) Master = DetachStagedRequest(Extension, &Stages, &Bytes);
+  KeReleaseSpinLock(&Extension->StageLock, Old);
+  if (Master != nullptr) FinishStagedRequest(Master, Stages, Bytes);
+}
+
+USBD_PIPE_HANDLE PipeOf(PDEVICE_EXTENSION Extension, BOOLEAN FromDevice) {
+  return FromDevice ? Extension->BulkInPipe : Extension->BulkOutPipe;
+}
+
+// The next stack location as the submission of Urb to the bus.
+void SetSubmitUrb(PIRP Irp, PURB Urb) {
+  PIO_STACK_LOCATION Next = IoGetNextIrpStackLocation(Irp);
+  Next->MajorFunction = IRP_MJ_INTERNAL_DEVICE_CONTROL;
+  Next->Parameters.DeviceIoControl.IoControlCode = IOCTL_INTERNAL_USB_SUBMIT_URB;
+  Next->Parameters.Others.Argument1 = Urb;
+}
+
+}  // namespace
+
+NTSTATUS NTAPI DispatchRead(PDEVICE_OBJECT DeviceObject, PIRP Irp) { return StagedTransfer(DeviceObject, Irp, TRUE); }
+
+NTSTATUS NTAPI DispatchWrite(PDEVICE_OBJECT DeviceObject, PIRP Irp) { return StagedTransfer(DeviceObject, Irp, FALSE); }
+
+PURB BuildTransferUrb(PDEVICE_EXTENSION Extension, PMDL Mdl, BOOLEAN FromDevice) {
+  ULONG Size = sizeof(struct _URB_BULK_OR_INTERRUPT_TRANSFER);
+  PURB Urb = static_cast<PURB>(ExAllocatePoolWithTag(NonPagedPool, Size, PoolTag));
+  if (Urb == nullptr) return nullptr;
+  RtlZeroMemory(Urb, Size);
+  UsbBuildInterruptOrBulkTransferRequest(
+      Urb, static_cast<USHORT>(Size), PipeOf(Extension, FromDevice), nullptr, Mdl,
+      Mdl != nullptr ? MmGetMdlByteCount(Mdl) : 0,
+      USBD_SHORT_TRANSFER_OK | (FromDevice ? USBD_TRANSFER_DIRECTION_IN : USBD_TRANSFER_DIRECTION_OUT), nullptr);
+  return Urb;
+}
+
+NTSTATUS StagedTransfer(PDEVICE_OBJECT DeviceObject, PIRP Irp, BOOLEAN FromDevice) {
+  PDEVICE_EXTENSION Extension = ExtensionOf(DeviceObject);
+  ULONG Length = Irp->MdlAddress != nullptr ? MmGetMdlByteCount(Irp->MdlAddress) : 0;
+  // The dispatch routine's own reference: the device stays while it sends.
+  AcquireIo(Extension);
+  NTSTATUS Status;
+  if (!CanAcceptIo(Extension)) {
+    Status = CompleteRequest(Irp, STATUS_DELETE_PENDING, 0);
+  } else if (PipeOf(Extension, FromDevice) == nullptr) {
+    // The selected interface has no such endpoint.
+    Status = CompleteRequest(Irp, STATUS_INVALID_DEVICE_STATE, 0);
+  } else if (Length <= Extension->StageSize) {
+    Status = SingleTransfer(DeviceObject, Irp, FromDevice);
+  } else if (Length > MaximumStagedLength) {
+    Status = CompleteRequest(Irp, STATUS_INVALID_PARAMETER, 0);
+  } else {
+    LONG Stages = static_cast<LONG>((Length + Extension->StageSize - 1) / Extension->StageSize);
+    ULONG ArrayBytes = (Stages + 1) * sizeof(STAGE_ENTRY);
+    PSTAGE_ENTRY Array = static_cast<PSTAGE_ENTRY>(ExAllocatePoolWithTag(NonPagedPool, ArrayBytes, PoolTag));
+    if (Array == nullptr) {
+      Status = CompleteRequest(Irp, STATUS_INSUFFICIENT_RESOURCES, 0);
+      ReleaseIo(Extension);
+      return Status;
+    }
+    RtlZeroMemory(Array, ArrayBytes);
+
+    // The bookkeeping exists once: a second staged request while one is in
+    // progress is refused, not queued.
+    KIRQL Old;
+    KeAcquireSpinLock(&Extension->StageLock, &Old);
+    NTSTATUS Admitted = STATUS_SUCCESS;
+    if (!CanAcceptIo(Extension))
+      Admitted = STATUS_DELETE_PENDING;
+    else if (Extension->MasterIrp != nullptr)
+      Admitted = STATUS_DEVICE_BUSY;
+    if (NT_SUCCESS(Admitted)) {
+      Extension->MasterIrp = Irp;
+      Extension->StageArray = Array;
+      Extension->BytesTransferred = 0;
+      // One hold per stage and one for this sender, so that the request
+      // cannot finish before sending is over, however early the stages
+      // complete and however many of them are sent.
+      Extension->PendingStages = Stages + 1;
+      KeClearEvent(&Extension->StagesDoneEvent);
+      Irp->IoStatus.Status = STATUS_SUCCESS;
+      Irp->IoStatus.Information = 0;
+      IoMarkIrpPending(Irp);
+    }
+    KeReleaseSpinLock(&Extension->StageLock, Old);
+    if (!NT_SUCCESS(Admitted)) {
+      ExFreePoolWithTag(Array, PoolTag);
+      Status = CompleteRequest(Irp, Admitted, 0);
+      ReleaseIo(Extension);
+      return Status;
+    }
+
+    PUCHAR Base = static_cast<PUCHAR>(MmGetMdlVirtualAddress(Irp->MdlAddress));
+    NTSTATUS Failure = STATUS_SUCCESS;
+    LONG Sent = 0;
+    for (; Sent < Stages; ++Sent) {
+      ULONG Offset = Sent * Extension->StageSize;
+      ULONG Bytes = MinOf(Extension->StageSize, Length - Offset);
+      PIRP StageIrp = IoAllocateIrp(static_cast<CCHAR>(Extension->LowerDeviceObject->StackSize + 1), FALSE);
+      PMDL StageMdl = StageIrp != nullptr ? IoAllocateMdl(Base + Offset, Bytes, FALSE, FALSE, nullptr) : nullptr;
+      PURB Urb = nullptr;
+      if (StageMdl != nullptr) {
+        IoBuildPartialMdl(Irp->MdlAddress, StageMdl, Base + Offset, Bytes);
+        Urb = BuildTransferUrb(Extension, StageMdl, FromDevice);
+      }
+      if (Urb == nullptr) {
+        if (StageMdl != nullptr) IoFreeMdl(StageMdl);
+        if (StageIrp != nullptr) IoFreeIrp(StageIrp);
+        Failure = STATUS_INSUFFICIENT_RESOURCES;
+        break;
+      }
+
+      // Recorded under the lock, after a last look at the gate: a cancel
+      // either sees this stage or this sender sees the device closing.
+      PSTAGE_ENTRY Entry = &Array[Sent];
+      KeAcquireSpinLock(&Extension->StageLock, &Old);
+      BOOLEAN Open = CanAcceptIo(Extension);
+      if (Open) {
+        Entry->Urb = Urb;
+        Entry->DeviceObject = DeviceObject;
+        Entry->StageIrp = StageIrp;
+        Entry->StageMdl = StageMdl;
+      }
+      KeReleaseSpinLock(&Extension->StageLock, Old);
+      if (!Open) {
+        ExFreePoolWithTag(Urb, PoolTag);
+        IoFreeMdl(StageMdl);
+        IoFreeIrp(StageIrp);
+        Failure = STATUS_DELETE_PENDING;
+        break;
+      }
+
+      SetSubmitUrb(StageIrp, Urb);
+      IoSetCompletionRoutine(StageIrp, StageCompletion, Entry, TRUE, TRUE, TRUE);
+      AcquireIo(Extension);
+      NTSTATUS Called = IoCallDriver(Extension->LowerDeviceObject, StageIrp);
+      if (!NT_SUCCESS(Called)) {
+        // This stage went down and completes on its own; the rest stay here.
+        ++Sent;
+        Failure = Called;
+        break;
+      }
+    }
+
+    if (!NT_SUCCESS(Failure) && CanAcceptIo(Extension) && !NT_SUCCESS(ResetPipe(Extension, PipeOf(Extension, FromDevice))))
+      ResetDevice(Extension);
+    // The holds of the stages never sent, and this sender's own.
+    DropStageHolds(Extension, Stages - Sent + 1, Failure);
+    Status = STATUS_PENDING;
+  }
+  ReleaseIo(Extension);
+  return Status;
+}
+
+NTSTATUS NTAPI StageCompletion(PDEVICE_OBJECT DeviceObject, PIRP Irp, PVOID Context) {
+  UNREFERENCED_PARAMETER(DeviceObject);
+  UNREFERENCED_PARAMETER(Irp);
+  PSTAGE_ENTRY Entry = static_cast<PSTAGE_ENTRY>(Context);
+  PDEVICE_EXTENSION Extension = ExtensionOf(Entry->DeviceObject);
+  // Never more than the stage asked for, whatever the bus says.
+  PURB Urb = Entry->Urb;
+  ULONG Moved = MinOf(Urb->UrbBulkOrInterruptTransfer.TransferBufferLength, MmGetMdlByteCount(Entry->StageMdl));
+
+  KIRQL Old;
+  KeAcquireSpinLock(&Extension->StageLock, &Old);
+  Extension->BytesTransferred += Moved;
+  Entry->Urb = nullptr;   // done: a cancel passes this stage by
+  PIRP Master = nullptr;
+  PSTAGE_ENTRY Stages = nullptr;
+  ULONG Bytes = 0;
+  if (--Extension->PendingStages == 0) Master = DetachStagedRequest(Extension, &Stages, &Bytes);
+  KeReleaseSpinLock(&Extension->StageLock, Old);
+
+  ExFreePoolWithTag(Urb, PoolTag);
+  if (Master != nullptr) FinishStagedRequest(Master, Stages, Bytes);
+  ReleaseIo(Extension);
+  // The stage requests are the driver's own; they are freed with the array.
+  return STATUS_MORE_PROCESSING_REQUIRED;
+}
+
+NTSTATUS SingleTransfer(PDEVICE_OBJECT DeviceObject, PIRP Irp, BOOLEAN FromDevice) {
+  PDEVICE_EXTENSION Extension = ExtensionOf(DeviceObject);
+  PURB Urb = BuildTransferUrb(Extension, Irp->MdlAddress, FromDevice);
+  if (Urb == nullptr) return CompleteRequest(Irp, STATUS_INSUFFICIENT_RESOURCES, 0);
+
+  // One single-stage transfer at a time, as the bookkeeping exists once.
+  KIRQL Old;
+  KeAcquireSpinLock(&Extension->StageLock, &Old);
+  BOOLEAN Busy = Extension->SingleUrb != nullptr;
+  if (!Busy) Extension->SingleUrb = Urb;
+  KeReleaseSpinLock(&Extension->StageLock, Old);
+  if (Busy) {
+    ExFreePoolWithTag(Urb, PoolTag);
+    return CompleteRequest(Irp, STATUS_DEVICE_BUSY, 0);
+  }
+
+  SetSubmitUrb(Irp, Urb);
+  IoSetCompletionRoutine(Irp, SingleCompletion, Extension, TRUE, TRUE, TRUE);
+  AcquireIo(Extension);
+  // The completion turns the bus's status into a byte count, so what the bus
+  // returns here is not the request's final status: the caller is told to
+  // wait for the completion instead.
+  IoMarkIrpPending(Irp);
+  IoCallDriver(Extension->LowerDeviceObject, Irp);
+  return STATUS_PENDING;
+}
+
+NTSTATUS NTAPI SingleCompletion(PDEVICE_OBJECT DeviceObject, PIRP Irp, PVOID Context) {
+  UNREFERENCED_PARAMETER(DeviceObject);
+  PDEVICE_EXTENSION Extension = static_cast<PDEVICE_EXTENSION>(Context);
+  if (Irp->PendingReturned) IoMarkIrpPending(Irp);
+
+  KIRQL Old;
+  KeAcquireSpinLock(&Extension->StageLock, &Old);
+  PURB Urb = Extension->SingleUrb;
+  Extension->SingleUrb = nullptr;
+  KeReleaseSpinLock(&Extension->StageLock, Old);
+
+  // A transfer error shows as fewer bytes than asked for; never more.
+  ULONG Asked = Irp->MdlAddress != nullptr ? MmGetMdlByteCount(Irp->MdlAddress) : 0;
+  ULONG Moved = MinOf(Urb->UrbBulkOrInterruptTransfer.TransferBufferLength, Asked);
+  ExFreePoolWithTag(Urb, PoolTag);
+  Irp->IoStatus.Status = STATUS_SUCCESS;
+  Irp->IoStatus.Information = Moved;
+  ReleaseIo(Extension);
+  // Completion goes on up from here with the values just set.
+  return STATUS_SUCCESS;
+}
+
+void CancelStages(PDEVICE_EXTENSION Extension) {
+  KIRQL Old;
+  KeAcquireSpinLock(&Extension->StageLock, &Old);
+  if (Extension->MasterIrp == nullptr) {
+    KeReleaseSpinLock(&Extension->StageLock, Old);
+    return;
+  }
+  // A hold of its own keeps the stages' requests alive while they are
+  // cancelled; the caller learns its request was cut short.
+  ++Extension->PendingStages;
+  if (NT_SUCCESS(Extension->MasterIrp->IoStatus.Status)) Extension->MasterIrp->IoStatus.Status = STATUS_CANCELLED;
+  PSTAGE_ENTRY Array = Extension->StageArray;
+  KeReleaseSpinLock(&Extension->StageLock, Old);
+
+  // Every stage still in flight, wherever it is in the array: they complete
+  // in any order, so a finished stage says nothing of the ones after it.
+  for (PSTAGE_ENTRY Entry = Array;; ++Entry) {
+    KeAcquireSpinLock(&Extension->StageLock, &Old);
+    PIRP StageIrp = Entry->StageIrp;
+    BOOLEAN InFlight = StageIrp != nullptr && Entry->Urb != nullptr;
+    KeReleaseSpinLock(&Extension->StageLock, Old);
+    if (StageIrp == nullptr) break;
+    if (InFlight) IoCancelIrp(StageIrp);
+  }
+
+  DropStageHolds(Extension, 1, STATUS_SUCCESS);
+  KeWaitForSingleObject(&Extension->StagesDoneEvent, Suspended, KernelMode, FALSE, nullptr);
+}

@@ -1,0 +1,206 @@
+// The x86 build's data path: requests up to one stage are one transfer on
+// the request itself, longer ones go out as stages all in flight at once,
+// and the byte count is what actually moved.
+#include <numeric>
+
+#include "tests/driver/DriverRig.h"
+
+namespace {
+
+class X86TransferTest : public DriverTest {
+protected:
+  TIoFile* File = nullptr;
+
+  void Start(TUsbBus::TConfig Config = {}) {
+    TDriverRig& R = Rig(std::move(Config));
+    R.AddAndStart();
+    ASSERT_EQ(R.Open(&File), STATUS_SUCCESS);
+  }
+  void TearDown() override {
+    if (File) TIoManager::Close(File);
+    DriverTest::TearDown();
+  }
+  std::vector<ULONG> Lengths() {
+    std::vector<ULONG> Result;
+    for (auto& Transfer : Rig().Bus.Transfers()) Result.push_back(Transfer.RequestedLength);
+    return Result;
+  }
+};
+FQ_DRIVER_TEST_MODES(X86TransferTest);
+
+std::vector<uint8_t> Pattern(size_t Bytes, uint8_t Seed = 3) {
+  std::vector<uint8_t> Data(Bytes);
+  for (size_t Index = 0; Index < Bytes; ++Index) Data[Index] = uint8_t(Index * 7 + Seed + Index / 251);
+  return Data;
+}
+
+std::vector<uint8_t> Joined(const std::vector<std::vector<uint8_t>>& Parts) {
+  std::vector<uint8_t> All;
+  for (auto& Part : Parts) All.insert(All.end(), Part.begin(), Part.end());
+  return All;
+}
+
+TEST_P(X86TransferTest, AOneStageReadReportsWhatTheCableSent) {
+  struct TCase {
+    size_t Requested, Sent;
+  };
+  const TCase Cases[] = {{4, 4}, {4, 2}, {9, 0}, {2048, 2048}, {2048, 100}};
+  Start();
+  for (const TCase& Case : Cases) {
+    SCOPED_TRACE(testing::Message() << Case.Requested << " asked, " << Case.Sent << " sent");
+    std::vector<uint8_t> Reply = Pattern(Case.Sent);
+    Rig().Cable.QueueReply(Reply);
+    std::vector<uint8_t> Buffer(Case.Requested, 0xEE);
+    ULONG_PTR Moved = 99;
+    EXPECT_EQ(Rig().Read(File, Buffer, &Moved), STATUS_SUCCESS);
+    EXPECT_EQ(Moved, Case.Sent);
+    EXPECT_TRUE(std::equal(Reply.begin(), Reply.end(), Buffer.begin()));
+    TUsbRequest Last = Rig().Bus.Transfers().back();
+    EXPECT_EQ(Last.Endpoint, 0x81);
+    EXPECT_EQ(Last.RequestedLength, Case.Requested);
+    EXPECT_EQ(Last.TransferFlags, ULONG(USBD_SHORT_TRANSFER_OK | USBD_TRANSFER_DIRECTION_IN));
+  }
+  EXPECT_EQ(Rig().Bus.Transfers().size(), std::size(Cases));
+  EXPECT_TRUE(IdleAgain(Rig()));
+}
+
+TEST_P(X86TransferTest, LongWritesGoOutAsStagesInOrderAndReportEveryByte) {
+  struct TCase {
+    ULONG Length;
+    std::vector<ULONG> Stages;
+  };
+  const TCase Cases[] = {
+      {9, {9}},
+      {2048, {2048}},
+      {2049, {2048, 1}},
+      {4096, {2048, 2048}},
+      {131072, std::vector<ULONG>(64, 2048)},
+  };
+  Start();
+  size_t Seen = 0;
+  for (const TCase& Case : Cases) {
+    SCOPED_TRACE(testing::Message() << Case.Length << " bytes");
+    std::vector<uint8_t> Data = Pattern(Case.Length, uint8_t(Case.Length));
+    ULONG_PTR Moved = 0;
+    EXPECT_EQ(Rig().Write(File, Data, &Moved), STATUS_SUCCESS);
+    EXPECT_EQ(Moved, Case.Length);
+    std::vector<ULONG> Stages = Lengths();
+    EXPECT_EQ(std::vector<ULONG>(Stages.begin() + Seen, Stages.end()), Case.Stages);
+    auto Written = Rig().Cable.Written();
+    EXPECT_EQ(Joined({Written.begin() + Seen, Written.end()}), Data) << "bytes on the wire";
+    Seen = Stages.size();
+  }
+  for (auto& Transfer : Rig().Bus.Transfers()) {
+    EXPECT_EQ(Transfer.Endpoint, 0x02);
+    EXPECT_EQ(Transfer.TransferFlags, ULONG(USBD_SHORT_TRANSFER_OK));
+  }
+  EXPECT_TRUE(IdleAgain(Rig()));
+}
+
+TEST_P(X86TransferTest, AStagedReadAddsUpWhatEachStageReceived) {
+  Start();
+  // The second stage gets a short packet; the third still gets its own.
+  std::vector<std::vector<uint8_t>> Replies = {Pattern(2048, 1), Pattern(1000, 2), Pattern(904, 3)};
+  for (auto& Reply : Replies) Rig().Cable.QueueReply(Reply);
+  std::vector<uint8_t> Buffer(5000, 0xEE);
+  ULONG_PTR Moved = 0;
+  EXPECT_EQ(Rig().Read(File, Buffer, &Moved), STATUS_SUCCESS);
+  EXPECT_EQ(Moved, 2048u + 1000u + 904u);
+  EXPECT_EQ(Lengths(), (std::vector<ULONG>{2048, 2048, 904}));
+  EXPECT_TRUE(std::equal(Replies[0].begin(), Replies[0].end(), Buffer.begin()));
+  EXPECT_TRUE(std::equal(Replies[1].begin(), Replies[1].end(), Buffer.begin() + 2048));
+  EXPECT_TRUE(std::equal(Replies[2].begin(), Replies[2].end(), Buffer.begin() + 4096));
+}
+
+TEST_P(X86TransferTest, RequestsBeyondSixtyFourStagesAreRefused) {
+  Start();
+  ULONG_PTR Moved = 99;
+  std::vector<uint8_t> Buffer(131073);
+  EXPECT_EQ(Rig().Write(File, Buffer, &Moved), STATUS_INVALID_PARAMETER);
+  EXPECT_EQ(Moved, 0u);
+  EXPECT_EQ(Rig().Read(File, Buffer, &Moved), STATUS_INVALID_PARAMETER);
+  EXPECT_TRUE(Rig().Bus.Transfers().empty());
+  EXPECT_TRUE(IdleAgain(Rig()));
+}
+
+// One request of each kind at a time: the bookkeeping exists once, so a
+// second one while the first waits for the cable is refused, not queued.
+TEST_P(X86TransferTest, ASecondRequestOfTheSameKindWhileOneRunsIsRefusedAsBusy) {
+  Start();
+  for (size_t Length : {4096u, 64u}) {
+    SCOPED_TRACE(testing::Message() << Length << " bytes");
+    size_t Waiting = Length > 2048 ? 2 : 1;
+    std::vector<uint8_t> First(Length);
+    ULONG_PTR FirstMoved = 0;
+    NTSTATUS FirstStatus = STATUS_UNSUCCESSFUL;
+    std::thread Reader([&] { FirstStatus = Rig().Read(File, First, &FirstMoved); });
+    ASSERT_TRUE(WaitUntil([&] { return Rig().Bus.WaitingTransfers() == Waiting; }));
+
+    std::vector<uint8_t> Second(Length);
+    ULONG_PTR Moved = 99;
+    EXPECT_EQ(Rig().Read(File, Second, &Moved), STATUS_DEVICE_BUSY);
+    EXPECT_EQ(Moved, 0u);
+
+    for (size_t Stage = 0; Stage < Waiting; ++Stage) Rig().Cable.QueueReply(Pattern(Length / Waiting));
+    Rig().Bus.ServicePending();
+    Reader.join();
+    EXPECT_EQ(FirstStatus, STATUS_SUCCESS);
+    EXPECT_EQ(FirstMoved, Length);
+  }
+  EXPECT_TRUE(IdleAgain(Rig()));
+}
+
+TEST_P(X86TransferTest, SendingThatStopsEarlyReportsTheBytesOfTheStagesSent) {
+  Start();
+  // The stage array and the first stage's URB; the second stage's fails.
+  TKit::FailPoolAfter(2);
+  ULONG_PTR Moved = 0;
+  EXPECT_EQ(Rig().Write(File, Pattern(6000), &Moved), STATUS_INSUFFICIENT_RESOURCES);
+  TKit::FailPoolAfter(-1);
+  EXPECT_EQ(Moved, 2048u);
+  EXPECT_EQ(Lengths(), std::vector<ULONG>{2048});
+  EXPECT_TRUE(IdleAgain(Rig()));
+  EXPECT_EQ(Rig().Write(File, Pattern(6000), &Moved), STATUS_SUCCESS);
+  EXPECT_EQ(Moved, 6000u);
+}
+
+TEST_P(X86TransferTest, ZeroLengthRequestsAreOneEmptyTransfer) {
+  Start();
+  std::vector<uint8_t> Nothing;
+  ULONG_PTR Moved = 99;
+  EXPECT_EQ(Rig().Write(File, Nothing, &Moved), STATUS_SUCCESS);
+  EXPECT_EQ(Moved, 0u);
+  EXPECT_EQ(Lengths(), std::vector<ULONG>{0});
+  EXPECT_TRUE(Rig().Bus.Transfers()[0].NullBuffer);
+}
+
+// Host controllers may finish several transfers at once and report them in
+// any order; the stages must add up all the same.
+TEST_P(X86TransferTest, StagesCompletedLastFirstStillAddUpInTheCallersBuffer) {
+  if (GetParam() != TUsbBus::TCompletion::Later) GTEST_SKIP() << "completions are held only by the bus's thread";
+  Start();
+  std::vector<std::vector<uint8_t>> Replies;
+  for (uint8_t Stage = 0; Stage < 4; ++Stage) Replies.push_back(Pattern(2048, uint8_t(Stage * 40)));
+  for (auto& Reply : Replies) Rig().Cable.QueueReply(Reply);
+
+  for (bool Reading : {false, true}) {
+    SCOPED_TRACE(Reading ? "read" : "write");
+    Rig().Bus.HoldCompletions();
+    std::vector<uint8_t> Buffer = Reading ? std::vector<uint8_t>(8192) : Pattern(8192);
+    ULONG_PTR Moved = 0;
+    NTSTATUS Status = STATUS_UNSUCCESSFUL;
+    std::thread Sender([&] { Status = Reading ? Rig().Read(File, Buffer, &Moved) : Rig().Write(File, Buffer, &Moved); });
+    ASSERT_TRUE(WaitUntil([&] { return Rig().Bus.HeldCompletions() == 4; }));
+    Rig().Bus.ReleaseCompletions();
+    Sender.join();
+    EXPECT_EQ(Status, STATUS_SUCCESS);
+    EXPECT_EQ(Moved, 8192u);
+    if (Reading) {
+      EXPECT_EQ(Buffer, Joined(Replies));
+    }
+  }
+  EXPECT_EQ(Joined(Rig().Cable.Written()), Pattern(8192));
+  EXPECT_TRUE(IdleAgain(Rig()));
+}
+
+}  // namespace
