@@ -71,6 +71,11 @@ typedef struct _DEVICE_EXTENSION {
   KSPIN_LOCK StageLock;
   USBD_PIPE_HANDLE BulkInPipe;
   USBD_PIPE_HANDLE BulkOutPipe;
+  // The request of the single-stage transfer in progress, and the holds on
+  // it (its completion's, and a cancel's while it runs): the one that drops
+  // the last hold completes it.
+  PIRP SingleIrp;
+  LONG SingleHolds;
 } DEVICE_EXTENSION, *PDEVICE_EXTENSION;
 
 inline PDEVICE_EXTENSION ExtensionOf(PDEVICE_OBJECT DeviceObject) {
@@ -114,6 +119,8 @@ NTSTATUS ResetPipe(PDEVICE_EXTENSION Extension, USBD_PIPE_HANDLE Pipe);
 NTSTATUS StagedTransfer(PDEVICE_OBJECT DeviceObject, PIRP Irp, BOOLEAN FromDevice);
 NTSTATUS SingleTransfer(PDEVICE_OBJECT DeviceObject, PIRP Irp, BOOLEAN FromDevice);
 PURB BuildTransferUrb(PDEVICE_EXTENSION Extension, PMDL Mdl, BOOLEAN FromDevice);
+// Cancels every stage in flight, and the single-stage transfer if one runs,
+// and waits for the stages.
 void CancelStages(PDEVICE_EXTENSION Extension);
 
 // Power.

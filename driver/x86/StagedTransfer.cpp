@@ -234,8 +234,12 @@ NTSTATUS SingleTransfer(PDEVICE_OBJECT DeviceObject, PIRP Irp, BOOLEAN FromDevic
   // One single-stage transfer at a time, as the bookkeeping exists once.
   KIRQL Old;
   KeAcquireSpinLock(&Extension->StageLock, &Old);
-  BOOLEAN Busy = Extension->SingleUrb != nullptr;
-  if (!Busy) Extension->SingleUrb = Urb;
+  BOOLEAN Busy = Extension->SingleIrp != nullptr;
+  if (!Busy) {
+    Extension->SingleUrb = Urb;
+    Extension->SingleIrp = Irp;
+    Extension->SingleHolds = 1;
+  }
   KeReleaseSpinLock(&Extension->StageLock, Old);
   if (Busy) {
     ExFreePoolWithTag(Urb, PoolTag);
@@ -245,9 +249,9 @@ NTSTATUS SingleTransfer(PDEVICE_OBJECT DeviceObject, PIRP Irp, BOOLEAN FromDevic
   SetSubmitUrb(Irp, Urb);
   IoSetCompletionRoutine(Irp, SingleCompletion, Extension, TRUE, TRUE, TRUE);
   AcquireIo(Extension);
-  // The completion turns the bus's status into a byte count, so what the bus
-  // returns here is not the request's final status: the caller is told to
-  // wait for the completion instead.
+  // The completion turns the bus's status into a byte count and completes
+  // the request again, so what the bus returns here is not the request's
+  // final status: the caller is told to wait for the completion instead.
   IoMarkIrpPending(Irp);
   IoCallDriver(Extension->LowerDeviceObject, Irp);
   return STATUS_PENDING;
@@ -258,25 +262,45 @@ NTSTATUS NTAPI SingleCompletion(PDEVICE_OBJECT DeviceObject, PIRP Irp, PVOID Con
   PDEVICE_EXTENSION Extension = static_cast<PDEVICE_EXTENSION>(Context);
   if (Irp->PendingReturned) IoMarkIrpPending(Irp);
 
-  KIRQL Old;
-  KeAcquireSpinLock(&Extension->StageLock, &Old);
+  // A transfer error shows as fewer bytes than asked for, never more; only
+  // a transfer this driver cancelled says so.
   PURB Urb = Extension->SingleUrb;
-  Extension->SingleUrb = nullptr;
-  KeReleaseSpinLock(&Extension->StageLock, Old);
-
-  // A transfer error shows as fewer bytes than asked for; never more.
   ULONG Asked = Irp->MdlAddress != nullptr ? MmGetMdlByteCount(Irp->MdlAddress) : 0;
   ULONG Moved = MinOf(Urb->UrbBulkOrInterruptTransfer.TransferBufferLength, Asked);
-  ExFreePoolWithTag(Urb, PoolTag);
-  Irp->IoStatus.Status = STATUS_SUCCESS;
+  if (Irp->IoStatus.Status != STATUS_CANCELLED) Irp->IoStatus.Status = STATUS_SUCCESS;
   Irp->IoStatus.Information = Moved;
+
+  KIRQL Old;
+  KeAcquireSpinLock(&Extension->StageLock, &Old);
+  Extension->SingleUrb = nullptr;
+  BOOLEAN Last = --Extension->SingleHolds == 0;
+  if (Last) Extension->SingleIrp = nullptr;
+  KeReleaseSpinLock(&Extension->StageLock, Old);
+
+  ExFreePoolWithTag(Urb, PoolTag);
+  // Completed again from here, or by the cancel that still holds it.
+  if (Last) IoCompleteRequest(Irp, IO_NO_INCREMENT);
   ReleaseIo(Extension);
-  // Completion goes on up from here with the values just set.
-  return STATUS_SUCCESS;
+  return STATUS_MORE_PROCESSING_REQUIRED;
 }
 
 void CancelStages(PDEVICE_EXTENSION Extension) {
   KIRQL Old;
+  // A single-stage read may wait for the cable for ever; held while it is
+  // cancelled, so that it cannot be completed and freed under the cancel.
+  KeAcquireSpinLock(&Extension->StageLock, &Old);
+  PIRP Single = Extension->SingleIrp;
+  if (Single != nullptr) ++Extension->SingleHolds;
+  KeReleaseSpinLock(&Extension->StageLock, Old);
+  if (Single != nullptr) {
+    IoCancelIrp(Single);
+    KeAcquireSpinLock(&Extension->StageLock, &Old);
+    BOOLEAN Last = --Extension->SingleHolds == 0;
+    if (Last) Extension->SingleIrp = nullptr;
+    KeReleaseSpinLock(&Extension->StageLock, Old);
+    if (Last) IoCompleteRequest(Single, IO_NO_INCREMENT);
+  }
+
   KeAcquireSpinLock(&Extension->StageLock, &Old);
   if (Extension->MasterIrp == nullptr) {
     KeReleaseSpinLock(&Extension->StageLock, Old);

@@ -73,9 +73,10 @@ TEST_P(X86PnpTest, QueryStopIsRefusedWhileAStagedRequestRuns) {
   TIoManager::Close(File);
 }
 
-// Stages that wait for the cable must not outlive the configuration or the
-// device: the stop or removal cancels them and waits until every one is back.
-TEST_P(X86PnpTest, StopAndRemovalCancelStagesInFlightAndWaitForThem) {
+// Transfers that wait for the cable must not outlive the configuration or
+// the device: the stop or removal cancels them and waits until every stage is
+// back; the caller's request ends cancelled, with the bytes that did move.
+TEST_P(X86PnpTest, StopAndRemovalCancelTransfersInFlightAndWaitForThem) {
   struct TCase {
     const char* Request;
     std::function<NTSTATUS(TDriverRig&)> Send;
@@ -85,28 +86,34 @@ TEST_P(X86PnpTest, StopAndRemovalCancelStagesInFlightAndWaitForThem) {
       {"surprise removal", [](TDriverRig& R) { return R.Pnp.SurpriseRemoval(R.Bus); }},
       {"removal", [](TDriverRig& R) { return R.Pnp.Remove(R.Bus); }},
   };
-  for (const TCase& Case : Cases) {
-    SCOPED_TRACE(Case.Request);
-    TDriverRig R(ConfigFor(GetParam()));
-    R.AddAndStart();
-    TIoFile* File = nullptr;
-    ASSERT_EQ(R.Open(&File), STATUS_SUCCESS);
-    // The first of three stages is answered; the other two wait.
-    R.Cable.QueueReply(Bytes(2048, 7));
-    std::vector<uint8_t> Buffer(6144);
-    ULONG_PTR Moved = 0;
-    NTSTATUS Status = STATUS_PENDING;
-    std::thread Reader([&] { Status = R.Read(File, Buffer, &Moved); });
-    ASSERT_TRUE(WaitUntil([&] { return R.Bus.WaitingTransfers() == 2; }));
+  struct TRead {
+    size_t Length;
+    size_t Answered;   // stages the cable answers before the request
+    size_t Waiting;
+  };
+  // Three stages of which the first is answered; one single-stage read.
+  const TRead Reads[] = {{6144, 1, 2}, {64, 0, 1}};
+  for (const TRead& Read : Reads) {
+    for (const TCase& Case : Cases) {
+      SCOPED_TRACE(testing::Message() << Case.Request << ", a read of " << Read.Length);
+      TDriverRig R(ConfigFor(GetParam()));
+      R.AddAndStart();
+      TIoFile* File = nullptr;
+      ASSERT_EQ(R.Open(&File), STATUS_SUCCESS);
+      for (size_t Stage = 0; Stage < Read.Answered; ++Stage) R.Cable.QueueReply(Bytes(2048, 7));
+      std::vector<uint8_t> Buffer(Read.Length);
+      ULONG_PTR Moved = 0;
+      NTSTATUS Status = STATUS_PENDING;
+      std::thread Reader([&] { Status = R.Read(File, Buffer, &Moved); });
+      ASSERT_TRUE(WaitUntil([&] { return R.Bus.WaitingTransfers() == Read.Waiting; }));
 
-    EXPECT_EQ(Case.Send(R), STATUS_SUCCESS);
-    // Back before the request above returned: nothing is left at the bus.
-    EXPECT_EQ(R.Bus.WaitingTransfers(), 0u);
-    Reader.join();
-    EXPECT_EQ(Status, STATUS_CANCELLED);
-    EXPECT_EQ(Moved, 2048u);
-    EXPECT_EQ(Buffer[0], 7);
-    TIoManager::Close(File);
+      EXPECT_EQ(Case.Send(R), STATUS_SUCCESS);
+      EXPECT_EQ(R.Bus.WaitingTransfers(), 0u);
+      Reader.join();
+      EXPECT_EQ(Status, STATUS_CANCELLED);
+      EXPECT_EQ(Moved, Read.Answered * 2048);
+      TIoManager::Close(File);
+    }
   }
 }
 
