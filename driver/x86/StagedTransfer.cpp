@@ -190,7 +190,9 @@ NTSTATUS StagedTransfer(PDEVICE_OBJECT DeviceObject, PIRP Irp, BOOLEAN FromDevic
       }
     }
 
-    if (!NT_SUCCESS(Failure) && CanAcceptIo(Extension) && !NT_SUCCESS(ResetPipe(Extension, PipeOf(Extension, FromDevice))))
+    // A failed send may have left the pipe halted.
+    if (!NT_SUCCESS(Failure) && CanAcceptIo(Extension) &&
+        !NT_SUCCESS(ResetPipe(Extension, PipeOf(Extension, FromDevice))))
       ResetDevice(Extension);
     // The holds of the stages never sent, and this sender's own.
     DropStageHolds(Extension, Stages - Sent + 1, Failure);
