@@ -1,7 +1,7 @@
-// The whole chain, for either build: the program's link, its card scan, a read
-// and a pack write
-// going through Bridgewick, the simulated USB bus and the cable emulator to
-// the card, which must end up exactly as over the direct emulator transport.
+// The whole chain, for either build: the program's link, its card scan, a
+// read and a pack write going through Bridgewick, the simulated USB bus and
+// the cable emulator to the card, which must end up exactly as over the
+// direct emulator transport.
 #include <cstring>
 
 #include "core/card/CardScan.h"
