@@ -1,8 +1,9 @@
 #pragma once
 // Bridgewick (either build) loaded on the user-mode kernel layer: a Plug and
 // Play manager with the driver, one hub port (the bus) and, behind it, a
-// cable whose replies the test scripts. Every test ends with the layer's checks: no
-// kernel misuse seen, no pool, request or device object left behind.
+// cable whose replies the test scripts. Every test ends with the layer's
+// checks: no kernel misuse seen, no pool, request or device object left
+// behind.
 #include <gtest/gtest.h>
 
 #include <chrono>
