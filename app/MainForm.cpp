@@ -100,7 +100,7 @@ void TMainForm::BindSignals() {
   connect(btnWriteSRAM, &QPushButton::clicked, this, &TMainForm::btnWriteSRAMClick);
   connect(btnReadAll, &QPushButton::clicked, this, &TMainForm::btnReadAllClick);
   connect(btnWriteAll, &QPushButton::clicked, this, &TMainForm::btnWriteAllClick);
-  connect(btnTestSRAM, &QPushButton::clicked, this, &TMainForm::btnTestSRAMClick);
+  BindTestControls();   // the factory test box and the port test window
 
   // Double-clicks on the lists and the advanced box, and every key typed
   // into any control of the window, pass by here first.

@@ -12,6 +12,7 @@
 #include "core/link/Link.h"
 
 class QAction;
+class QColor;
 class QComboBox;
 class QGroupBox;
 class QLabel;
@@ -137,7 +138,13 @@ public:
   void btnWriteSRAMClick();
   void btnReadAllClick();
   void btnWriteAllClick();
-  void btnTestSRAMClick();
+  // The factory test box and the port test window (MainFormTests.cpp).
+  // btnTestSRAMClick serves both "Test" (btnTestSRAM) and "Write"
+  // (btnTestWrite); Sender is the button clicked.
+  void btnTestSRAMClick(QPushButton* Sender);
+  void BitBtn1Click();
+  void btnTestFormatClick();
+  void OpenPortTestWindow();
 
   // Private methods in spirit; public so that the tests drive them.
   bool ConnectDevice();
@@ -196,4 +203,9 @@ private:
   const QEvent* FLastKeyEvent = nullptr;
   quint64 FLastKeyTime = 0;
   QObject* FLastKeyReceiver = nullptr;
+
+  // The factory test box and the port test window (MainFormTests.cpp).
+  void BindTestControls();
+  void ShowTestState(const QString& Text, const QColor& Colour);
+  void RunTest(const std::string& TestFile, bool WriteOnly);
 };

@@ -109,12 +109,6 @@ void TMainForm::btnWriteAllClick() {
   RunOperation(btnWriteAll, WriteAll);
 }
 
-void TMainForm::btnTestSRAMClick() {
-  TOperation Test;
-  Test.RestoredCaption = btnTestSRAM->text();   // the caption it had when clicked
-  RunOperation(btnTestSRAM, Test);
-}
-
 bool TMainForm::FormCloseQuery() {
   if (!FState.Operating) return true;
   const int Answer = FFrontEnd.ShowMessageBox("Now operting, cancel it?", windowTitle().toStdString(),
