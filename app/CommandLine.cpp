@@ -48,6 +48,10 @@ TCommandLine ParseCommandLine(int Argc, const char* const* Argv) {
       Line.Help = true;
       continue;
     }
+    if (Arg == "--demo") {
+      Line.Demo = true;
+      continue;
+    }
     if (IsOwnOption(Arg)) {
       std::string Error;
       if (!ParseLinkOption(Arg, Line.Link, Error) || !Error.empty()) {
@@ -67,11 +71,15 @@ TCommandLine ParseCommandLine(int Argc, const char* const* Argv) {
     }
     Line.Arguments.push_back(Arg);
   }
+  // The demo pack goes only to the emulated card, never over a real one.
+  if (Line.Demo && !Line.Link.Emulate) Line.Error = "--demo works only with --emulate";
   return Line;
 }
 
 std::string CommandLineUsage(const std::string& Program) {
   return "Usage: " + Program + " [/rom | /sram] [options]\n"
          "  /rom, /sram       as the first argument: the factory test of the card's flash or save RAM\n" +
-         LinkOptionsUsage() + "  --help            this text\n";
+         LinkOptionsUsage() +
+         "  --demo            with --emulate: an empty card (no game on page 1) gets a pack of demo games\n"
+         "  --help            this text\n";
 }

@@ -11,6 +11,7 @@
 struct TCommandLine {
   TLinkOptions Link;
   bool Help = false;
+  bool Demo = false;                    // --demo: an empty emulated card gets the demo pack
   std::string Error;                    // non-empty: a bad option, said for the user
   std::vector<std::string> Arguments;   // the arguments that are no options
 };

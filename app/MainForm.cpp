@@ -101,6 +101,11 @@ void TMainForm::BindSignals() {
   connect(btnReadAll, &QPushButton::clicked, this, &TMainForm::btnReadAllClick);
   connect(btnWriteAll, &QPushButton::clicked, this, &TMainForm::btnWriteAllClick);
   BindTestControls();   // the factory test box and the port test window
+  connect(btnReadB, &QPushButton::clicked, this, &TMainForm::btnReadBClick);
+  connect(btnWriteAllB, &QPushButton::clicked, this, &TMainForm::btnWriteAllBClick);
+  // lvROMs shows the queue: each row inserted or removed there is one row
+  // inserted or removed in the list, with the list's change event.
+  FQueue.OnChange = [this] { MirrorQueue(); };
 
   // Double-clicks on the lists and the advanced box, and every key typed
   // into any control of the window, pass by here first.
@@ -207,31 +212,6 @@ void TMainForm::dropEvent(QDropEvent* Event) {
   for (const QUrl& Url : Event->mimeData()->urls())
     if (Url.isLocalFile()) AddGameFile(Url.toLocalFile().toStdString());
   Event->acceptProposedAction();
-}
-
-void TMainForm::AddGameFile(const std::string& FileName) {
-  // The game queue checks and queues the file.
-  (void)FileName;
-}
-
-void TMainForm::UpdateQueueCaption() {
-  // The game queue shows the free space of the page in gbWrite's caption.
-}
-
-void TMainForm::AddMenuExecute() {
-  // The game queue asks for files and queues them.
-}
-
-void TMainForm::RemoveMenuExecute() {
-  for (QTreeWidgetItem* Item : lvROMs->selectedItems()) delete Item;
-  UpdateQueueCaption();
-  UpdateListButtons();
-}
-
-void TMainForm::RemoveAllMenuExecute() {
-  lvROMs->clear();
-  UpdateQueueCaption();
-  UpdateListButtons();
 }
 
 void TMainForm::closeEvent(QCloseEvent* Event) {

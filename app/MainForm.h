@@ -10,6 +10,7 @@
 #include "core/SharedState.h"
 #include "core/card/CardRow.h"
 #include "core/link/Link.h"
+#include "core/queue/GameQueue.h"
 
 class QAction;
 class QColor;
@@ -48,9 +49,12 @@ public:
   bool FirstIdleDone() const { return FFirstIdleDone; }
 
   // The work each operation button runs between its opening and closing
-  // steps. The operations fill these in; until one does, its button only
-  // opens and closes. The work sets Operating when its loop starts, pumps
-  // between packets and stops as soon as Operating is false.
+  // steps. The work sets Operating when its loop starts, pumps between
+  // packets and stops as soon as Operating is false. An installed body
+  // stands in for the operation's own work; where the operation has work of
+  // its own (read, write, format), it stands in for its preparations (the
+  // dialogs) too, so the bare pattern can be driven around it. An empty Body
+  // gives the button its own work back.
   void SetOperationBody(QPushButton* Button, std::function<void()> Body);
   // Opens the port test window; called on a right-Ctrl click on imgConnect.
   std::function<void()> OnPortTestWindow;
@@ -157,6 +161,17 @@ public:
   void AddGameFile(const std::string& FileName);
   void UpdateQueueCaption();
 
+  // Reading, the queue and writing (MainFormRead.cpp, MainFormQueue.cpp,
+  // MainFormWrite.cpp, MainFormDemo.cpp).
+  void btnReadBClick();
+  void btnWriteAllBClick();
+  // The games waiting for the next write; lvROMs shows its rows.
+  const TGameQueue& Queue() const { return FQueue; }
+  // The demo pack: with no game found on the first page, these games are
+  // queued and written as the user's Write would; the queue is emptied again
+  // afterwards. True when the pack was written.
+  bool WriteDemoPack(const std::vector<std::string>& Games);
+
   int KeySeqIndex = 1;
   QString WindowTitle = QStringLiteral("Flashquill");
   bool RightControlDown() const { return FRightControlDown; }
@@ -177,6 +192,7 @@ private:
     std::function<bool()> Prepare;           // false: the user cancelled, nothing happens
     std::function<void()> BeforeIdentify;    // closing step before the chip is re-identified
     std::function<void()> AfterIdentify;     // closing step after it
+    std::function<void()> Work;              // the operation itself, between the two
   };
   void RunOperation(QPushButton* Button, const TOperation& Operation);
   void CloseOperation(QPushButton* Button, const TOperation& Operation);
@@ -200,6 +216,15 @@ private:
   bool FListingAgain = false;   // another one was asked for meanwhile
   // The key event last handled and the widget it was handled for: the same
   // event handed on to a parent widget is not seen twice.
+  // Reading, the queue and writing.
+  void MirrorQueue();
+  // A failed read or write whose text only panel 1 holds: the closing
+  // identification would wipe it, so it is shown in a box as well, unless the
+  // work showed one itself since BoxesBefore.
+  void ShowFailureBox(int BoxesBefore);
+  TGameQueue FQueue;
+  std::string FSaveRamFile;     // what the save dialog of Read SRAM held last
+
   const QEvent* FLastKeyEvent = nullptr;
   quint64 FLastKeyTime = 0;
   QObject* FLastKeyReceiver = nullptr;

@@ -32,18 +32,21 @@ void TMainForm::SetOperationBody(QPushButton* Button, std::function<void()> Body
 // the closing steps a second time.
 void TMainForm::RunOperation(QPushButton* Button, const TOperation& Operation) {
   if (!FState.Operating) {
-    if (Operation.Prepare && !Operation.Prepare()) return;
+    const auto Body = FOperationBodies.find(Button);
+    // Copied: the table may change while it runs.
+    const std::function<void()> Installed = Body != FOperationBodies.end() ? Body->second : nullptr;
+    const bool StandIn = Installed && Operation.Work;
+    if (!StandIn && Operation.Prepare && !Operation.Prepare()) return;
     SetPanelEnabled(pMain, false);
     EnableOperationButtons(false);
     if (!Operation.KeepCaption) {
       Button->setEnabled(true);
       Button->setText(StopCaption);
     }
-    const auto Body = FOperationBodies.find(Button);
-    if (Body != FOperationBodies.end() && Body->second) {
-      const std::function<void()> Work = Body->second;   // the table may change while it runs
-      Work();
-    }
+    if (Installed)
+      Installed();
+    else if (Operation.Work)
+      Operation.Work();
   }
   CloseOperation(Button, Operation);
 }
@@ -57,56 +60,6 @@ void TMainForm::CloseOperation(QPushButton* Button, const TOperation& Operation)
   // Last, so that a missing cable or an unknown chip greys the window again.
   IdentifyChip();
   if (Operation.AfterIdentify) Operation.AfterIdentify();
-}
-
-void TMainForm::btnWriteClick() {
-  TOperation Write;
-  Write.RestoredCaption = QStringLiteral("&Write");
-  Write.BeforeIdentify = [this] { cbPartChange(); };
-  Write.AfterIdentify = [this] { FLink.SelectPage(FState.PageBase); };
-  RunOperation(btnWrite, Write);
-}
-
-void TMainForm::btnReadClick() {
-  // Nothing to read without a selected card row; a stop click always works.
-  if (!FState.Operating && lvCardRom->selectedItems().isEmpty()) return;
-  TOperation Read;
-  Read.RestoredCaption = QStringLiteral("&Read");
-  RunOperation(btnRead, Read);
-}
-
-void TMainForm::btnEraseChipClick() {
-  // The format neither sets Operating nor pumps, so it cannot be stopped:
-  // its button keeps its caption and stays disabled while it runs.
-  TOperation Format;
-  Format.RestoredCaption = QStringLiteral("&Format");
-  Format.KeepCaption = true;
-  Format.BeforeIdentify = [this] { btnRefresh->click(); };
-  RunOperation(btnEraseChip, Format);
-}
-
-void TMainForm::btnReadSRAMClick() {
-  TOperation ReadSram;
-  ReadSram.RestoredCaption = QStringLiteral("&Read SRAM");
-  RunOperation(btnReadSRAM, ReadSram);
-}
-
-void TMainForm::btnWriteSRAMClick() {
-  TOperation WriteSram;
-  WriteSram.RestoredCaption = QStringLiteral("&Write SRAM");
-  RunOperation(btnWriteSRAM, WriteSram);
-}
-
-void TMainForm::btnReadAllClick() {
-  TOperation ReadAll;
-  ReadAll.RestoredCaption = QStringLiteral("&Read");
-  RunOperation(btnReadAll, ReadAll);
-}
-
-void TMainForm::btnWriteAllClick() {
-  TOperation WriteAll;
-  WriteAll.RestoredCaption = QStringLiteral("&Write");
-  RunOperation(btnWriteAll, WriteAll);
 }
 
 bool TMainForm::FormCloseQuery() {

@@ -35,6 +35,7 @@ void TWindowFrontEnd::ShowBusyPanel(const std::string& Caption) {
 void TWindowFrontEnd::HideBusyPanel() { FForm.pFindGame->hide(); }
 
 int TWindowFrontEnd::ShowMessageBox(const std::string& Text, const std::string& Caption, int Flags) {
+  ++FMessageBoxes;
   return FDialogs.ShowMessageBox(Text, Caption, Flags);
 }
 

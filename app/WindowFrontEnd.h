@@ -26,7 +26,12 @@ public:
   bool ChooseSaveFile(const std::string& Filter, const std::string& InitialPath, std::string& File) override;
   bool BrowseForFolder(const std::string& Title, std::string& Folder) override;
 
+  // Message boxes shown so far, so a caller can tell whether some work
+  // already said what went wrong.
+  int MessageBoxesShown() const { return FMessageBoxes; }
+
 private:
   TMainForm& FForm;
   TDialogs& FDialogs;
+  int FMessageBoxes = 0;
 };

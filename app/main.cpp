@@ -1,6 +1,8 @@
 // The program: reads its options, sets up the transport they ask for, and
 // runs the window until it closes.
 #include <QApplication>
+#include <QTemporaryDir>
+#include <QTimer>
 #include <cstdio>
 #include <exception>
 #include <memory>
@@ -9,6 +11,10 @@
 #include "app/MainForm.h"
 #include "app/support/QtDialogs.h"
 #include "emulator/LinkPortFactory.h"
+#ifdef FQ_HAVE_DEMO_GAMES
+#include "DemoGameResources.h"
+#endif
+#include "app/DemoGames.h"
 #ifdef FQ_HAVE_RESOURCES
 #include "ProgramResources.h"
 #include "core/support/Resources.h"
@@ -29,6 +35,9 @@ int main(int argc, char** argv) {
 #ifdef FQ_HAVE_RESOURCES
   RegisterResources(ProgramResources());
 #endif
+#ifdef FQ_HAVE_DEMO_GAMES
+  RegisterResources(DemoGameResources());
+#endif
   QApplication Application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Flashquill"));
 
@@ -47,5 +56,23 @@ int main(int argc, char** argv) {
   TQtDialogs Dialogs;
   TMainForm Form(*Port, Dialogs, Line.Arguments);
   Form.show();
+  if (Line.Demo) {
+    // Once the window has listed the page for the first time: an empty card
+    // gets the demo pack, from a folder that lasts only for the write.
+    auto* Wait = new QTimer(&Form);
+    QObject::connect(Wait, &QTimer::timeout, &Form, [&Form, Wait] {
+      if (!Form.FirstIdleDone()) return;
+      Wait->stop();   // the write pumps messages; this must not run again inside it
+      Wait->deleteLater();
+      QTemporaryDir Folder;
+      const std::vector<std::string> Games =
+          Folder.isValid() ? ExtractDemoGames(Form.FrontEnd(), Folder.path().toStdString()) : std::vector<std::string>();
+      if (Games.empty())
+        std::fputs("flashquill: --demo: the demo games could not be prepared (none in this build?)\n", stderr);
+      else
+        Form.WriteDemoPack(Games);
+    });
+    Wait->start(0);
+  }
   return Application.exec();
 }

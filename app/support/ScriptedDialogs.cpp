@@ -12,9 +12,10 @@ int TScriptedDialogs::ShowMessageBox(const std::string& Text, const std::string&
   return (Flags & 0x0F) == 4 ? MB_RESULT_NO : MB_RESULT_OK;
 }
 
-bool TScriptedDialogs::ChooseOpenFiles(const std::string& Filter, const std::string&, bool Multiple,
+bool TScriptedDialogs::ChooseOpenFiles(const std::string& Filter, const std::string& InitialPath, bool Multiple,
                                        std::vector<std::string>& Files) {
   Filters.push_back(Filter);
+  InitialPaths.push_back(InitialPath);
   if (OpenAnswers.empty()) return false;
   std::vector<std::string> Answer = std::move(OpenAnswers.front());
   OpenAnswers.pop_front();
@@ -24,8 +25,9 @@ bool TScriptedDialogs::ChooseOpenFiles(const std::string& Filter, const std::str
   return true;
 }
 
-bool TScriptedDialogs::ChooseSaveFile(const std::string& Filter, const std::string&, std::string& File) {
+bool TScriptedDialogs::ChooseSaveFile(const std::string& Filter, const std::string& InitialPath, std::string& File) {
   Filters.push_back(Filter);
+  InitialPaths.push_back(InitialPath);
   if (SaveAnswers.empty()) return false;
   std::string Answer = std::move(SaveAnswers.front());
   SaveAnswers.pop_front();

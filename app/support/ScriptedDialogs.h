@@ -22,6 +22,7 @@ public:
   std::deque<std::string> FolderAnswers;              // an empty entry: cancelled
   std::vector<TMessage> Messages;
   std::vector<std::string> Filters;                   // of every file chooser, in order
+  std::vector<std::string> InitialPaths;              // of every file chooser, in order
   std::vector<std::string> FolderTitles;
 
   int ShowMessageBox(const std::string& Text, const std::string& Caption, int Flags) override;

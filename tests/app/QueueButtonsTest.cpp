@@ -7,6 +7,7 @@
 #include <QSignalSpy>
 #include <QTreeWidget>
 
+#include "GameFiles.h"
 #include "WindowRig.h"
 
 namespace {
@@ -19,8 +20,9 @@ TEST(QueueButtons, FollowTheActionsTheQueueAndTheLink) {
   QTreeWidget& Queue = *Form.lvROMs;
   Rig.SentCodes();
 
-  Queue.addTopLevelItem(new QTreeWidgetItem(QStringList{"a.gb", "A", "256K"}));
-  Queue.addTopLevelItem(new QTreeWidgetItem(QStringList{"b.gb", "B", "256K"}));
+  TGameFolder Files;
+  Form.AddGameFile(Files.Game("a.gb", "A", 0));
+  Form.AddGameFile(Files.Game("b.gb", "B", 1));
   EXPECT_EQ(Rig.SentCodes(), "DD");   // each queue change re-identifies the chip
   EXPECT_FALSE(Form.BitBtn3->isEnabled());
   EXPECT_FALSE(Form.Remove1->isEnabled());
@@ -33,7 +35,7 @@ TEST(QueueButtons, FollowTheActionsTheQueueAndTheLink) {
   EXPECT_TRUE(Form.Remove1->isEnabled());
   Form.BitBtn3->click();   // runs RemoveMenu
   ASSERT_EQ(Queue.topLevelItemCount(), 1);
-  EXPECT_EQ(Queue.topLevelItem(0)->text(0), "b.gb");
+  EXPECT_EQ(Queue.topLevelItem(0)->text(1), "B");
   EXPECT_FALSE(Form.BitBtn3->isEnabled());
 
   Form.RemoveAll1->trigger();   // the popup menu's item runs RemoveAllMenu
@@ -48,7 +50,7 @@ TEST(QueueButtons, FollowTheActionsTheQueueAndTheLink) {
   EXPECT_EQ(Add.count(), 1);
 
   // Without a link the queue can be emptied only row by row, and not written.
-  Queue.addTopLevelItem(new QTreeWidgetItem(QStringList{"c.gb", "C", "256K"}));
+  Form.AddGameFile(Files.Game("c.gb", "C", 0));
   Rig.Cable.Unplug();
   Rig.Port.PollDeviceEvents();
   EXPECT_FALSE(Form.RemoveAllMenu->isEnabled());

@@ -1,0 +1,48 @@
+#pragma once
+#include <QTemporaryDir>
+#include <cstdint>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+// Game files for the window tests: a header the card listing recognises
+// (logo tail, title, ROM-size code) over bytes that differ from game to game.
+inline std::vector<uint8_t> GameBytes(const std::string& Title, uint32_t Size, uint8_t SizeCode, uint8_t Seed) {
+  std::vector<uint8_t> Bytes(Size);
+  for (uint32_t I = 0; I < Size; ++I) Bytes[I] = static_cast<uint8_t>(I * 7 + (I >> 8) + Seed * 31);
+  if (Size >= 0x150) {
+    const uint8_t LogoTail[4] = {0xBB, 0xB9, 0x33, 0x3E};
+    std::memcpy(&Bytes[0x130], LogoTail, 4);
+    std::memset(&Bytes[0x134], 0, 16);
+    std::memcpy(&Bytes[0x134], Title.data(), std::min<size_t>(Title.size(), 16));
+    Bytes[0x148] = SizeCode;
+  }
+  return Bytes;
+}
+
+inline void WriteBytes(const std::string& Path, const std::vector<uint8_t>& Bytes) {
+  std::ofstream(Path, std::ios::binary).write(reinterpret_cast<const char*>(Bytes.data()), std::streamsize(Bytes.size()));
+}
+
+inline std::vector<uint8_t> ReadBytes(const std::string& Path) {
+  std::ifstream In(Path, std::ios::binary);
+  return std::vector<uint8_t>(std::istreambuf_iterator<char>(In), std::istreambuf_iterator<char>());
+}
+
+// A folder of files that goes away with the test.
+class TGameFolder {
+public:
+  std::string Path(const std::string& Name) const { return FDir.filePath(QString::fromStdString(Name)).toStdString(); }
+  std::string Root() const { return FDir.path().toStdString(); }
+  // A game of 32 KiB x 2^SizeCode bytes named Name.
+  std::string Game(const std::string& Name, const std::string& Title, uint8_t SizeCode, uint8_t Seed = 1) {
+    const std::string File = Path(Name);
+    WriteBytes(File, GameBytes(Title, 0x8000u << SizeCode, SizeCode, Seed));
+    return File;
+  }
+
+private:
+  QTemporaryDir FDir;
+};

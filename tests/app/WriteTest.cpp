@@ -1,0 +1,282 @@
+// Writing from the window: the confirmation, one game on page 2, the save
+// RAM, the format, a Stop and an unplug during a write, failures that only
+// panel 1 would tell, and the whole road of a pack written and read back.
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+#include <QTreeWidget>
+#include <filesystem>
+#include <functional>
+
+#include "GameFiles.h"
+#include "app/support/Panel.h"
+#include "ProgramResources.h"
+#include "WindowRig.h"
+#include "Wire.h"
+
+namespace {
+
+// A pack starts with the boot menu the program carries.
+const bool MenuRegistered = [] {
+  RegisterResources(ProgramResources());
+  return true;
+}();
+
+class Write : public ::testing::Test {
+protected:
+  TWindowRig Rig;
+  TGameFolder Files;
+  TMainForm& Form() { return *Rig.Form; }
+  void Start() {
+    ASSERT_TRUE(Rig.Start());
+    Rig.Cable.TakeLog();
+  }
+  bool CardHolds(uint32_t Address, const std::vector<uint8_t>& Bytes) {
+    return std::equal(Bytes.begin(), Bytes.end(), Rig.Card.Flash() + Address);
+  }
+  std::vector<uint32_t> CardOffsets() {
+    std::vector<uint32_t> Offsets;
+    for (int I = 0; I < Form().lvCardRom->topLevelItemCount(); ++I)
+      Offsets.push_back(TMainForm::CardRowOf(Form().lvCardRom->topLevelItem(I)).Offset);
+    return Offsets;
+  }
+};
+
+TEST_F(Write, AsksBeforeOverwritingOnlyWhenTheCardListHasGames) {
+  struct TCase {
+    bool GameOnCard;
+    int Answer;
+    bool Asked;
+    bool Written;
+  };
+  const TCase Cases[] = {{false, MB_RESULT_NO, false, true}, {true, MB_RESULT_NO, true, false}, {true, MB_RESULT_YES, true, true}};
+  for (const TCase& Case : Cases) {
+    SCOPED_TRACE(::testing::Message() << "game on card " << Case.GameOnCard << ", answer " << Case.Answer);
+    TWindowRig Rig;
+    if (Case.GameOnCard) Rig.PutGame(0x200000, "OLD GAME", 0);
+    ASSERT_TRUE(Rig.Start());
+    Rig.Form->AddGameFile(Files.Game("new.gb", "NEW GAME", 0));
+    Rig.Cable.TakeLog();
+    Rig.Dialogs.MessageAnswers = {Case.Answer};
+    Rig.Form->btnWrite->click();
+    const std::string Codes = CodesOf(SentCommands(Rig.Cable));
+    if (Case.Asked) {
+      ASSERT_EQ(Rig.Dialogs.Messages.size(), 1u);
+      EXPECT_EQ(Rig.Dialogs.Messages[0].Text, "Are you sure to overwrite old games in \"Page NO. 1 (32M)\"?");
+      EXPECT_EQ(Rig.Dialogs.Messages[0].Caption, "Write");
+      EXPECT_EQ(Rig.Dialogs.Messages[0].Flags, 36);
+    } else {
+      EXPECT_TRUE(Rig.Dialogs.Messages.empty());
+    }
+    EXPECT_EQ(Codes.empty(), !Case.Written);
+    EXPECT_EQ(Rig.Form->btnWrite->text(), "&Write");
+  }
+}
+
+TEST_F(Write, WithAnEmptyQueueWriteAddsFirstAndACancelEndsIt) {
+  Start();
+  Rig.Dialogs.OpenAnswers = {{}};
+  Form().btnWrite->setEnabled(true);
+  Form().btnWrite->click();
+  EXPECT_EQ(CodesOf(SentCommands(Rig.Cable)), "A");   // Add's own page select, no write
+  EXPECT_EQ(Form().btnWrite->text(), "&Write");
+
+  const std::vector<uint8_t> Game = GameBytes("ADDED", 0x8000, 0, 4);
+  WriteBytes(Files.Path("added.gb"), Game);
+  Rig.Dialogs.OpenAnswers = {{Files.Path("added.gb")}};
+  Form().btnWrite->click();
+  EXPECT_TRUE(CardHolds(0, Game));
+}
+
+TEST_F(Write, OneGameOnPageTwo) {
+  Start();
+  Form().cbPart->setCurrentIndex(1);
+  const std::vector<uint8_t> Game = GameBytes("PAGE TWO", 0x10000, 1, 5);
+  WriteBytes(Files.Path("two.gb"), Game);
+  Form().AddGameFile(Files.Path("two.gb"));
+  Rig.Cable.TakeLog();
+  Form().btnWrite->click();
+
+  const std::vector<TSentCommand> Sent = SentCommands(Rig.Cable);
+  // Format, data, the page listed again, identification, page select.
+  EXPECT_EQ(Squeezed(CodesOf(Sent)), "WPDA");
+  ASSERT_GT(Sent.size(), 128u + 2048u);
+  for (uint32_t Block = 0; Block < 128; ++Block) {
+    EXPECT_EQ(Sent[Block].Address, 0x400000u + Block * 0x8000 + 0x130);
+    EXPECT_EQ(Sent[Block].Bytes, 41u);
+  }
+  for (uint32_t Chunk = 0; Chunk < 2048; ++Chunk) ASSERT_EQ(Sent[128 + Chunk].Address, 0x400000u + Chunk * 32);
+  EXPECT_EQ(Sent.back().Code, 'A');
+  EXPECT_EQ(Sent.back().Address, 0x400000u);
+  EXPECT_TRUE(CardHolds(0x400000, Game));
+  EXPECT_EQ(CardOffsets(), std::vector<uint32_t>{0});
+  EXPECT_EQ(Form().lvCardRom->topLevelItem(0)->text(0), "PAGE TWO");
+  EXPECT_TRUE(std::filesystem::exists(Files.Path("two.gb")));   // the user's own file stays
+  EXPECT_EQ(Form().Queue().Count(), 1u);                         // and stays queued
+}
+
+TEST_F(Write, SaveRamOnPageTwoGoesToBareAddressesWithoutAFormat) {
+  Start();
+  Form().cbPart->setCurrentIndex(1);
+  std::vector<uint8_t> Save(1000);
+  for (size_t I = 0; I < Save.size(); ++I) Save[I] = static_cast<uint8_t>(I * 3 + 1);
+  WriteBytes(Files.Path("game.sav"), Save);
+  Rig.Cable.TakeLog();
+  Rig.Dialogs.OpenAnswers = {{Files.Path("game.sav")}};
+  Form().btnWriteSRAM->click();
+
+  EXPECT_EQ(Rig.Dialogs.Filters.back(), "Game Boy Save File (*.sav)|*.sav|All Files (*.*)|*.*");
+  const std::vector<TSentCommand> Sent = SentCommands(Rig.Cable);
+  ASSERT_EQ(CodesOf(Sent), std::string(32, 'M') + "D");   // 31 whole chunks and one of 8 bytes
+  for (size_t I = 0; I < 32; ++I) EXPECT_EQ(Sent[I].Address, I * 32);
+  EXPECT_EQ(Sent[31].Length, 8u);
+  EXPECT_TRUE(std::equal(Save.begin(), Save.end(), Rig.Card.Sram()));
+  EXPECT_EQ(Form().btnWriteSRAM->text(), "&Write SRAM");
+}
+
+TEST_F(Write, FormatAsksAndOnlyYesClearsThePage) {
+  Rig.PutGame(0, "ON THE CARD", 0);
+  Start();
+  Rig.Dialogs.MessageAnswers = {MB_RESULT_NO};
+  Form().btnEraseChip->click();
+  ASSERT_EQ(Rig.Dialogs.Messages.size(), 1u);
+  EXPECT_EQ(Rig.Dialogs.Messages[0].Text, "Are you sure to format \"Page NO. 1 (32M)\"");
+  EXPECT_EQ(Rig.Dialogs.Messages[0].Caption, "Fromat");
+  EXPECT_EQ(Rig.Dialogs.Messages[0].Flags, 36);
+  EXPECT_EQ(CodesOf(SentCommands(Rig.Cable)), "");
+
+  Rig.Dialogs.MessageAnswers = {MB_RESULT_YES};
+  Form().btnEraseChip->click();
+  const std::vector<TSentCommand> Sent = SentCommands(Rig.Cable);
+  EXPECT_EQ(Squeezed(CodesOf(Sent)), "WPD");   // format, listing through Refresh, identification
+  EXPECT_EQ(std::count_if(Sent.begin(), Sent.end(), [](const TSentCommand& C) { return C.Code == 'W'; }), 128);
+  EXPECT_EQ(Form().lvCardRom->topLevelItemCount(), 0);
+  EXPECT_EQ(Form().btnEraseChip->text(), "&Format");
+}
+
+TEST_F(Write, AStopDuringAQueueWriteEndsAtAPacketAndClosesTwice) {
+  Start();
+  Form().AddGameFile(Files.Game("a.gb", "STOP A", 4, 1));
+  Form().AddGameFile(Files.Game("b.gb", "STOP B", 4, 2));
+  Rig.Cable.TakeLog();
+  QTimer StopMidway;
+  QObject::connect(&StopMidway, &QTimer::timeout, [&] {
+    if (Form().ProgressBar->value() >= 20) {
+      StopMidway.stop();
+      Form().btnWrite->click();
+    }
+  });
+  StopMidway.start(0);
+  Form().btnWrite->click();
+
+  const std::vector<TSentCommand> Sent = SentCommands(Rig.Cable);
+  for (const TSentCommand& Command : Sent) ASSERT_EQ(Command.Bytes, Command.Code == 'W' ? 41u : 9u);
+  // The data stopped part-way; each closing run listed the page, identified
+  // the chip and selected the page.
+  EXPECT_EQ(Squeezed(CodesOf(Sent)), "WPDAPDA");
+  const long Data = std::count_if(Sent.begin(), Sent.end(), [](const TSentCommand& C) { return C.Code == 'W'; }) - 128;
+  EXPECT_GT(Data, 0);
+  EXPECT_LT(Data, (32768 + 2 * 524288) / 32);
+  EXPECT_EQ(Form().btnWrite->text(), "&Write");
+  EXPECT_FALSE(Form().State().Operating);
+  EXPECT_EQ(Form().Queue().Count(), 2u);   // the queue stays for the next try
+}
+
+TEST_F(Write, AnUnplugDuringAWriteLeavesTheErrorInPanelOne) {
+  Start();
+  Form().AddGameFile(Files.Game("a.gb", "UNPLUG", 3));
+  Rig.Cable.TakeLog();
+  Rig.Cable.UnplugAfter(500);
+  Form().btnWrite->click();
+  EXPECT_EQ(Rig.Panel(1).rfind("Error Code: ", 0), 0u);
+  EXPECT_EQ(Rig.Panel(0), "Device Disconnected");
+  EXPECT_EQ(Form().btnWrite->text(), "&Write");
+  EXPECT_FALSE(Form().State().Operating);
+  EXPECT_TRUE(Rig.Dialogs.Messages.empty());   // the link error stays in the panel, not in a box
+}
+
+// Refusals the closing identification would wipe from panel 1 are also
+// shown in a box, once.
+TEST_F(Write, FailuresOnlyThePanelWouldTellGetOneBox) {
+  Start();
+  struct TCase {
+    const char* Name;
+    std::function<void()> Click;
+    std::string Box;
+  };
+  const std::string Gone = Files.Game("gone.gb", "GONE", 0);
+  std::vector<uint8_t> BigSave(TCard::SramSize + 1, 7);
+  WriteBytes(Files.Path("big.sav"), BigSave);
+  const TCase Cases[] = {
+      {"queued game deleted", [&] {
+         Form().AddGameFile(Gone);
+         std::filesystem::remove(Gone);
+         Form().btnWrite->click();
+       }, "Open file error!"},
+      {"save file too large", [&] {
+         Rig.Dialogs.OpenAnswers = {{Files.Path("big.sav")}};
+         Form().btnWriteSRAM->click();
+       }, "Save file too large!\r\nThe save RAM holds 131072 bytes."},
+  };
+  for (const TCase& Case : Cases) {
+    SCOPED_TRACE(Case.Name);
+    Rig.Dialogs.Messages.clear();
+    Rig.Cable.TakeLog();
+    Case.Click();
+    ASSERT_EQ(Rig.Dialogs.Messages.size(), 1u);
+    EXPECT_EQ(Rig.Dialogs.Messages[0].Text, Case.Box);
+    EXPECT_EQ(Rig.Dialogs.Messages[0].Flags, 16);
+    const std::string Codes = CodesOf(SentCommands(Rig.Cable));
+    EXPECT_EQ(Codes.find_first_of("WM"), std::string::npos);   // nothing reached the card
+  }
+  EXPECT_EQ(std::count(Rig.Card.Sram(), Rig.Card.Sram() + 16, 7), 0);
+}
+
+TEST_F(Write, APackWrittenListedReadBackAndWrittenAgain) {
+  Start();
+  const std::vector<std::vector<uint8_t>> Games = {GameBytes("GAME A", 0x8000, 0, 1), GameBytes("GAME B", 0x10000, 1, 2),
+                                                   GameBytes("GAME C", 0x100000, 5, 3), GameBytes("GAME D", 0x100000, 5, 4)};
+  const std::vector<std::string> Names = {"a.gb", "b.gb", "c.gb", "d.gb"};
+  std::vector<std::string> Chosen;
+  for (size_t I = 0; I < Games.size(); ++I) {
+    WriteBytes(Files.Path(Names[I]), Games[I]);
+    Chosen.push_back(Files.Path(Names[I]));
+  }
+  Rig.Dialogs.OpenAnswers = {Chosen};
+  Form().btnAdd->click();
+  ASSERT_EQ(Form().Queue().Count(), 4u);
+  EXPECT_EQ(Form().gbWrite->title(), " Ready to burn (Size: 32M, Free: 15M) ");
+
+  const std::vector<uint32_t> Offsets = {32768, 65536, 1048576, 2097152};
+  // Of the two 1 MiB games the one added last is queued, and placed, first.
+  const size_t OnCard[] = {0, 1, 3, 2};
+  // Write the new card, then again over it (with the question this time).
+  for (int Round = 0; Round < 2; ++Round) {
+    SCOPED_TRACE(Round);
+    Rig.Dialogs.MessageAnswers = {MB_RESULT_YES};
+    Form().btnWrite->click();
+    EXPECT_EQ(Rig.Dialogs.Messages.size(), static_cast<size_t>(Round));
+    ASSERT_EQ(CardOffsets(), Offsets);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(Rig.Card.Flash() + 0x134), 5), "VA16Z");
+    for (size_t I = 0; I < Games.size(); ++I) {
+      const size_t Game = OnCard[I];
+      SCOPED_TRACE(Names[Game]);
+      EXPECT_TRUE(CardHolds(Offsets[I], Games[Game]));
+      // Back through Read, one game at a time.
+      Form().lvCardRom->clearSelection();
+      Form().lvCardRom->topLevelItem(static_cast<int>(I))->setSelected(true);
+      const std::string Back = Files.Path("back" + std::to_string(Round) + Names[Game]);
+      Rig.Dialogs.SaveAnswers = {Back};
+      Form().btnRead->click();
+      EXPECT_EQ(ReadBytes(Back), Games[Game]);
+    }
+  }
+  EXPECT_EQ(Rig.Dialogs.Messages.size(), 1u);
+}
+
+}  // namespace
