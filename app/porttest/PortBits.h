@@ -14,7 +14,8 @@ inline const QString ArrowRight = QStringLiteral("->");
 inline const QString ArrowLeft = QStringLiteral("<-");
 inline const QString ArrowBoth = QStringLiteral("<->");
 
-// 1 << Bit when the caption is "->", "<-" or "1" respectively, else 0.
+// 1 << Bit when the caption is "->" (LeftArrowBit), "<-" (RightArrowBit) or
+// "1" (ValueBit), else 0.
 uint8_t LeftArrowBit(const QAbstractButton& Button, int Bit);
 uint8_t RightArrowBit(const QAbstractButton& Button, int Bit);
 uint8_t ValueBit(const QAbstractButton& Button, int Bit);
