@@ -116,9 +116,9 @@ std::optional<std::string> TCommandArgs::Value(const std::string& Name) const {
   return Found->second;
 }
 
-bool ParseCommandArgs(const TCommandSpec& Spec, const std::vector<std::string>& Arguments, TCommandArgs& Args,
+bool ParseCommandArgs(const TCommandInfo& Command, const std::vector<std::string>& Arguments, TCommandArgs& Args,
                       std::string& Error) {
-  const std::string Name = Spec.Name;
+  const std::string Name = Command.Name;
   for (size_t I = 0; I < Arguments.size(); ++I) {
     const std::string& Arg = Arguments[I];
     // Marked by the option parser: it came after "--", a name whatever it looks like.
@@ -133,7 +133,7 @@ bool ParseCommandArgs(const TCommandSpec& Spec, const std::vector<std::string>& 
     if (Arg.size() > 1 && Arg[0] == '-') {
       const size_t Equals = Arg.find('=');
       const std::string Option = Arg.substr(0, Equals);
-      if (Spec.Flags.count(Option)) {
+      if (Command.Flags.count(Option)) {
         if (Equals != std::string::npos) {
           Error = Name + ": " + Option + " takes no value";
           return false;
@@ -141,7 +141,7 @@ bool ParseCommandArgs(const TCommandSpec& Spec, const std::vector<std::string>& 
         Args.Flags.insert(Option);
         continue;
       }
-      if (Spec.Valued.count(Option)) {
+      if (Command.Valued.count(Option)) {
         std::string Value;
         if (Equals != std::string::npos) {
           Value = Arg.substr(Equals + 1);
@@ -166,14 +166,14 @@ bool ParseCommandArgs(const TCommandSpec& Spec, const std::vector<std::string>& 
     Args.Positionals.push_back(Arg);
   }
   if (Args.Help) return true;
-  if (Args.Positionals.size() < Spec.MinPositionals) {
-    Error = Name + ": missing " + (Spec.MinPositionals == 1 && Spec.MaxPositionals != 1 ? "FILE" : "argument") +
-            " (usage: " + Name + " " + Spec.Synopsis + ")";
+  if (Args.Positionals.size() < Command.MinPositionals) {
+    Error = Name + ": missing " + (Command.MinPositionals == 1 && Command.MaxPositionals != 1 ? "FILE" : "argument") +
+            " (usage: " + Name + " " + Command.Synopsis + ")";
     return false;
   }
-  if (Args.Positionals.size() > Spec.MaxPositionals) {
-    Error = Name + ": too many arguments, from '" + Args.Positionals[Spec.MaxPositionals] + "' (usage: " + Name +
-            (Spec.Synopsis[0] ? " " : "") + Spec.Synopsis + ")";
+  if (Args.Positionals.size() > Command.MaxPositionals) {
+    Error = Name + ": too many arguments, from '" + Args.Positionals[Command.MaxPositionals] + "' (usage: " + Name +
+            (Command.Synopsis[0] ? " " : "") + Command.Synopsis + ")";
     return false;
   }
   return true;

@@ -34,7 +34,7 @@ struct TCliOptions {
 bool ParseCliOptions(int Argc, const char* const* Argv, TCliOptions& Options, std::string& Error);
 
 // What one command accepts after its name.
-struct TCommandSpec {
+struct TCommandInfo {
   const char* Name;
   const char* Synopsis;        // the arguments, for the usage line
   const char* Summary;         // one line for the command list
@@ -46,8 +46,8 @@ struct TCommandSpec {
   bool NeedsCable;
 };
 
-const std::vector<TCommandSpec>& CommandSpecs();
-const TCommandSpec* FindCommand(const std::string& Name);
+const std::vector<TCommandInfo>& CommandTable();
+const TCommandInfo* FindCommand(const std::string& Name);
 
 struct TCommandArgs {
   std::set<std::string> Flags;
@@ -60,5 +60,5 @@ struct TCommandArgs {
 
 // Sorts a command's arguments into options and names; false with Error set
 // for an unknown option, a missing value or the wrong number of names.
-bool ParseCommandArgs(const TCommandSpec& Spec, const std::vector<std::string>& Arguments, TCommandArgs& Args,
+bool ParseCommandArgs(const TCommandInfo& Command, const std::vector<std::string>& Arguments, TCommandArgs& Args,
                       std::string& Error);

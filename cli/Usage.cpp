@@ -18,9 +18,9 @@ std::string ProgramUsage(const std::string& Program) {
                      " [--emulate[=DIR] | --usb=VVVV:PPPP] [--page=1|2] [--trace=FILE] COMMAND [ARGS]\n\n"
                      "Every card operation of the Flashquill window, from a shell, on the same core.\n\n"
                      "Commands:\n";
-  for (const TCommandSpec& Spec : CommandSpecs()) {
-    const std::string Left = std::string(Spec.Name) + (Spec.Synopsis[0] ? " " : "") + Spec.Synopsis;
-    Text += "  " + Padded(Left, 34) + Spec.Summary + "\n";
+  for (const TCommandInfo& Command : CommandTable()) {
+    const std::string Left = std::string(Command.Name) + (Command.Synopsis[0] ? " " : "") + Command.Synopsis;
+    Text += "  " + Padded(Left, 34) + Command.Summary + "\n";
   }
   Text += "\nOptions:\n" + LinkOptionsUsage() +
           "  --page=1|2        the page to work on (default 1: \"Page NO. 1 (32M)\")\n"
@@ -39,7 +39,7 @@ std::string ProgramUsage(const std::string& Program) {
   return Text;
 }
 
-std::string CommandUsage(const std::string& Program, const TCommandSpec& Spec) {
-  return "Usage: " + Program + " [options] " + Spec.Name + (Spec.Synopsis[0] ? " " : "") + Spec.Synopsis +
-         "\n\n" + Spec.Details + "\nThe options before the command are those of " + Program + " --help.\n";
+std::string CommandUsage(const std::string& Program, const TCommandInfo& Command) {
+  return "Usage: " + Program + " [options] " + Command.Name + (Command.Synopsis[0] ? " " : "") + Command.Synopsis +
+         "\n\n" + Command.Details + "\nThe options before the command are those of " + Program + " --help.\n";
 }

@@ -1,7 +1,7 @@
 #pragma once
 #include <string>
 
-struct TCommandSpec;
+struct TCommandInfo;
 
 std::string ProgramUsage(const std::string& Program);
-std::string CommandUsage(const std::string& Program, const TCommandSpec& Spec);
+std::string CommandUsage(const std::string& Program, const TCommandInfo& Command);

@@ -59,18 +59,18 @@ int main(int argc, char** argv) {
     Options.Command = Options.Arguments.empty() ? "" : Options.Arguments.front();
     Options.Arguments.clear();
   }
-  const TCommandSpec* Spec = Options.Command.empty() ? nullptr : FindCommand(Options.Command);
-  if (!Options.Command.empty() && !Spec) return Usage("unknown command '" + Options.Command + "'");
-  if (Options.Help && !Spec) {
+  const TCommandInfo* Command = Options.Command.empty() ? nullptr : FindCommand(Options.Command);
+  if (!Options.Command.empty() && !Command) return Usage("unknown command '" + Options.Command + "'");
+  if (Options.Help && !Command) {
     std::fputs(ProgramUsage(ProgramName).c_str(), stdout);
     return ExitOk;
   }
-  if (!Spec) return Usage("no command given");
+  if (!Command) return Usage("no command given");
 
   TCommandArgs Args;
-  if (!ParseCommandArgs(*Spec, Options.Arguments, Args, Error)) return Usage(Error);
+  if (!ParseCommandArgs(*Command, Options.Arguments, Args, Error)) return Usage(Error);
   if (Options.Help || Args.Help) {
-    std::fputs(CommandUsage(ProgramName, *Spec).c_str(), stdout);
+    std::fputs(CommandUsage(ProgramName, *Command).c_str(), stdout);
     return ExitOk;
   }
 
@@ -79,6 +79,6 @@ int main(int argc, char** argv) {
 #endif
   InstallInterruptHandler();
   TCliSession Session(Options, ProgramName);
-  if (Spec->NeedsCable && !Session.OpenPort()) return Session.Outcome(false);
+  if (Command->NeedsCable && !Session.OpenPort()) return Session.Outcome(false);
   return Dispatch(Options.Command, Session, Args);
 }

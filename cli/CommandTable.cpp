@@ -3,8 +3,8 @@
 
 #include "cli/CliOptions.h"
 
-const std::vector<TCommandSpec>& CommandSpecs() {
-  static const std::vector<TCommandSpec> Specs = {
+const std::vector<TCommandInfo>& CommandTable() {
+  static const std::vector<TCommandInfo> Commands = {
       {"info", "", "connection, chip identifier and name, capacity",
        "Opens the cable, asks for the flash chip's identifier and shows the\n"
        "connection, the identifier and chip name, and the capacity of a page.\n",
@@ -79,11 +79,11 @@ const std::vector<TCommandSpec>& CommandSpecs() {
        "  --set HEX16  first set them: exactly 16 hexadecimal digits, in that order\n",
        {}, {"--set"}, 0, 0, true},
   };
-  return Specs;
+  return Commands;
 }
 
-const TCommandSpec* FindCommand(const std::string& Name) {
-  for (const TCommandSpec& Spec : CommandSpecs())
-    if (Name == Spec.Name) return &Spec;
+const TCommandInfo* FindCommand(const std::string& Name) {
+  for (const TCommandInfo& Command : CommandTable())
+    if (Name == Command.Name) return &Command;
   return nullptr;
 }
