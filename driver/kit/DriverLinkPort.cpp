@@ -68,7 +68,10 @@ void TDriverLinkPort::Close() {
   FFile = nullptr;
 }
 
-long TDriverLinkPort::Write(const uint8_t* Data, size_t Count) {
+// Both directions check the handle and the count the same way and turn a
+// failed request into the platform's error number; only the request differs.
+template <typename TRequest>
+long TDriverLinkPort::Transfer(size_t Count, TRequest Request) {
   if (FFile == nullptr) {
     FLastError = ErrorInvalidHandle;
     return -1;
@@ -78,7 +81,7 @@ long TDriverLinkPort::Write(const uint8_t* Data, size_t Count) {
     return -1;
   }
   ULONG_PTR Moved = 0;
-  NTSTATUS Status = TIoManager::Write(FFile, Data, static_cast<ULONG>(Count), &Moved);
+  NTSTATUS Status = Request(static_cast<ULONG>(Count), &Moved);
   if (!NT_SUCCESS(Status)) {
     FLastError = ErrorOf(Status);
     return -1;
@@ -86,22 +89,12 @@ long TDriverLinkPort::Write(const uint8_t* Data, size_t Count) {
   return static_cast<long>(Moved);
 }
 
+long TDriverLinkPort::Write(const uint8_t* Data, size_t Count) {
+  return Transfer(Count, [&](ULONG Length, ULONG_PTR* Moved) { return TIoManager::Write(FFile, Data, Length, Moved); });
+}
+
 long TDriverLinkPort::Read(uint8_t* Data, size_t Count) {
-  if (FFile == nullptr) {
-    FLastError = ErrorInvalidHandle;
-    return -1;
-  }
-  if (Count > LONG_MAX) {
-    FLastError = ErrorInvalidParameter;
-    return -1;
-  }
-  ULONG_PTR Moved = 0;
-  NTSTATUS Status = TIoManager::Read(FFile, Data, static_cast<ULONG>(Count), &Moved);
-  if (!NT_SUCCESS(Status)) {
-    FLastError = ErrorOf(Status);
-    return -1;
-  }
-  return static_cast<long>(Moved);
+  return Transfer(Count, [&](ULONG Length, ULONG_PTR* Moved) { return TIoManager::Read(FFile, Data, Length, Moved); });
 }
 
 std::string TDriverLinkPort::Describe() const { return "Bridgewick on the user-mode kernel layer"; }

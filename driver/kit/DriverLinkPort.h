@@ -26,6 +26,8 @@ public:
   static int ErrorOf(int32_t Status);
 
 private:
+  template <typename TRequest>
+  long Transfer(size_t Count, TRequest Request);
   TIoFile* FFile = nullptr;
   int FLastError = 0;
 };
