@@ -44,7 +44,7 @@ public:
 
   TSharedState& State() { return FState; }
   TLink& Link() { return FLink; }
-  TFrontEnd& FrontEnd() { return FFrontEnd; }
+  TWindowFrontEnd& FrontEnd() { return FFrontEnd; }
   TDialogs& Dialogs() { return FDialogs; }
   bool FirstIdleDone() const { return FFirstIdleDone; }
 

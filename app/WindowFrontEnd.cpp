@@ -13,6 +13,7 @@ TWindowFrontEnd::TWindowFrontEnd(TMainForm& Form, TDialogs& Dialogs) : FForm(For
 void TWindowFrontEnd::SetStatusText(int Panel, const std::string& Text) {
   QLabel* Target = Panel == 0 ? FForm.StatusPanel0 : FForm.StatusPanel1;
   if (Target) Target->setText(QString::fromStdString(Text));
+  FShowPending = true;
 }
 
 std::string TWindowFrontEnd::StatusText(int Panel) const {
@@ -20,9 +21,18 @@ std::string TWindowFrontEnd::StatusText(int Panel) const {
   return Source ? Source->text().toStdString() : std::string();
 }
 
-void TWindowFrontEnd::PumpMessages() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+void TWindowFrontEnd::PumpMessages() {
+  const auto Now = std::chrono::steady_clock::now();
+  if (!FShowPending && Now - FLastDispatch < FDispatchInterval) return;
+  FShowPending = false;
+  FLastDispatch = Now;
+  QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
 
-void TWindowFrontEnd::SetProgress(int Position) { FForm.ProgressBar->setValue(Position); }
+void TWindowFrontEnd::SetProgress(int Position) {
+  FForm.ProgressBar->setValue(Position);
+  FShowPending = true;
+}
 int TWindowFrontEnd::Progress() const { return FForm.ProgressBar->value(); }
 int TWindowFrontEnd::ProgressMax() const { return FForm.ProgressBar->maximum(); }
 
@@ -30,9 +40,13 @@ void TWindowFrontEnd::ShowBusyPanel(const std::string& Caption) {
   FForm.pFindGame->setText(QString::fromStdString(Caption));
   FForm.pFindGame->show();
   FForm.pFindGame->raise();
+  FShowPending = true;
 }
 
-void TWindowFrontEnd::HideBusyPanel() { FForm.pFindGame->hide(); }
+void TWindowFrontEnd::HideBusyPanel() {
+  FForm.pFindGame->hide();
+  FShowPending = true;
+}
 
 int TWindowFrontEnd::ShowMessageBox(const std::string& Text, const std::string& Caption, int Flags) {
   ++FMessageBoxes;

@@ -1,4 +1,6 @@
 #pragma once
+#include <chrono>
+
 #include "core/FrontEnd.h"
 
 class TDialogs;
@@ -26,6 +28,15 @@ public:
   bool ChooseSaveFile(const std::string& Filter, const std::string& InitialPath, std::string& File) override;
   bool BrowseForFolder(const std::string& Title, std::string& Folder) override;
 
+  // The longest a pump may go without a full pass of the window's event
+  // loop. Between two packets the card work pumps twice; a full pass costs a
+  // system call, far more than the packet itself on a fast link, so pumps
+  // that come sooner and have nothing new of ours to show deliver nothing.
+  // A click waits at most this long; the window never looks stuck.
+  static constexpr std::chrono::microseconds DefaultDispatchInterval{1000};
+  // Zero makes every pump a full pass (tests that act at a chosen pump).
+  void SetDispatchInterval(std::chrono::microseconds Interval) { FDispatchInterval = Interval; }
+
   // Message boxes shown so far, so a caller can tell whether some work
   // already said what went wrong.
   int MessageBoxesShown() const { return FMessageBoxes; }
@@ -34,4 +45,9 @@ private:
   TMainForm& FForm;
   TDialogs& FDialogs;
   int FMessageBoxes = 0;
+  std::chrono::microseconds FDispatchInterval = DefaultDispatchInterval;
+  std::chrono::steady_clock::time_point FLastDispatch{};
+  // Set when a status text, the progress bar or the busy panel changed:
+  // the next pump shows it, however soon it comes.
+  bool FShowPending = true;
 };

@@ -34,6 +34,8 @@ protected:
   void SetUp() override {
     Rig.PutGame(0, "WHOLE PAGE", 7);
     ASSERT_TRUE(Rig.Start());
+    // These operations act at a chosen pump, so every pump is a full pass.
+    Form().FrontEnd().SetDispatchInterval(std::chrono::microseconds(0));
     Rig.SentCodes();
   }
   TMainForm& Form() { return *Rig.Form; }
