@@ -6,10 +6,11 @@
 #include "emulator/CardDir.h"
 #include "emulator/EmulatedLinkPort.h"
 
-#if __has_include("core/link/LibUsbLinkPort.h") && __has_include("core/link/UsbIds.h")
+#ifdef _WIN32
+#include "core/link/WindowsLinkPort.h"
+#else
 #include "core/link/LibUsbLinkPort.h"
 #include "core/link/UsbIds.h"
-#define FQ_HAVE_USB_PORT 1
 #endif
 
 namespace {
@@ -25,16 +26,17 @@ std::unique_ptr<TLinkPort> MakeEmulatedPort(const TLinkOptions& Options, std::st
 }
 
 std::unique_ptr<TLinkPort> MakeUsbPort(const TLinkOptions& Options, std::string& Error) {
-#ifdef FQ_HAVE_USB_PORT
+#ifdef _WIN32
+  // On Windows the cable is reached through its driver's device interface;
+  // the USB numbers are the driver's business there.
+  (void)Options;
+  auto Port = MakeWindowsLinkPort();
+#else
   auto Port = MakeLibUsbLinkPort(Options.UsbVendor.value_or(DefaultUsbVendor),
                                  Options.UsbProduct.value_or(DefaultUsbProduct));
+#endif
   if (!Port) Error = "The USB transport could not be started.";
   return Port;
-#else
-  (void)Options;
-  Error = "This build has no USB transport; use --emulate.";
-  return nullptr;
-#endif
 }
 
 }  // namespace

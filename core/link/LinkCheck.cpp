@@ -4,7 +4,6 @@
 #include <cstdio>
 
 #include "core/link/Link.h"
-#include "core/link/LibUsbLinkPort.h"
 #include "core/link/LinkOptions.h"
 #include "core/link/WindowsLinkPort.h"
 #include "core/support/Bytes.h"
@@ -35,10 +34,9 @@ int main(int Argc, char** Argv) {
               CompareFiles(Argv[0], Argv[0]), DeleteFileWait("", 0), LeftChars("ab", 1).c_str(),
               FindChip(0x8917) ? "chip" : "");
   std::printf("%u %p\n", SwapDWord(1), static_cast<const void*>(FindEmbeddedResource("GBPACK", "KVQ")));
-  auto Usb = MakeLibUsbLinkPort(0, 0);
 #ifdef _WIN32
   auto Port = MakeWindowsLinkPort();
-  std::printf("%s %s\n", Port->Describe().c_str(), Usb->Describe().c_str());
+  std::printf("%s\n", Port->Describe().c_str());
 #endif
   return 0;
 }
