@@ -1,7 +1,9 @@
 // Host time per packet of the window's own Write: one full 4 MiB page from
 // the queue onto the emulated cable (in memory, no latency), with the
-// window's two message pumps per packet, every progress and status update,
-// the page format and the closing listing, on the offscreen platform.
+// window's two message pumps per packet (a full pass of the event loop
+// whenever a text or the bar changed, else at most every millisecond), every
+// progress and status update, the page format and the closing listing, on
+// the offscreen platform.
 #include <benchmark/benchmark.h>
 
 #include <QApplication>

@@ -1,5 +1,6 @@
 // Card files on Windows: a filled temporary file moved to its name, then a
-// file mapping.
+// file mapping. Names are in the ANSI code page, as the command line hands
+// them over and as the rest of the program opens its files.
 #include <windows.h>
 
 #include <filesystem>
@@ -13,8 +14,6 @@
 namespace {
 
 std::string SystemText(DWORD Error) { return std::system_category().message(static_cast<int>(Error)); }
-
-std::wstring WidePath(const std::string& Path) { return std::filesystem::u8path(Path).wstring(); }
 
 std::string RandomSuffix() {
   static const char Letters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
@@ -44,10 +43,10 @@ bool FillFile(HANDLE File, size_t Size, uint8_t Fill) {
 void CreateCardFile(const std::string& Dir, const std::string& Name, const std::string& Path, size_t Size,
                     uint8_t Fill) {
   HANDLE File = INVALID_HANDLE_VALUE;
-  std::wstring Temp;
+  std::string Temp;
   for (int Try = 0; Try < 16 && File == INVALID_HANDLE_VALUE; ++Try) {
-    Temp = WidePath((std::filesystem::path(Dir) / (CardFileTempPrefix(Name) + RandomSuffix())).string());
-    File = ::CreateFileW(Temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    Temp = (std::filesystem::path(Dir) / (CardFileTempPrefix(Name) + RandomSuffix())).string();
+    File = ::CreateFileA(Temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (File == INVALID_HANDLE_VALUE && ::GetLastError() != ERROR_FILE_EXISTS) break;
   }
   if (File == INVALID_HANDLE_VALUE)
@@ -56,19 +55,19 @@ void CreateCardFile(const std::string& Dir, const std::string& Name, const std::
   const DWORD FillError = ::GetLastError();
   ::CloseHandle(File);
   if (!Filled) {
-    ::DeleteFileW(Temp.c_str());
+    ::DeleteFileA(Temp.c_str());
     throw std::runtime_error("Cannot create the card file " + Path + ": " + SystemText(FillError));
   }
-  if (!::MoveFileExW(Temp.c_str(), WidePath(Path).c_str(), MOVEFILE_WRITE_THROUGH)) {
+  if (!::MoveFileExA(Temp.c_str(), Path.c_str(), MOVEFILE_WRITE_THROUGH)) {
     const DWORD Error = ::GetLastError();
-    ::DeleteFileW(Temp.c_str());
+    ::DeleteFileA(Temp.c_str());
     if (Error != ERROR_ALREADY_EXISTS && Error != ERROR_FILE_EXISTS)
       throw std::runtime_error("Cannot create the card file " + Path + ": " + SystemText(Error));
   }
 }
 
 HANDLE OpenCardFile(const std::string& Path) {
-  return ::CreateFileW(WidePath(Path).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+  return ::CreateFileA(Path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
@@ -84,7 +83,7 @@ TCardFile::TCardFile(const std::string& Dir, const std::string& Name, size_t Siz
   if (File == INVALID_HANDLE_VALUE) {
     const DWORD Error = ::GetLastError();
     std::error_code Ignored;
-    if (std::filesystem::is_directory(std::filesystem::u8path(Path), Ignored))
+    if (std::filesystem::is_directory(Path, Ignored))
       throw std::runtime_error("The card file " + Path + " is not a regular file.");
     throw std::runtime_error("Cannot open the card file " + Path + ": " + SystemText(Error));
   }
@@ -102,7 +101,7 @@ TCardFile::TCardFile(const std::string& Dir, const std::string& Name, size_t Siz
     ::CloseHandle(File);
     throw std::runtime_error(CardFileSizeText(Path, static_cast<uint64_t>(Found.QuadPart), Size));
   }
-  HANDLE Mapping = ::CreateFileMappingW(File, nullptr, PAGE_READWRITE, 0, 0, nullptr);
+  HANDLE Mapping = ::CreateFileMappingA(File, nullptr, PAGE_READWRITE, 0, 0, nullptr);
   void* View = Mapping ? ::MapViewOfFile(Mapping, FILE_MAP_ALL_ACCESS, 0, 0, Size) : nullptr;
   const DWORD Error = ::GetLastError();
   if (Mapping) ::CloseHandle(Mapping);   // the view keeps the mapping alive
