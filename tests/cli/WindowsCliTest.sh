@@ -88,6 +88,14 @@ both --emulate="{}/card" read-sram "{}/back.sav"
 cmp "$SCRATCH/save.sav" "$SCRATCH/win/back.sav" || fail "save RAM read back differs"
 cmp "$SCRATCH/win/card/sram.bin" "$SCRATCH/native/card/sram.bin" || fail "save RAM card files differ"
 
+echo "-- the factory flash test reads back into C:\\GBTestROM.gb"
+head -c 65536 /dev/urandom >"$SCRATCH/test.gb"
+win --emulate="$SCRATCH/win/card" test-rom "$SCRATCH/test.gb" >"$SCRATCH/win.out"
+rc=$?
+[ "$rc" = 0 ] || fail "test-rom: exit $rc: $(cat "$SCRATCH/win.out")"
+grep -qx "OK" "$SCRATCH/win.out" || fail "test-rom: $(cat "$SCRATCH/win.out")"
+cmp "$SCRATCH/test.gb" "$WINEPREFIX/drive_c/GBTestROM.gb" || fail "test-rom read-back file"
+
 echo "-- a card file of the wrong size is refused and kept"
 mkdir -p "$SCRATCH/short"
 printf 'short' >"$SCRATCH/short/flash.bin"
