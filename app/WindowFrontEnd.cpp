@@ -22,11 +22,12 @@ std::string TWindowFrontEnd::StatusText(int Panel) const {
 }
 
 void TWindowFrontEnd::PumpMessages() {
-  const auto Now = std::chrono::steady_clock::now();
-  if (!FShowPending && Now - FLastDispatch < FDispatchInterval) return;
+  if (!FShowPending && std::chrono::steady_clock::now() - FLastDispatch < FDispatchInterval) return;
   FShowPending = false;
-  FLastDispatch = Now;
   QCoreApplication::processEvents(QEventLoop::AllEvents);
+  // Counted from the end of the pass: a pass that painted the whole window
+  // may itself take longer than the interval.
+  FLastDispatch = std::chrono::steady_clock::now();
 }
 
 void TWindowFrontEnd::SetProgress(int Position) {
