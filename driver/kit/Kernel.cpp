@@ -56,9 +56,11 @@ void TKit::FailPoolAfter(long Allocations) {
   KitState().PoolAllowance = Allocations;
 }
 
-void TKit::FailIrpAllocations(bool Fail) {
+void TKit::FailIrpAllocations(bool Fail) { FailIrpsAfter(Fail ? 0 : -1); }
+
+void TKit::FailIrpsAfter(long Allocations) {
   std::lock_guard<std::mutex> Lock(KitState().Mutex);
-  KitState().FailIrps = Fail;
+  KitState().IrpAllowance = Allocations;
 }
 
 void TKit::FailCreateDevice(NTSTATUS Status) {
