@@ -16,11 +16,11 @@ if [ ! -f "$SETUP" ]; then
 fi
 
 SCRATCH="$(mktemp -d)"
-trap 'rm -rf "$SCRATCH"' EXIT
 export WINEPREFIX="$SCRATCH/wine" WINEDEBUG=-all
-"$WINE64" wineboot --init >/dev/null 2>&1 || true
 WINESERVER="$(dirname "$WINE64")/wineserver"
 [ -x "$WINESERVER" ] || WINESERVER=wineserver
+trap '"$WINESERVER" -k 2>/dev/null; rm -rf "$SCRATCH"' EXIT
+"$WINE64" wineboot --init >/dev/null 2>&1 || true
 
 FAILURES=0
 fail() {
@@ -30,7 +30,11 @@ fail() {
 DRIVE_C="$WINEPREFIX/drive_c"
 DIR="$DRIVE_C/Program Files/Flashquill"
 MENU="$DRIVE_C/ProgramData/Microsoft/Windows/Start Menu/Programs/Flashquill"
-regkey() { "$WINE64" reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Flashquill' /v "$1" 2>/dev/null | tr -d '\r'; }
+# The uninstaller's entry in Add/Remove Programs; fails when it is not there.
+uninstall_entry() {
+  "$WINE64" reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Flashquill' /v UninstallString 2>/dev/null |
+    tr -d '\r' | grep 'Uninstall.exe'
+}
 
 echo "-- silent install"
 cp "$SETUP" "$SCRATCH/setup.exe"
@@ -57,7 +61,7 @@ done
 for f in "$MENU/Flashquill Command Line.lnk" "$MENU/Uninstall Flashquill.lnk"; do
   [ -f "$f" ] || fail "no Start-menu entry: $f"
 done
-regkey UninstallString | grep -q 'Uninstall.exe' || fail "no Add/Remove Programs entry"
+uninstall_entry >/dev/null || fail "no Add/Remove Programs entry"
 "$WINE64" reg query 'HKLM\Software\Flashquill' /v DriverInstalled >/dev/null 2>&1 &&
   fail "the driver was installed although its box was not ticked"
 
@@ -73,7 +77,7 @@ echo "-- silent uninstall"
 "$WINESERVER" -w
 [ ! -e "$DIR" ] || fail "left behind: $(cd "$DRIVE_C" && find "Program Files/Flashquill")"
 [ ! -e "$MENU" ] || fail "Start-menu entries left behind"
-[ -z "$(regkey UninstallString)" ] || fail "Add/Remove Programs entry left behind"
+uninstall_entry >/dev/null && fail "Add/Remove Programs entry left behind"
 
 [ "$FAILURES" = 0 ] && echo "installer: installed, ran and uninstalled under wine"
 exit $((FAILURES > 0))
