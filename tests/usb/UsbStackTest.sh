@@ -44,9 +44,9 @@ normalize() {
 both() {
   local NAME="$1"; shift
   local START="$(now)"
-  (cd "$W/usb" && XDG_DATA_HOME="$W/usb/data" timeout 120 "$CLI" "$USB" --yes "$@" > ../usb.out 2> ../usb.err); local U=$?
+  (cd "$W/usb" && XDG_DATA_HOME="$W/usb/data" timeout 400 "$CLI" "$USB" --yes "$@" > ../usb.out 2> ../usb.err); local U=$?
   local TOOK=$(( ($(now) - START) / 1000 ))
-  (cd "$W/emu" && XDG_DATA_HOME="$W/emu/data" timeout 120 "$CLI" "$EMU" --yes "$@" > ../emu.out 2> ../emu.err); local E=$?
+  (cd "$W/emu" && XDG_DATA_HOME="$W/emu/data" timeout 400 "$CLI" "$EMU" --yes "$@" > ../emu.out 2> ../emu.err); local E=$?
   local WHY=""
   [ "$U" = "$E" ] || WHY+=" exit $U over USB, $E emulated;"
   cmp -s <(normalize "$W/usb.out") <(normalize "$W/emu.out") || WHY+=" standard output differs;"
@@ -138,7 +138,7 @@ echo "figure: list, whole program: $((LIST_US / 1000)) ms over USB, $((EMU_LIST_
 
 echo "== 4 MiB read"
 START="$(now)"
-timeout 120 "$CLI" "$USB" read-raw 4194304 "$W/usb4m.bin" > /dev/null 2>&1; U=$?
+timeout 300 "$CLI" "$USB" read-raw 4194304 "$W/usb4m.bin" > /dev/null 2>&1; U=$?
 USB_US=$(( $(now) - START ))
 START="$(now)"
 timeout 120 "$CLI" "$EMU" read-raw 4194304 "$W/emu4m.bin" > /dev/null 2>&1; E=$?
@@ -185,15 +185,25 @@ pull_during "pull during a read" read-raw 4194304 "$W/pulled.bin"
 head -c 1048576 /dev/urandom > "$W/big.bin"
 pull_during "pull during a write" write-raw "$W/big.bin"
 
+echo "== a cable this user may not open"
+# A user without the udev rule: the device node is root's.
+setpriv --reuid=65534 --regid=65534 --clear-groups timeout 30 "$CLI" "$USB" info > "$W/perm.out" 2>&1; RC=$?
+if [ "$RC" = 1 ] && grep -q "60-bridgewick-cable.rules" "$W/perm.out"; then
+  pass "no permission: $(grep -o 'Device Disconnected.*' "$W/perm.out" | head -n 1)"
+else
+  fail "no permission: exit $RC: $(cat "$W/perm.out")"
+fi
+
 echo "== one reply in several transfers"
 # The cable restarted to send every reply in pieces of 100 bytes: each piece
 # ends its IN transfer with a short packet, yet the reply is read whole.
 timeout 20 usb-vm-unplug && timeout 30 usb-vm-cable --split-replies=100 && timeout 20 usb-vm-plug ||
   fail "restarting the cable with --split-replies"
 timeout 60 "$CLI" "$USB" list > "$W/split.out" 2> "$W/split.err"; U=$?
-timeout 60 "$CLI" "$EMU" list > "$W/whole.out" 2> /dev/null
+# The cable's own card, read in software, is what the reply must hold.
+timeout 60 "$CLI" --emulate="$CARD" list > "$W/whole.out" 2> /dev/null
 timeout 60 "$CLI" "$USB" read-raw 65536 "$W/split.bin" > /dev/null 2>> "$W/split.err"; R=$?
-timeout 60 "$CLI" "$EMU" read-raw 65536 "$W/whole.bin" > /dev/null 2>&1
+timeout 60 "$CLI" --emulate="$CARD" read-raw 65536 "$W/whole.bin" > /dev/null 2>&1
 if [ "$U" = 0 ] && [ "$R" = 0 ] && cmp -s "$W/split.out" "$W/whole.out" && cmp -s "$W/split.bin" "$W/whole.bin"; then
   pass "replies cut into 100-byte transfers: list and a 64 KiB read come out whole"
 else
@@ -225,6 +235,13 @@ if [ -x "$APP" ] && command -v Xvfb > /dev/null; then
     pass "window: starts connected and lists the page"
   else
     fail "window: not connected at the start"
+  fi
+  # The window holds the cable: another program finds it in use.
+  timeout 30 "$CLI" "$USB" info > "$W/busy.out" 2>&1; RC=$?
+  if [ "$RC" = 1 ] && grep -q "in use by another program" "$W/busy.out"; then
+    pass "a cable in use by the window: $(grep -o 'Device Disconnected.*' "$W/busy.out" | head -n 1)"
+  else
+    fail "a cable in use by the window: exit $RC: $(cat "$W/busy.out")"
   fi
   sleep 1
   MARK=$(( $(lines) + 1 )); TMARK=$(( $(wc -l < "$W/window.trace") + 1 ))
