@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "app/CommandLine.h"
+#include "app/StatusLog.h"
 #include "app/form/MainForm.h"
 #include "app/qt/QtBinding.h"
 #include "app/qt/QtDialogs.h"
@@ -58,6 +59,7 @@ int main(int argc, char** argv) {
   TQtBinding Binding;
   TMainForm Form(Binding, *Port, Dialogs, Line.Arguments);
   Form.Show();
+  StartStatusLog(Form);
   if (Line.Demo) {
     // Once the window has listed the page for the first time: an empty card
     // gets the demo pack, from a folder that lasts only for the write.
