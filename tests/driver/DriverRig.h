@@ -159,6 +159,7 @@ protected:
     TKit::FailCreateDevice(STATUS_SUCCESS);
     TKit::FailRegisterInterface(STATUS_SUCCESS);
     FRig.reset();
+    TKit::WaitForPowerRequests();
     EXPECT_EQ(TKit::Faults(), std::vector<std::string>{});
     EXPECT_EQ(TKit::PoolBlocksInUse(), 0u) << "pool left allocated";
     EXPECT_EQ(TKit::IrpsInUse(), 0u) << "requests left allocated";
