@@ -38,8 +38,13 @@ function(fq_windows_installer)
   # The driver package, by file: each name is defined when the build makes
   # that file. x64: installation description, image, catalog, test
   # certificate; x86: the 32-bit description and image.
+  # The certificate exists only where the build signs the images.
+  set(_certificate "")
+  if(FQ_DRIVER_SIGNED)
+    set(_certificate ${FQ_BRIDGEWICK_TEST_CER})
+  endif()
   foreach(_pair "FQ_BRIDGEWICK_INF_X64|FQ_DRIVER_INF_X64" "FQ_BRIDGEWICK_SYS|FQ_DRIVER_SYS_X64"
-                "FQ_BRIDGEWICK_CAT_X64|FQ_DRIVER_CAT_X64" "FQ_BRIDGEWICK_CER|FQ_DRIVER_CER"
+                "FQ_BRIDGEWICK_CAT_X64|FQ_DRIVER_CAT_X64" "_certificate|FQ_DRIVER_CER"
                 "FQ_BRIDGEWICK_INF|FQ_DRIVER_INF_X86" "FQ_BRIDGEWICK_SYS_X86|FQ_DRIVER_SYS_X86")
     string(REPLACE "|" ";" _pair "${_pair}")
     list(GET _pair 0 _variable)
@@ -50,7 +55,7 @@ function(fq_windows_installer)
       list(APPEND _depends ${${_variable}})
     endif()
   endforeach()
-  foreach(_target bridgewick_x64 bridgewick_x86 bridgewick_signed)
+  foreach(_target bridgewick_x64 bridgewick_x86 bridgewick_test_certificate)
     if(TARGET ${_target})
       list(APPEND _targets ${_target})
     endif()
