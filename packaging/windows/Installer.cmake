@@ -8,6 +8,8 @@
 # takes what is defined. Parts built in other folders join once they exist,
 # so the lookup runs after the whole project is read.
 find_program(FQ_MAKENSIS makensis)
+find_program(FQ_RSVG_CONVERT rsvg-convert)
+find_program(FQ_IMAGEMAGICK_CONVERT convert)
 
 function(fq_windows_installer)
   if(NOT FQ_MAKENSIS)
@@ -61,11 +63,34 @@ function(fq_windows_installer)
     endif()
   endforeach()
 
+  # The installer's icon, drawn from the program's icon where the tools are.
+  set(_icon_option "")
+  if(FQ_RSVG_CONVERT AND FQ_IMAGEMAGICK_CONVERT)
+    set(_icon ${_out}/flashquill.ico)
+    set(_commands "")
+    set(_pngs "")
+    foreach(_size 16 32 48 256)
+      list(APPEND _commands COMMAND ${FQ_RSVG_CONVERT} -w ${_size} -h ${_size} -o ${_out}/icon${_size}.png
+                            ${PROJECT_SOURCE_DIR}/packaging/icons/flashquill.svg)
+      list(APPEND _pngs ${_out}/icon${_size}.png)
+    endforeach()
+    add_custom_command(
+      OUTPUT ${_icon}
+      ${_commands}
+      COMMAND ${FQ_IMAGEMAGICK_CONVERT} ${_pngs} ${_icon}
+      DEPENDS ${PROJECT_SOURCE_DIR}/packaging/icons/flashquill.svg
+      COMMENT "Drawing the installer's icon"
+      VERBATIM)
+    list(APPEND _depends ${_icon})
+    set(_icon_option -DFQ_ICON=${_icon})
+  endif()
+
   list(JOIN _lines "\n" _content)
   file(GENERATE OUTPUT ${_out}/Files.nsh CONTENT "${_content}\n")
   add_custom_command(
     OUTPUT ${_setup}
-    COMMAND ${FQ_MAKENSIS} -V2 -NOCD -DFQ_FILES=${_out}/Files.nsh -DFQ_OUTFILE=${_setup} ${_src}/Flashquill.nsi
+    COMMAND ${FQ_MAKENSIS} -V2 -NOCD -DFQ_FILES=${_out}/Files.nsh -DFQ_OUTFILE=${_setup} ${_icon_option}
+            ${_src}/Flashquill.nsi
     DEPENDS ${_depends} ${_out}/Files.nsh ${_targets}
     WORKING_DIRECTORY ${_src}
     COMMENT "Making the Windows installer Flashquill-Setup-${PROJECT_VERSION}.exe"
