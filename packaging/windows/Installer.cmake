@@ -26,15 +26,30 @@ function(fq_windows_installer)
   set(_depends ${_src}/Flashquill.nsi)
   set(_targets "")
 
-  # The programs, by target.
-  foreach(_pair "flashquill-cli|FQ_CLI" "flashquill|FQ_WINDOW")
+  # The programs, by target: the command line, and the window by the first
+  # of its possible target names this build defines. They go in without
+  # their debugging information, a fraction of their size.
+  set(_programs "flashquill-cli|FQ_CLI")
+  foreach(_target flashquill flashquill-win32 flashquill_win32)
+    if(TARGET ${_target})
+      list(APPEND _programs "${_target}|FQ_WINDOW")
+      break()
+    endif()
+  endforeach()
+  foreach(_pair IN LISTS _programs)
     string(REPLACE "|" ";" _pair "${_pair}")
     list(GET _pair 0 _target)
     list(GET _pair 1 _name)
-    if(TARGET ${_target})
-      list(APPEND _lines "!define ${_name} \"$<TARGET_FILE:${_target}>\"")
-      list(APPEND _targets ${_target})
+    set(_stripped ${_out}/${_target}.exe)
+    if(CMAKE_STRIP)
+      add_custom_command(OUTPUT ${_stripped} COMMAND ${CMAKE_STRIP} -o ${_stripped} $<TARGET_FILE:${_target}>
+                         DEPENDS ${_target} VERBATIM)
+    else()
+      add_custom_command(OUTPUT ${_stripped} COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:${_target}> ${_stripped}
+                         DEPENDS ${_target} VERBATIM)
     endif()
+    list(APPEND _lines "!define ${_name} \"${_stripped}\"")
+    list(APPEND _depends ${_stripped})
   endforeach()
 
   # The driver package, by file: each name is defined when the build makes
