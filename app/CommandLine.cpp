@@ -32,7 +32,8 @@ std::string_view ToolkitOption(std::string_view Arg, bool& TakesValue) {
 }
 
 bool IsOwnOption(std::string_view Arg) {
-  for (std::string_view Own : {"--emulate", "--usb", "--trace", "--help"})
+  for (std::string_view Own :
+       {"--emulate", "--emulate-unplug-after", "--emulate-weak-cell", "--usb", "--trace", "--help"})
     if (Arg == Own || (Arg.size() > Own.size() && Arg.substr(0, Own.size()) == Own && Arg[Own.size()] == '='))
       return true;
   return false;
@@ -73,6 +74,9 @@ TCommandLine ParseCommandLine(int Argc, const char* const* Argv) {
   }
   // The demo pack goes only to the emulated card, never over a real one.
   if (Line.Demo && !Line.Link.Emulate) Line.Error = "--demo works only with --emulate";
+  // The fault rehearsals only on the emulated cable, never the real one.
+  if (const std::string LinkError = CheckLinkOptions(Line.Link); Line.Error.empty() && !LinkError.empty())
+    Line.Error = LinkError;
   return Line;
 }
 
@@ -81,5 +85,6 @@ std::string CommandLineUsage(const std::string& Program) {
          "  /rom, /sram       as the first argument: the factory test of the card's flash or save RAM\n" +
          LinkOptionsUsage() +
          "  --demo            with --emulate: an empty card (no game on page 1) gets a pack of demo games\n"
-         "  --help            this text\n";
+         "  --help            this text\n" +
+         LinkTestAidsUsage();
 }

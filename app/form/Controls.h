@@ -158,6 +158,11 @@ class TMenuItem : public TControl {
 public:
   virtual void SetCaption(const std::string& Caption) = 0;
   virtual std::string Caption() const = 0;
+  // A checkable item shows a check mark; the user's pick flips the mark
+  // first, then OnClick comes. SetChecked from code calls no event.
+  virtual void SetCheckable(bool Checkable) = 0;
+  virtual void SetChecked(bool Checked) = 0;
+  virtual bool Checked() const = 0;
 };
 
 // A timer: OnTimer every Interval milliseconds while enabled. The interval

@@ -55,6 +55,7 @@ const std::vector<TControlInfo>& MainFormControls() {
       {"Add1", K::MenuItem, "PopupMenu1"},
       {"Remove1", K::MenuItem, "PopupMenu1"},
       {"RemoveAll1", K::MenuItem, "PopupMenu1"},
+      {"Verify1", K::MenuItem, "PopupMenu1"},
   };
   return Controls;
 }

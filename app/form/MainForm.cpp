@@ -99,6 +99,7 @@ void TMainForm::FindControls() {
   Add1 = &W.Get<TMenuItem>("Add1");
   Remove1 = &W.Get<TMenuItem>("Remove1");
   RemoveAll1 = &W.Get<TMenuItem>("RemoveAll1");
+  Verify1 = &W.Get<TMenuItem>("Verify1");
 }
 
 std::string TMainForm::NameOf(const TControl* Control) const {
@@ -132,6 +133,10 @@ void TMainForm::BindEvents() {
   RemoveMenu.AddFollower(*Remove1);
   RemoveAllMenu.AddFollower(*BitBtn4);
   RemoveAllMenu.AddFollower(*RemoveAll1);
+  Verify1->SetCaption(VerifyCaption);
+  Verify1->SetCheckable(true);
+  Verify1->SetChecked(FVerifyWrites);
+  Verify1->OnClick = [this] { Verify1Click(); };
 
   // A changed queue row (its text, state or selection) re-identifies the
   // chip; a changed card list updates the buttons.

@@ -14,6 +14,7 @@
 #include "core/card/CardRow.h"
 #include "core/link/Link.h"
 #include "core/queue/GameQueue.h"
+#include "core/transfer/PartialWrite.h"
 
 class TDialogs;
 
@@ -102,6 +103,9 @@ public:
   TMenuItem* Add1 = nullptr;
   TMenuItem* Remove1 = nullptr;
   TMenuItem* RemoveAll1 = nullptr;
+  // Checked: every write is read back and compared (the queue's popup menu).
+  TMenuItem* Verify1 = nullptr;
+  static constexpr const char* VerifyCaption = "&Verify after writing";
   // The queue's three actions (ActionList1), which btnAdd, BitBtn3, BitBtn4
   // and the popup menu's items follow.
   TAction AddMenu{"&Add"};
@@ -133,6 +137,8 @@ public:
   void AddMenuExecute();
   void RemoveMenuExecute();
   void RemoveAllMenuExecute();
+  void Verify1Click();
+  bool VerifyWrites() const { return FVerifyWrites; }
   void btnWriteClick();
   void btnReadClick();
   void btnEraseChipClick();
@@ -211,6 +217,16 @@ private:
   // identification would wipe it, so it is shown in a box as well, unless the
   // work showed one itself since BoxesBefore.
   void ShowFailureBox(int BoxesBefore);
+  // A write through the core's safe write (backup, write, verify); what it
+  // ended with is kept for the closing steps, which show it again.
+  void WriteCard(TCardWriteKind Kind, const std::string& FileName);
+  // After the closing identification: panel 1 shows the outcome again.
+  void ShowKeptOutcome();
+  // A question before the queue takes a file that fails the header checks;
+  // true when it may be queued.
+  bool HeaderAccepted(const std::string& FileName);
+  bool FVerifyWrites = true;
+  std::string FKeptOutcome;      // the last operation's outcome for panel 1 ("" for none)
   TGameQueue FQueue;
   std::string FSaveRamFile;     // what the save dialog of Read SRAM held last
 

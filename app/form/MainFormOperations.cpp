@@ -33,12 +33,24 @@ void TMainForm::RunOperation(TButton* Button, const TOperation& Operation) {
       Button->SetEnabled(true);
       Button->SetCaption(StopCaption);
     }
+    FKeptOutcome.clear();
     if (Installed)
       Installed();
     else if (Operation.Work)
       Operation.Work();
+    // What the work left in panel 1, unless it kept an outcome of its own.
+    if (FKeptOutcome.empty()) FKeptOutcome = FFrontEnd.StatusText(1);
+    CloseOperation(Button, Operation);
+    ShowKeptOutcome();
+    return;
   }
   CloseOperation(Button, Operation);
+}
+
+void TMainForm::ShowKeptOutcome() {
+  // The closing identification clears panel 1; the outcome comes back.
+  if (!FKeptOutcome.empty()) FFrontEnd.SetStatusText(1, FKeptOutcome);
+  FKeptOutcome.clear();
 }
 
 void TMainForm::CloseOperation(TButton* Button, const TOperation& Operation) {

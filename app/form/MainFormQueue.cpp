@@ -2,6 +2,8 @@
 // for games, Remove and Remove All take rows out, dropped files join it.
 #include "app/form/MainForm.h"
 #include "app/form/TextCodes.h"
+#include "core/queue/GameFileInfo.h"
+#include "core/queue/HeaderCheck.h"
 
 namespace {
 
@@ -40,7 +42,18 @@ void TMainForm::MirrorQueue() {
     lvROMs->InsertRow(Index, QueueListRow(Rows[static_cast<size_t>(Index)]));
 }
 
+bool TMainForm::HeaderAccepted(const std::string& FileName) {
+  // A file the queue refuses anyway (unreadable, no header at all) gets its
+  // refusal box, not a question first.
+  if (!ReadGameHeader(FileName).Usable()) return true;
+  const std::vector<std::string> Problems = CheckGameHeader(FileName);
+  if (Problems.empty()) return true;
+  // Never refused nor queued unseen: the user decides, once per file.
+  return FFrontEnd.ShowMessageBox(HeaderQuestion(FileName, Problems), "Add", MB_FLAGS_QUESTION) == MB_RESULT_YES;
+}
+
 void TMainForm::AddGameFile(const std::string& FileName) {
+  if (!HeaderAccepted(FileName)) return;
   // The queue checks the file and the space and shows its refusals itself.
   if (FQueue.AddGameFile(FileName, FFrontEnd)) UpdateQueueCaption();
 }

@@ -21,13 +21,16 @@ constexpr uint32_t SmallestReadAll = 32768;   // item i of cbSize reads 32768 x 
 // not be made, read or written, or an image that could not be put together.
 constexpr std::string_view PanelOnlyFailures[] = {ReadFileCreateError,  ReadFileWriteError,   WriteOpenGameError,
                                                   WriteCreatePackError, WriteOpenSourceError, WriteReadSourceError};
+constexpr std::string_view LinkErrorPrefix = "Error Code: ";
 
 }  // namespace
 
 void TMainForm::ShowFailureBox(int BoxesBefore) {
   if (FFrontEnd.MessageBoxesShown() != BoxesBefore) return;
   const std::string Text = FFrontEnd.StatusText(1);
-  if (std::find(std::begin(PanelOnlyFailures), std::end(PanelOnlyFailures), Text) != std::end(PanelOnlyFailures))
+  // A failed exchange with the cable ("Error Code: N") is as much a failure.
+  if (std::find(std::begin(PanelOnlyFailures), std::end(PanelOnlyFailures), Text) != std::end(PanelOnlyFailures) ||
+      Text.rfind(LinkErrorPrefix, 0) == 0)
     FFrontEnd.ShowMessageBox(Text, "Error", MB_FLAGS_ERROR);
 }
 

@@ -75,7 +75,14 @@ void TMainForm::RunTest(const std::string& TestFile, bool WriteOnly) {
   // The window's identification: while the test runs it leaves the controls
   // as the run set them, with the clicked button as the Stop button.
   Run.IdentifyChip = [this] { IdentifyChip(); };
-  const TFactoryVerdict Verdict = RunFactoryTest(Run, FLink);
+  // The save RAM test overwrites the card's save: backed up first.
+  Run.BackupSave = Run.Mode == TFactoryMode::Sram;
+  TFactoryResult Result;
+  const TFactoryVerdict Verdict = RunFactoryTest(Run, FLink, &Result);
+  // Why it failed stays in panel 1 after the closing identification.
+  FKeptOutcome = Result.Reason;
+  if (!Result.BackupFile.empty())
+    FKeptOutcome += (FKeptOutcome.empty() ? "" : "  ") + std::string("Save backup: ") + Result.BackupFile;
   const TColour Colour = Verdict == TFactoryVerdict::Ok       ? TestPassColour
                          : Verdict == TFactoryVerdict::Failed ? TestFailColour
                                                               : TestStateColour;

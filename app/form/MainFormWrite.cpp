@@ -5,7 +5,9 @@
 
 #include "app/form/MainForm.h"
 #include "core/link/LinkProtocol.h"
+#include "core/transfer/CardWrite.h"
 #include "core/transfer/FormatCard.h"
+#include "core/transfer/PartialWrite.h"
 #include "core/transfer/WriteEngine.h"
 
 namespace {
@@ -20,6 +22,26 @@ bool FileExists(const std::string& Name) {
 
 }  // namespace
 
+void TMainForm::WriteCard(TCardWriteKind Kind, const std::string& FileName) {
+  const int Boxes = FFrontEnd.MessageBoxesShown();
+  TCardWriteRequest Request;
+  Request.Kind = Kind;
+  Request.FileName = FileName;
+  Request.Queue = &FQueue;
+  Request.Verify = FVerifyWrites;
+  Request.BackupSave = true;
+  const TCardWriteResult Result = WriteToCard(Request, FLink);
+  FKeptOutcome = Result.Outcome;
+  if (Result.Succeeded) {
+    if (!Result.BackupFile.empty()) FKeptOutcome += "  Save backup: " + Result.BackupFile;
+    return;
+  }
+  // A refusal the engine already showed in a box, with the card untouched,
+  // needs no second box; everything else says what it left.
+  if (FFrontEnd.MessageBoxesShown() != Boxes && Result.Report.empty()) return;
+  FFrontEnd.ShowMessageBox(CardWriteMessage(Result), "Error", MB_FLAGS_ERROR);
+}
+
 void TMainForm::btnWriteClick() {
   TOperation Write;
   Write.RestoredCaption = "&Write";
@@ -30,11 +52,7 @@ void TMainForm::btnWriteClick() {
     const std::string Question = "Are you sure to overwrite old games in \"" + cbPart->Text() + "\"?";
     return FFrontEnd.ShowMessageBox(Question, "Write", MB_FLAGS_QUESTION) == MB_RESULT_YES;
   };
-  Write.Work = [this] {
-    const int Boxes = FFrontEnd.MessageBoxesShown();
-    WriteImage(std::string(), 0, FQueue, FLink);
-    ShowFailureBox(Boxes);
-  };
+  Write.Work = [this] { WriteCard(TCardWriteKind::Queue, std::string()); };
   // The page is listed again, so the card list shows what was written, and
   // the card is left showing the selected page to the console.
   Write.BeforeIdentify = [this] { cbPartChange(); };
@@ -49,14 +67,12 @@ void TMainForm::btnWriteAllClick() {
     if (!FileExists(edWriteAll->Text())) btnWriteAllB->Click();
     return FileExists(edWriteAll->Text());
   };
-  WriteAll.Work = [this] {
-    const int Boxes = FFrontEnd.MessageBoxesShown();
-    // From card address 0; the engine clears the pages the image covers.
-    WriteImage(edWriteAll->Text(), 0, FQueue, FLink);
-    ShowFailureBox(Boxes);
-  };
+  // From card address 0; the engine clears the pages the image covers.
+  WriteAll.Work = [this] { WriteCard(TCardWriteKind::RawImage, edWriteAll->Text()); };
   RunOperation(btnWriteAll, WriteAll);
 }
+
+void TMainForm::Verify1Click() { FVerifyWrites = Verify1->Checked(); }
 
 void TMainForm::btnWriteAllBClick() {
   std::vector<std::string> Files;
@@ -72,15 +88,14 @@ void TMainForm::btnWriteSRAMClick() {
     std::vector<std::string> Files;
     if (!FFrontEnd.ChooseOpenFiles(SaveFilter, std::string(), false, Files) || Files.empty()) return false;
     File = Files.front();
-    return true;
+    // The card's save RAM may hold the only copy of a save: asked first.
+    const std::string Question = "Are you sure to overwrite the save RAM with \"" + File +
+                                 "\"?\r\nThe save RAM as it is now is backed up first.";
+    return FFrontEnd.ShowMessageBox(Question, "Write SRAM", MB_FLAGS_QUESTION) == MB_RESULT_YES;
   };
-  WriteSram.Work = [&] {
-    const int Boxes = FFrontEnd.MessageBoxesShown();
-    // No format, bare save-RAM addresses from 0; a file larger than the save
-    // RAM is refused before anything is sent.
-    WriteImage(File, cmdWriteSram, FQueue, FLink);
-    ShowFailureBox(Boxes);
-  };
+  // The save RAM is backed up, then written from bare address 0 (a file
+  // larger than the save RAM is refused before anything is sent).
+  WriteSram.Work = [&] { WriteCard(TCardWriteKind::SaveRam, File); };
   RunOperation(btnWriteSRAM, WriteSram);
 }
 
@@ -94,7 +109,22 @@ void TMainForm::btnEraseChipClick() {
     const std::string Question = "Are you sure to format \"" + cbPart->Text() + "\"";
     return FFrontEnd.ShowMessageBox(Question, "Fromat", MB_FLAGS_QUESTION) == MB_RESULT_YES;
   };
-  Format.Work = [this] { FormatCard(false, FLink); };
+  Format.Work = [this] {
+    const uint32_t Cleared = FormatCard(false, FLink);
+    if (Cleared >= FormatBlocksPerPage) return;
+    // Stopped by a refused packet: the page is partly cleared.
+    FLink.ReportLinkError();
+    TPartialWrite Partial;
+    Partial.Kind = TCardWriteKind::Format;
+    Partial.PageBase = FState.PageBase;
+    Partial.Total = FormatBlocksPerPage;
+    Partial.Reached = Cleared;
+    Partial.CardTouched = Cleared > 0;
+    std::string Text = FFrontEnd.StatusText(1);
+    for (const std::string& Line : PartialWriteReport(Partial)) Text += "\r\n" + Line;
+    FKeptOutcome = FFrontEnd.StatusText(1);
+    FFrontEnd.ShowMessageBox(Text, "Error", MB_FLAGS_ERROR);
+  };
   Format.BeforeIdentify = [this] { btnRefresh->Click(); };
   RunOperation(btnEraseChip, Format);
 }

@@ -161,6 +161,9 @@ bool TMemoryBinding::Reachable(const TControl& Control) const {
 
 bool TMemoryBinding::UserClick(TControl& Control) {
   if (!Reachable(Control)) return false;
+  // A checkable menu item flips its mark before the event, as a toolkit's does.
+  if (auto* Item = dynamic_cast<TMemoryMenuItem*>(&Control); Item && Item->Checkable())
+    Item->SetChecked(!Item->Checked());
   if (Control.OnClick) Control.OnClick();
   return true;
 }

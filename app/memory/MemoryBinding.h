@@ -173,9 +173,15 @@ class TMemoryMenuItem : public TMemoryControl<TMenuItem> {
 public:
   void SetCaption(const std::string& Caption) override { FCaption = Caption; }
   std::string Caption() const override { return FCaption; }
+  void SetCheckable(bool Checkable) override { FCheckable = Checkable; }
+  bool Checkable() const { return FCheckable; }
+  void SetChecked(bool Checked) override { FChecked = Checked; }
+  bool Checked() const override { return FChecked; }
 
 private:
   std::string FCaption;
+  bool FCheckable = false;
+  bool FChecked = false;
 };
 
 class TMemoryTimer : public TTimer {

@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QSignalBlocker>
 #include <QProgressBar>
 #include <QSpinBox>
 #include <QStatusBar>
@@ -263,6 +264,13 @@ void TQtMenuItem::SetHint(const std::string& Hint) { FAction->setToolTip(ToQt(Hi
 std::string TQtMenuItem::Hint() const { return FromQt(FAction->toolTip()); }
 void TQtMenuItem::SetCaption(const std::string& Caption) { FAction->setText(ToQt(Caption)); }
 std::string TQtMenuItem::Caption() const { return FromQt(FAction->text()); }
+void TQtMenuItem::SetCheckable(bool Checkable) { FAction->setCheckable(Checkable); }
+void TQtMenuItem::SetChecked(bool Checked) {
+  // From code: no event, as the other controls.
+  const QSignalBlocker Quiet(FAction);
+  FAction->setChecked(Checked);
+}
+bool TQtMenuItem::Checked() const { return FAction->isChecked(); }
 
 TQtTimer::TQtTimer() : FTimer(new QTimer) {
   QObject::connect(FTimer, &QTimer::timeout, [this] {

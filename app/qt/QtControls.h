@@ -218,6 +218,9 @@ public:
   std::string Hint() const override;
   void SetCaption(const std::string& Caption) override;
   std::string Caption() const override;
+  void SetCheckable(bool Checkable) override;
+  void SetChecked(bool Checked) override;
+  bool Checked() const override;
 
 private:
   QAction* FAction;

@@ -15,5 +15,11 @@ public:
 };
 
 // "Game Boy ROM|*.gb;*.gbc|All files|*.*" as the file dialogs want it:
-// "Game Boy ROM (*.gb *.gbc);;All files (*.*)".
+// "Game Boy ROM (*.gb *.gbc);;All files (*)": "*.*" becomes "*", so every
+// file shows, also those without a dot in their names.
 QString FileDialogFilter(const std::string& Filter);
+
+// The suffix a save dialog adds to a name typed without one, from the chosen
+// name filter: "Game Boy Save File (*.sav) (*.sav)" gives "sav"; a filter of
+// every file ("(*)") gives none.
+QString DefaultSuffixOf(const QString& NameFilter);

@@ -160,6 +160,10 @@ void TQtMainWindow::CreateControls() {
   Remove1->setObjectName(QStringLiteral("Remove1"));
   QAction* RemoveAll1 = PopupMenu1->addAction(QString());
   RemoveAll1->setObjectName(QStringLiteral("RemoveAll1"));
+  // The verify switch lives in the queue's menu, so the window keeps its size.
+  PopupMenu1->addSeparator();
+  QAction* Verify1 = PopupMenu1->addAction(QString());
+  Verify1->setObjectName(QStringLiteral("Verify1"));
   QObject::connect(lvROMs, &QTreeWidget::customContextMenuRequested, PopupMenu1, [lvROMs, PopupMenu1](const QPoint& At) {
     if (lvROMs->isEnabled()) PopupMenu1->popup(lvROMs->viewport()->mapToGlobal(At));
   });
@@ -302,6 +306,7 @@ void TQtMainWindow::CreateControls() {
   Keep("Add1", std::make_unique<TQtMenuItem>(Add1));
   Keep("Remove1", std::make_unique<TQtMenuItem>(Remove1));
   Keep("RemoveAll1", std::make_unique<TQtMenuItem>(RemoveAll1));
+  Keep("Verify1", std::make_unique<TQtMenuItem>(Verify1));
 }
 
 void TQtMainWindow::dragEnterEvent(QDragEnterEvent* Event) {

@@ -147,6 +147,9 @@ TEST_P(FullTest, WritesReadsBackAndCompares) {
   const std::vector<uint8_t> Data = RandomBytes(Case.Size, 7);
   const std::string TestFile = MakeFile(Sram ? "test.sav" : "test.gb", Data);
   Form().edTestSRAM->SetText(TestFile);
+  // The save RAM as it was, which the backup must keep.
+  for (uint32_t I = 0; I < 0x20000; ++I) Rig.Card.Sram()[I] = static_cast<uint8_t>(I * 5 + (I >> 9));
+  const std::vector<uint8_t> SaveBefore(Rig.Card.Sram(), Rig.Card.Sram() + 0x20000);
 
   bool Armed = false, Edited = false;
   std::vector<std::string> RunningCaptions;
@@ -186,12 +189,21 @@ TEST_P(FullTest, WritesReadsBackAndCompares) {
   const std::vector<std::pair<uint32_t, uint32_t>> Written = Ranges(Seen, WriteCode);
   ASSERT_FALSE(Written.empty());
   EXPECT_EQ(Written.back(), std::make_pair(0u, uint32_t(Case.Size)));
-  EXPECT_EQ(Ranges(Seen, Sram ? 'm' : 0xFF), (std::vector<std::pair<uint32_t, uint32_t>>{{0u, uint32_t(Case.Size)}}));
+  // The save RAM test first backs the whole save RAM up (128 KiB read).
+  std::vector<std::pair<uint32_t, uint32_t>> ReadRanges = {{0u, uint32_t(Case.Size)}};
+  if (Sram) ReadRanges.insert(ReadRanges.begin(), {0u, 0x20000u});
+  EXPECT_EQ(Ranges(Seen, Sram ? 'm' : 0xFF), ReadRanges);
   const uint8_t* Card = Sram ? Rig.Card.Sram() : Rig.Card.Flash();
   EXPECT_EQ(std::memcmp(Card, Data.data(), Data.size()), 0);
   if (Sram) {
     // Save RAM is written as it is, with no wipe of the flash first.
     EXPECT_EQ(Ranges(Seen, 'W').size(), 0u);
+    // The backup holds the save RAM as it was, byte for byte, and is named.
+    std::vector<fs::path> Backups;
+    for (const auto& Entry : fs::directory_iterator(Folder.Path("data/flashquill/backups"))) Backups.push_back(Entry.path());
+    ASSERT_EQ(Backups.size(), 1u);
+    EXPECT_EQ(FileBytes(Backups.front().string()), SaveBefore);
+    EXPECT_NE(Rig.Panel(1).find(Backups.front().string()), std::string::npos) << Rig.Panel(1);
   }
 
   const std::string ReadBack = FactoryReadBackFile(Sram ? TFactoryMode::Sram : TFactoryMode::Rom);

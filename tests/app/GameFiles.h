@@ -8,17 +8,21 @@
 #include <string>
 #include <vector>
 
+#include "core/queue/HeaderCheck.h"
+
 // Game files for the window tests: a header the card listing recognises
-// (logo tail, title, ROM-size code) over bytes that differ from game to game.
+// (logo, title, ROM-size code, header checksum) over bytes that differ from game to game.
 inline std::vector<uint8_t> GameBytes(const std::string& Title, uint32_t Size, uint8_t SizeCode, uint8_t Seed) {
   std::vector<uint8_t> Bytes(Size);
   for (uint32_t I = 0; I < Size; ++I) Bytes[I] = static_cast<uint8_t>(I * 7 + (I >> 8) + Seed * 31);
   if (Size >= 0x150) {
-    const uint8_t LogoTail[4] = {0xBB, 0xB9, 0x33, 0x3E};
-    std::memcpy(&Bytes[0x130], LogoTail, 4);
+    // The whole logo and a right header checksum, so the file passes the
+    // checks the queue makes before it takes a game.
+    std::memcpy(&Bytes[HeaderLogoOffset], HeaderLogo, HeaderLogoSize);
     std::memset(&Bytes[0x134], 0, 16);
     std::memcpy(&Bytes[0x134], Title.data(), std::min<size_t>(Title.size(), 16));
     Bytes[0x148] = SizeCode;
+    Bytes[HeaderChecksumOffset] = HeaderChecksum(Bytes.data());
   }
   return Bytes;
 }

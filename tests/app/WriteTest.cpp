@@ -3,9 +3,12 @@
 // panel 1 would tell, and the whole road of a pack written and read back.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
+#include <iterator>
 
+#include "DataHome.h"
 #include "GameFiles.h"
 #include "ProgramResources.h"
 #include "WindowRig.h"
@@ -21,8 +24,9 @@ const bool MenuRegistered = [] {
 
 class Write : public ::testing::Test {
 protected:
-  TWindowRig Rig;
   TGameFolder Files;
+  TDataHome DataHome{Files.Path("data")};   // where Write SRAM backs the save up
+  TWindowRig Rig;
   TMainForm& Form() { return *Rig.Form; }
   void Start() {
     ASSERT_TRUE(Rig.Start());
@@ -95,8 +99,8 @@ TEST_F(Write, OneGameOnPageTwo) {
   Form().btnWrite->Click();
 
   const std::vector<TSentCommand> Sent = SentCommands(Rig.Cable);
-  // Format, data, the page listed again, identification, page select.
-  EXPECT_EQ(Squeezed(CodesOf(Sent)), "WPDA");
+  // Format, data, the read-back, the page listed again, identification, page select.
+  EXPECT_EQ(Squeezed(CodesOf(Sent)), "WRPDA");
   ASSERT_GT(Sent.size(), 128u + 2048u);
   for (uint32_t Block = 0; Block < 128; ++Block) {
     EXPECT_EQ(Sent[Block].Address, 0x400000u + Block * 0x8000 + 0x130);
@@ -120,11 +124,16 @@ TEST_F(Write, SaveRamOnPageTwoGoesToBareAddressesWithoutAFormat) {
   WriteBytes(Files.Path("game.sav"), Save);
   Rig.Cable.TakeLog();
   Rig.Dialogs.OpenAnswers = {{Files.Path("game.sav")}};
+  Rig.Dialogs.MessageAnswers = {MB_RESULT_YES};   // overwrite the save RAM
   Form().btnWriteSRAM->Click();
 
   EXPECT_EQ(Rig.Dialogs.Filters.back(), "Game Boy Save File (*.sav)|*.sav|All Files (*.*)|*.*");
-  const std::vector<TSentCommand> Sent = SentCommands(Rig.Cable);
-  ASSERT_EQ(CodesOf(Sent), std::string(32, 'M') + "D");   // 31 whole chunks and one of 8 bytes
+  std::vector<TSentCommand> All = SentCommands(Rig.Cable);
+  // The backup read, the write, its read-back, the identification.
+  EXPECT_EQ(Squeezed(CodesOf(All)), "mMmD");
+  std::vector<TSentCommand> Sent;
+  std::copy_if(All.begin(), All.end(), std::back_inserter(Sent), [](const TSentCommand& C) { return C.Code == 'M'; });
+  ASSERT_EQ(CodesOf(Sent), std::string(32, 'M'));   // 31 whole chunks and one of 8 bytes
   for (size_t I = 0; I < 32; ++I) EXPECT_EQ(Sent[I].Address, I * 32);
   EXPECT_EQ(Sent[31].Length, 8u);
   EXPECT_TRUE(std::equal(Save.begin(), Save.end(), Rig.Card.Sram()));
@@ -187,7 +196,10 @@ TEST_F(Write, AnUnplugDuringAWriteLeavesTheErrorInPanelOne) {
   EXPECT_EQ(Rig.Panel(0), "Device Disconnected");
   EXPECT_EQ(Form().btnWrite->Caption(), "&Write");
   EXPECT_FALSE(Form().State().Operating);
-  EXPECT_TRUE(Rig.Dialogs.Messages.empty());   // the link error stays in the panel, not in a box
+  // The link error also gets a box, which says what the page holds now.
+  ASSERT_EQ(Rig.Dialogs.Messages.size(), 1u);
+  EXPECT_EQ(Rig.Dialogs.Messages[0].Text.rfind("Error Code: ", 0), 0u);
+  EXPECT_EQ(Rig.Dialogs.Messages[0].Flags, 16);
 }
 
 // Refusals the closing identification would wipe from panel 1 are also
@@ -210,7 +222,9 @@ TEST_F(Write, FailuresOnlyThePanelWouldTellGetOneBox) {
        }, "Open file error!"},
       {"save file too large", [&] {
          Rig.Dialogs.OpenAnswers = {{Files.Path("big.sav")}};
+         Rig.Dialogs.MessageAnswers = {MB_RESULT_YES};   // overwrite the save RAM
          Form().btnWriteSRAM->Click();
+         Rig.Dialogs.Messages.erase(Rig.Dialogs.Messages.begin());   // that question
        }, "Save file too large!\r\nThe save RAM holds 131072 bytes."},
   };
   for (const TCase& Case : Cases) {

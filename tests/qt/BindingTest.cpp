@@ -28,6 +28,7 @@
 #include "QtRig.h"
 #include "app/form/FormControls.h"
 #include "app/form/IOTestForm.h"
+#include "core/queue/HeaderCheck.h"
 
 namespace {
 
@@ -207,9 +208,10 @@ TEST(QtEvents, DroppedFilesJoinTheQueue) {
   QTemporaryDir Folder;
   const std::string Game = Folder.filePath("drop.gb").toStdString();
   std::vector<char> Bytes(0x8000, 0);
-  const char LogoTail[4] = {char(0xBB), char(0xB9), 0x33, 0x3E};
-  std::memcpy(&Bytes[0x130], LogoTail, 4);
+  // A header that passes the queue's checks, so no question comes first.
+  std::memcpy(&Bytes[HeaderLogoOffset], HeaderLogo, HeaderLogoSize);
   std::memcpy(&Bytes[0x134], "DROPPED", 7);
+  Bytes[HeaderChecksumOffset] = char(HeaderChecksum(reinterpret_cast<const uint8_t*>(Bytes.data())));
   std::ofstream(Game, std::ios::binary).write(Bytes.data(), std::streamsize(Bytes.size()));
   QMimeData Data;
   Data.setUrls({QUrl::fromLocalFile(QString::fromStdString(Game))});

@@ -14,9 +14,25 @@ namespace {
 
 TEST(Dialogs, PipeFiltersBecomeFileDialogFilters) {
   EXPECT_EQ(FileDialogFilter("GB Rom File(*.gb;*.gbc)|*.gb;*.gbc|All File(*.*)|*.*"),
-            "GB Rom File(*.gb;*.gbc) (*.gb *.gbc);;All File(*.*) (*.*)");
+            "GB Rom File(*.gb;*.gbc) (*.gb *.gbc);;All File(*.*) (*)");
   EXPECT_EQ(FileDialogFilter("Save RAM|*.sav"), "Save RAM (*.sav)");
   EXPECT_EQ(FileDialogFilter(""), "");
+}
+
+// A name typed without a suffix gets the chosen filter's first one; a filter
+// of every file adds none.
+TEST(Dialogs, SaveDialogsAddTheChosenFiltersSuffix) {
+  const struct {
+    const char* Filter;
+    const char* Suffix;
+  } Cases[] = {
+      {"Game Boy Save File (*.sav) (*.sav)", "sav"},
+      {"GB Game Files (*.gb;*.gbc) (*.gb *.gbc)", "gb"},
+      {"All Files (*.*) (*)", ""},
+      {"Any (*.*)", ""},
+      {"No patterns", ""},
+  };
+  for (const auto& Case : Cases) EXPECT_EQ(DefaultSuffixOf(QString::fromUtf8(Case.Filter)), Case.Suffix) << Case.Filter;
 }
 
 TEST(Dialogs, ScriptedAnswersComeInOrderAndUnscriptedOnesAreSafe) {
