@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include <cstring>
+#include <memory>
 
 #include "driver/kit/KitState.h"
 
@@ -258,17 +259,28 @@ extern "C" PIRP NTAPI IoAllocateIrp(CCHAR StackSize, BOOLEAN ChargeQuota) {
   Irp->CurrentLocation = static_cast<CHAR>(StackSize + 1);
   Irp->Tail.Overlay.CurrentStackLocation = reinterpret_cast<PIO_STACK_LOCATION>(Irp + 1) + StackSize;
   std::lock_guard<std::mutex> Lock(KitState().Mutex);
-  KitState().Irps[Irp] = TKitIrpInfo{};
+  TKitIrpInfo Info;
+  Info.Serial = ++KitState().IrpSerial;
+  KitState().Irps[Irp] = Info;
   return Irp;
 }
 
 extern "C" void NTAPI IoFreeIrp(PIRP Irp) {
   {
     std::lock_guard<std::mutex> Lock(KitState().Mutex);
-    if (KitState().Irps.erase(Irp) == 0) {
-      KitState().Faults.push_back("IoFreeIrp of a request that is not allocated");
+    TKitState& State = KitState();
+    auto Found = State.Irps.find(Irp);
+    if (Found == State.Irps.end()) {
+      State.Faults.push_back("IoFreeIrp of a request that is not allocated");
       return;
     }
+    // Locations whose dispatch routine is still running keep their record
+    // until it returns; the others can no longer be checked.
+    unsigned long long Serial = Found->second.Serial;
+    auto Record = State.PendingRecords.lower_bound({Serial, -1});
+    while (Record != State.PendingRecords.end() && Record->first.first == Serial)
+      Record = Record->second.Depth == 0 ? State.PendingRecords.erase(Record) : std::next(Record);
+    State.Irps.erase(Found);
   }
   std::free(Irp);
 }
@@ -281,7 +293,9 @@ PIRP KitInternal::AllocateThreadedIrp(CCHAR StackSize, PIO_STATUS_BLOCK IoStatus
   Irp->RequestorMode = KernelMode;
   Irp->IoStatus.Status = STATUS_NOT_SUPPORTED;
   std::lock_guard<std::mutex> Lock(KitState().Mutex);
-  KitState().Irps[Irp] = TKitIrpInfo{true, OutputLength};
+  TKitIrpInfo& Info = KitState().Irps[Irp];
+  Info.Threaded = true;
+  Info.OutputLength = OutputLength;
   return Irp;
 }
 
@@ -316,14 +330,48 @@ extern "C" PIRP NTAPI IoBuildDeviceIoControlRequest(ULONG IoControlCode, PDEVICE
   return Irp;
 }
 
+namespace {
+
+// Compares what a location returned with how completion found it, once both
+// are known; the misuse, if any, is returned for the caller to record
+// outside the lock.
+std::string CheckPendingRecord(std::map<std::pair<unsigned long long, int>, TKitPendingRecord>::iterator Record) {
+  TKitPendingRecord& Seen = Record->second;
+  if (!Seen.Returned || !Seen.Completed) return "";
+  std::string Misuse;
+  if (Seen.Inherited) {
+    KitState().PendingRecords.erase(Record);
+    return Misuse;
+  }
+  char Major[8];
+  std::snprintf(Major, sizeof Major, "0x%02x", Seen.MajorFunction);
+  if (Seen.Status == STATUS_PENDING && !Seen.Marked)
+    Misuse = std::string("a dispatch routine (major function ") + Major +
+             ") returned STATUS_PENDING for a request it did not mark pending";
+  else if (Seen.Status != STATUS_PENDING && Seen.Marked)
+    Misuse = std::string("a dispatch routine (major function ") + Major + ") marked a request pending but returned 0x" +
+             Hex(ULONG(Seen.Status), 8) + " instead of STATUS_PENDING";
+  KitState().PendingRecords.erase(Record);
+  return Misuse;
+}
+
+void RecordMisuse(const std::string& Misuse) {
+  if (!Misuse.empty()) TKit::Fault(Misuse);
+}
+
+}  // namespace
+
 extern "C" NTSTATUS NTAPI IofCallDriver(PDEVICE_OBJECT DeviceObject, PIRP Irp) {
+  unsigned long long Serial;
   {
     std::lock_guard<std::mutex> Lock(KitState().Mutex);
     TKitState& State = KitState();
-    if (State.Irps.count(Irp) == 0) {
+    auto Found = State.Irps.find(Irp);
+    if (Found == State.Irps.end()) {
       State.Faults.push_back("IofCallDriver with a request that is not allocated");
       return STATUS_INVALID_PARAMETER;
     }
+    Serial = Found->second.Serial;
     if (State.Devices.count(DeviceObject) == 0 || DeviceObject->DeviceObjectExtension->Deleted) {
       State.Faults.push_back("IofCallDriver to a deleted device");
       return STATUS_NO_SUCH_DEVICE;
@@ -336,7 +384,31 @@ extern "C" NTSTATUS NTAPI IofCallDriver(PDEVICE_OBJECT DeviceObject, PIRP Irp) {
   IoSetNextIrpStackLocation(Irp);
   PIO_STACK_LOCATION Stack = IoGetCurrentIrpStackLocation(Irp);
   Stack->DeviceObject = DeviceObject;
-  return DeviceObject->DriverObject->MajorFunction[Stack->MajorFunction](DeviceObject, Irp);
+  std::pair<unsigned long long, int> Key{Serial, Irp->CurrentLocation};
+  {
+    std::lock_guard<std::mutex> Lock(KitState().Mutex);
+    TKitPendingRecord& Record = KitState().PendingRecords[Key];
+    if (Record.Depth == 0) {
+      Record = TKitPendingRecord{};
+      Record.Inherited = (Stack->Control & SL_PENDING_RETURNED) != 0;
+    }
+    ++Record.Depth;
+    Record.MajorFunction = Stack->MajorFunction;
+  }
+  // The request may be gone once the routine returns; only the key is used.
+  NTSTATUS Status = DeviceObject->DriverObject->MajorFunction[Stack->MajorFunction](DeviceObject, Irp);
+  std::string Misuse;
+  {
+    std::lock_guard<std::mutex> Lock(KitState().Mutex);
+    auto Record = KitState().PendingRecords.find(Key);
+    if (Record != KitState().PendingRecords.end() && --Record->second.Depth == 0) {
+      Record->second.Returned = true;
+      Record->second.Status = Status;
+      Misuse = CheckPendingRecord(Record);
+    }
+  }
+  RecordMisuse(Misuse);
+  return Status;
 }
 
 namespace {
@@ -379,12 +451,15 @@ void FinishRequest(PIRP Irp) {
 
 extern "C" void NTAPI IofCompleteRequest(PIRP Irp, CCHAR PriorityBoost) {
   (void)PriorityBoost;
+  unsigned long long Serial;
   {
     std::lock_guard<std::mutex> Lock(KitState().Mutex);
-    if (KitState().Irps.count(Irp) == 0) {
+    auto Found = KitState().Irps.find(Irp);
+    if (Found == KitState().Irps.end()) {
       KitState().Faults.push_back("IofCompleteRequest of a request that is not allocated (completed twice?)");
       return;
     }
+    Serial = Found->second.Serial;
   }
   if (Irp->CurrentLocation > Irp->StackCount) {
     TKit::Fault("IofCompleteRequest of a request that no driver holds (completed twice?)");
@@ -396,6 +471,19 @@ extern "C" void NTAPI IofCompleteRequest(PIRP Irp, CCHAR PriorityBoost) {
     PIO_STACK_LOCATION Stack = IoGetCurrentIrpStackLocation(Irp);
     UCHAR Control = Stack->Control;
     NTSTATUS Status = Irp->IoStatus.Status;
+    {
+      std::string Misuse;
+      {
+        std::lock_guard<std::mutex> Lock(KitState().Mutex);
+        auto Record = KitState().PendingRecords.find({Serial, Irp->CurrentLocation});
+        if (Record != KitState().PendingRecords.end()) {
+          Record->second.Completed = true;
+          Record->second.Marked = (Control & SL_PENDING_RETURNED) != 0;
+          Misuse = CheckPendingRecord(Record);
+        }
+      }
+      RecordMisuse(Misuse);
+    }
     Irp->PendingReturned = (Control & SL_PENDING_RETURNED) != 0;
     PIO_COMPLETION_ROUTINE Routine = Stack->CompletionRoutine;
     PVOID Context = Stack->Context;
@@ -489,12 +577,38 @@ extern "C" void NTAPI PoStartNextPowerIrp(PIRP Irp) {
 
 extern "C" NTSTATUS NTAPI PoCallDriver(PDEVICE_OBJECT DeviceObject, PIRP Irp) { return IofCallDriver(DeviceObject, Irp); }
 
-// The power manager's own request: it goes to the top of the device's stack
-// in the caller's thread, and the callback runs once it has completed.
+// The power manager's own request, as Windows carries it out: the call
+// returns pending at once; a worker thread of the power manager sends the
+// request to the top of the device's stack (at PASSIVE_LEVEL, as for a
+// device whose power code is pageable) and, once it has completed, runs the
+// callback at DISPATCH_LEVEL, the level completions come at.
+namespace {
+struct TPowerRequestJob {
+  PDEVICE_OBJECT Device;
+  PDEVICE_OBJECT Top;
+  UCHAR MinorFunction;
+  POWER_STATE PowerState;
+  PREQUEST_POWER_COMPLETE CompletionFunction;
+  PVOID Context;
+  PIRP Irp;
+  KEVENT Done;
+  IO_STATUS_BLOCK IoStatus;
+};
+
+void RunPowerRequest(std::unique_ptr<TPowerRequestJob> Job) {
+  IofCallDriver(Job->Top, Job->Irp);
+  KeWaitForSingleObject(&Job->Done, Executive, KernelMode, FALSE, nullptr);
+  if (Job->CompletionFunction != nullptr) {
+    KitInternal::TIrqlScope Dispatch(DISPATCH_LEVEL);
+    Job->CompletionFunction(Job->Device, Job->MinorFunction, Job->PowerState, Job->Context, &Job->IoStatus);
+  }
+}
+}  // namespace
+
 extern "C" NTSTATUS NTAPI PoRequestPowerIrp(PDEVICE_OBJECT DeviceObject, UCHAR MinorFunction, POWER_STATE PowerState,
                                             PREQUEST_POWER_COMPLETE CompletionFunction, PVOID Context, PIRP* Irp) {
   if (Irp != nullptr) *Irp = nullptr;
-  if (KeGetCurrentIrql() > APC_LEVEL) TKit::Fault("PoRequestPowerIrp above APC_LEVEL is not supported by the layer");
+  if (KeGetCurrentIrql() > DISPATCH_LEVEL) TKit::Fault("PoRequestPowerIrp above DISPATCH_LEVEL");
   {
     std::lock_guard<std::mutex> Lock(KitState().Mutex);
     ++KitState().PowerRequested;
@@ -502,20 +616,24 @@ extern "C" NTSTATUS NTAPI PoRequestPowerIrp(PDEVICE_OBJECT DeviceObject, UCHAR M
   }
   if (MinorFunction != IRP_MN_SET_POWER && MinorFunction != IRP_MN_QUERY_POWER && MinorFunction != IRP_MN_WAIT_WAKE)
     return STATUS_INVALID_PARAMETER_2;
-  PDEVICE_OBJECT Top = IoGetAttachedDevice(DeviceObject);
-  KEVENT Done;
-  IO_STATUS_BLOCK IoStatus;
-  KeInitializeEvent(&Done, NotificationEvent, FALSE);
-  PIRP Request = KitInternal::AllocateThreadedIrp(Top->StackSize, &IoStatus, &Done, 0);
-  if (Request == nullptr) return STATUS_INSUFFICIENT_RESOURCES;
-  PIO_STACK_LOCATION Next = IoGetNextIrpStackLocation(Request);
+  auto Job = std::make_unique<TPowerRequestJob>();
+  Job->Device = DeviceObject;
+  Job->Top = IoGetAttachedDevice(DeviceObject);
+  Job->MinorFunction = MinorFunction;
+  Job->PowerState = PowerState;
+  Job->CompletionFunction = CompletionFunction;
+  Job->Context = Context;
+  KeInitializeEvent(&Job->Done, NotificationEvent, FALSE);
+  Job->Irp = KitInternal::AllocateThreadedIrp(Job->Top->StackSize, &Job->IoStatus, &Job->Done, 0);
+  if (Job->Irp == nullptr) return STATUS_INSUFFICIENT_RESOURCES;
+  PIO_STACK_LOCATION Next = IoGetNextIrpStackLocation(Job->Irp);
   Next->MajorFunction = IRP_MJ_POWER;
   Next->MinorFunction = MinorFunction;
   Next->Parameters.Power.Type = DevicePowerState;
   Next->Parameters.Power.State = PowerState;
-  IoStatus.Status = STATUS_PENDING;
-  IofCallDriver(Top, Request);
-  KeWaitForSingleObject(&Done, Executive, KernelMode, FALSE, nullptr);
-  if (CompletionFunction != nullptr) CompletionFunction(DeviceObject, MinorFunction, PowerState, Context, &IoStatus);
+  Job->IoStatus.Status = STATUS_PENDING;
+  if (Irp != nullptr) *Irp = Job->Irp;
+  std::lock_guard<std::mutex> Lock(KitState().Mutex);
+  KitState().PowerWorkers.emplace_back(RunPowerRequest, std::move(Job));
   return STATUS_PENDING;
 }

@@ -94,6 +94,18 @@ void TKit::FailPowerRequests(NTSTATUS Status) {
   KitState().PowerRequestFailure = Status;
 }
 
+void TKit::WaitForPowerRequests() {
+  for (;;) {
+    std::vector<std::thread> Workers;
+    {
+      std::lock_guard<std::mutex> Lock(KitState().Mutex);
+      Workers.swap(KitState().PowerWorkers);
+    }
+    if (Workers.empty()) return;
+    for (std::thread& Worker : Workers) Worker.join();
+  }
+}
+
 // ---- IRQL --------------------------------------------------------------------
 extern "C" KIRQL NTAPI KeGetCurrentIrql(void) { return CurrentIrql; }
 

@@ -45,6 +45,8 @@ public:
   // refusal the power manager gives them (STATUS_SUCCESS: none).
   static long PowerIrpsRequested();
   static void FailPowerRequests(NTSTATUS Status);
+  // Waits until every power request asked for has run its callback.
+  static void WaitForPowerRequests();
 };
 
 // Helpers for the managers and the bus; not part of the kernel's interface.

@@ -5,6 +5,7 @@
 #include <mutex>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "driver/kit/Kit.h"
@@ -21,6 +22,23 @@ struct _KIT_DEVICE_NODE {
 struct TKitIrpInfo {
   bool Threaded = false;
   ULONG OutputLength = 0;
+  unsigned long long Serial = 0;   // tells a request from a later one at the same address
+};
+
+// What one stack location of a request saw: the status its dispatch routine
+// returned, and whether the location was marked pending when completion
+// passed it. The two must agree: STATUS_PENDING exactly when marked.
+struct TKitPendingRecord {
+  int Depth = 0;            // dispatch calls on the location still running (a skipped location is shared)
+  UCHAR MajorFunction = 0;
+  bool Returned = false;
+  NTSTATUS Status = 0;
+  bool Completed = false;
+  bool Marked = false;
+  // The location came already marked: a driver that pended the request and
+  // later passed it on with its own location skipped. What the routine
+  // below returns then goes to that driver, not to the I/O manager.
+  bool Inherited = false;
 };
 
 struct TKitPoolBlock {
@@ -40,6 +58,8 @@ struct TKitState {
   std::map<void*, TKitPoolBlock> Pool;
   std::set<void*> SystemBuffers;
   std::map<PIRP, TKitIrpInfo> Irps;
+  unsigned long long IrpSerial = 0;
+  std::map<std::pair<unsigned long long, int>, TKitPendingRecord> PendingRecords;
   std::set<PDEVICE_OBJECT> Devices;
   std::set<PMDL> Mdls;
   std::vector<std::pair<std::u16string, TKitInterface>> Interfaces;
@@ -51,6 +71,7 @@ struct TKitState {
   long PowerStarted = 0;
   long PowerRequested = 0;
   NTSTATUS PowerRequestFailure = 0;
+  std::vector<std::thread> PowerWorkers;     // PoRequestPowerIrp's requests in flight
 
   std::mutex EventMutex;                     // dispatcher objects
   std::condition_variable EventChanged;

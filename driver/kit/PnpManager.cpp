@@ -43,6 +43,8 @@ TPnpManager::TPnpManager(PDRIVER_INITIALIZE Entry) {
 
 TPnpManager::~TPnpManager() {
   while (!FAdded.empty()) Remove(*FAdded.back());
+  // A power callback may still be on its way out of the driver's code.
+  TKit::WaitForPowerRequests();
   if (FDriver->DeviceObject != nullptr) {
     TKit::Fault("the driver was unloaded with device objects left");
   } else if (FDriver->DriverUnload != nullptr) {

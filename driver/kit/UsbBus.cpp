@@ -475,6 +475,7 @@ void TUsbBus::SelectConfiguration(PURB Urb) {
     Pipe.PipeType = USBD_PIPE_TYPE(Endpoints[Index]->bmAttributes & USB_ENDPOINT_TYPE_MASK);
     Pipe.PipeHandle = &FPipes[Index];
     FPipes[Index] = Endpoints[Index]->bEndpointAddress;
+    FPacketSizes[Index] = Endpoints[Index]->wMaxPacketSize;
   }
   FPipeCount = Endpoints.size();
   FConfigured = true;
@@ -511,6 +512,7 @@ NTSTATUS TUsbBus::Transfer(PIRP Irp, PURB Urb, bool Deferred) {
   };
 
   UCHAR Endpoint;
+  USHORT PacketSize = 0;
   bool Plugged;
   {
     std::lock_guard<std::mutex> Lock(FMutex);
@@ -521,6 +523,7 @@ NTSTATUS TUsbBus::Transfer(PIRP Irp, PURB Urb, bool Deferred) {
       Endpoint = 0;
     } else {
       Endpoint = *Address;
+      PacketSize = FPacketSizes[Address - FPipes];
     }
   }
   Entry.Endpoint = Endpoint;
@@ -532,8 +535,9 @@ NTSTATUS TUsbBus::Transfer(PIRP Irp, PURB Urb, bool Deferred) {
 
   if (USB_ENDPOINT_DIRECTION_IN(Endpoint)) {
     long Moved = 0;
+    bool Overrun = false;
     if (Length != 0) {
-      Moved = FFunction.ReplyPending() ? FFunction.BulkIn(Endpoint, Buffer, Length) : -1;
+      Moved = FFunction.ReplyPending() ? ReceivePackets(Endpoint, PacketSize, Buffer, Length, &Overrun) : -1;
       if (Moved < 0 && !FFunction.Plugged()) return Finish(STATUS_DEVICE_NOT_CONNECTED, USBD_STATUS_DEVICE_GONE, 0);
       if (Moved < 0 && !FFunction.ReplyPending()) {
         // The device has nothing to send: the transfer waits for it, as on
@@ -560,6 +564,7 @@ NTSTATUS TUsbBus::Transfer(PIRP Irp, PURB Urb, bool Deferred) {
       }
     }
     if (Moved < 0) return Finish(STATUS_UNSUCCESSFUL, USBD_STATUS_DEV_NOT_RESPONDING, 0);
+    if (Overrun) return Finish(STATUS_UNSUCCESSFUL, USBD_STATUS_DATA_OVERRUN, ULONG(Moved));
     // A short packet ends the transfer; the length says how much came.
     return Finish(STATUS_SUCCESS, USBD_STATUS_SUCCESS, ULONG(Moved));
   }
@@ -575,6 +580,25 @@ NTSTATUS TUsbBus::Transfer(PIRP Irp, PURB Urb, bool Deferred) {
   // What went out may have produced an answer for a waiting bulk IN.
   ServicePending();
   return Status;
+}
+
+long TUsbBus::ReceivePackets(UCHAR Endpoint, USHORT PacketSize, uint8_t* Buffer, ULONG Length, bool* Overrun) {
+  if (PacketSize == 0) return FFunction.BulkIn(Endpoint, Buffer, Length);
+  std::vector<uint8_t> Packet(PacketSize);
+  ULONG Moved = 0;
+  for (;;) {
+    long Got = FFunction.BulkIn(Endpoint, Packet.data(), PacketSize);
+    if (Got < 0) return Moved != 0 ? long(Moved) : -1;
+    if (ULONG(Got) > Length - Moved) {
+      *Overrun = true;
+      return long(Moved);
+    }
+    std::memcpy(Buffer + Moved, Packet.data(), size_t(Got));
+    Moved += ULONG(Got);
+    // A device with nothing more to send right now has ended its reply
+    // (its firmware closes a reply that fills whole packets itself).
+    if (Got < PacketSize || Moved == Length || !FFunction.ReplyPending()) return long(Moved);
+  }
 }
 
 void TUsbBus::CompleteUrb(PIRP Irp, PURB Urb, NTSTATUS Status, USBD_STATUS UsbdStatus) {

@@ -140,6 +140,11 @@ private:
   // IN has to wait for the device (the request is then held).
   // Deferred: the completion joins the finished ones instead of running.
   NTSTATUS Transfer(PIRP Irp, PURB Urb, bool Deferred = false);
+  // A bulk IN as USB carries it: packets of the endpoint's size until one
+  // comes short or the buffer is full. A packet larger than the room left
+  // overruns: it is lost and the transfer fails. -1 if the first packet
+  // could not be had.
+  long ReceivePackets(UCHAR Endpoint, USHORT PacketSize, uint8_t* Buffer, ULONG Length, bool* Overrun);
   // Completes every finished transfer, last first; FMutex held on entry and
   // on return.
   void FlushFinished(std::unique_lock<std::mutex>& Lock);
@@ -165,6 +170,7 @@ private:
   bool FLookAgain = false;
   bool FConfigured = false;
   uint8_t FPipes[32] = {};         // endpoint address per pipe; a pipe handle points into this
+  USHORT FPacketSizes[32] = {};    // the endpoint's largest packet, per pipe
   size_t FPipeCount = 0;
   uint8_t FConfigurationHandle = 0;
   uint8_t FInterfaceHandle = 0;

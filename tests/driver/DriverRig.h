@@ -25,9 +25,10 @@
 #include "driver/kit/PnpManager.h"
 #include "driver/kit/UsbBus.h"
 
-// A cable that records what it is sent and answers bulk IN transfers with
-// the replies queued by the test, one reply per transfer (cut to the
-// transfer's length).
+// A cable that records what it is sent and answers bulk IN with the replies
+// queued by the test, in order. The bus takes them a packet at a time, so a
+// reply that does not fit a transfer stays for the next one, or overruns a
+// transfer too short for its next packet.
 class TScriptedCable : public TUsbFunction {
 public:
   void QueueReply(std::vector<uint8_t> Reply) {
@@ -48,10 +49,14 @@ public:
   long BulkIn(UCHAR, uint8_t* Data, size_t Count) override {
     std::lock_guard<std::mutex> Lock(FMutex);
     if (!FPlugged || FReplies.empty()) return -1;
-    std::vector<uint8_t> Reply = std::move(FReplies.front());
-    FReplies.pop_front();
-    size_t Bytes = Reply.size() < Count ? Reply.size() : Count;
-    std::copy(Reply.begin(), Reply.begin() + Bytes, Data);
+    std::vector<uint8_t>& Reply = FReplies.front();
+    size_t Bytes = Reply.size() - FSent < Count ? Reply.size() - FSent : Count;
+    std::copy(Reply.begin() + long(FSent), Reply.begin() + long(FSent + Bytes), Data);
+    FSent += Bytes;
+    if (FSent == Reply.size()) {
+      FReplies.pop_front();
+      FSent = 0;
+    }
     return long(Bytes);
   }
   bool ReplyPending() const override {
@@ -70,6 +75,7 @@ public:
 private:
   mutable std::mutex FMutex;
   std::deque<std::vector<uint8_t>> FReplies;
+  size_t FSent = 0;   // bytes of the first reply already sent
   std::vector<std::vector<uint8_t>> FWritten;
   bool FPlugged = true;
 };
@@ -153,6 +159,7 @@ protected:
     TKit::FailCreateDevice(STATUS_SUCCESS);
     TKit::FailRegisterInterface(STATUS_SUCCESS);
     FRig.reset();
+    TKit::WaitForPowerRequests();
     EXPECT_EQ(TKit::Faults(), std::vector<std::string>{});
     EXPECT_EQ(TKit::PoolBlocksInUse(), 0u) << "pool left allocated";
     EXPECT_EQ(TKit::IrpsInUse(), 0u) << "requests left allocated";

@@ -2,14 +2,80 @@
 // to catch must really be caught, or a clean run would prove nothing.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cstdlib>
 #include <functional>
 #include <string>
+#include <thread>
 
 #include "driver/kit/Kit.h"
 #include "driver/kit/UsbBus.h"
 #include <usbdlib.h>
 
 namespace {
+
+// Pageable driver code, as the driver marks it; it goes on after the call
+// (no tail call), as code holding a lock does.
+__attribute__((section("PAGE"), noinline)) void PagedAcquire(PKSPIN_LOCK Lock, PKIRQL Old) {
+  KeAcquireSpinLock(Lock, Old);
+  __asm__ volatile("" ::: "memory");
+}
+
+// A device of a driver whose every dispatch routine is the one given.
+struct TFakeDevice {
+  explicit TFakeDevice(PDRIVER_DISPATCH Dispatch) {
+    Driver = static_cast<PDRIVER_OBJECT>(std::calloc(1, sizeof(DRIVER_OBJECT)));
+    for (auto& Routine : Driver->MajorFunction) Routine = Dispatch;
+    IoCreateDevice(Driver, 0, nullptr, FILE_DEVICE_UNKNOWN, 0, FALSE, &Device);
+    Device->Flags &= ~DO_DEVICE_INITIALIZING;
+  }
+  ~TFakeDevice() {
+    IoDeleteDevice(Device);
+    std::free(Driver);
+  }
+  // Sends a read down to the device and waits for it.
+  NTSTATUS Read() {
+    KEVENT Done;
+    IO_STATUS_BLOCK IoStatus;
+    KeInitializeEvent(&Done, NotificationEvent, FALSE);
+    PIRP Irp = KitInternal::AllocateThreadedIrp(Device->StackSize, &IoStatus, &Done, 0);
+    IoGetNextIrpStackLocation(Irp)->MajorFunction = IRP_MJ_READ;
+    NTSTATUS Status = IofCallDriver(Device, Irp);
+    if (Held != nullptr) {
+      Held->IoStatus.Status = STATUS_SUCCESS;
+      IofCompleteRequest(std::exchange(Held, nullptr), IO_NO_INCREMENT);
+    }
+    KeWaitForSingleObject(&Done, Executive, KernelMode, FALSE, nullptr);
+    return Status;
+  }
+  PDRIVER_OBJECT Driver = nullptr;
+  PDEVICE_OBJECT Device = nullptr;
+  static inline PIRP Held = nullptr;   // a request a routine left pending
+};
+
+NTSTATUS NTAPI PendWithoutMark(PDEVICE_OBJECT, PIRP Irp) {
+  TFakeDevice::Held = Irp;
+  return STATUS_PENDING;
+}
+
+NTSTATUS NTAPI MarkAndComplete(PDEVICE_OBJECT, PIRP Irp) {
+  IoMarkIrpPending(Irp);
+  Irp->IoStatus.Status = STATUS_SUCCESS;
+  IofCompleteRequest(Irp, IO_NO_INCREMENT);
+  return STATUS_SUCCESS;
+}
+
+NTSTATUS NTAPI MarkAndPend(PDEVICE_OBJECT, PIRP Irp) {
+  IoMarkIrpPending(Irp);
+  TFakeDevice::Held = Irp;
+  return STATUS_PENDING;
+}
+
+NTSTATUS NTAPI CompleteAtOnce(PDEVICE_OBJECT, PIRP Irp) {
+  Irp->IoStatus.Status = STATUS_SUCCESS;
+  IofCompleteRequest(Irp, IO_NO_INCREMENT);
+  return STATUS_SUCCESS;
+}
 
 TEST(KitTest, KernelMisusesAreReported) {
   struct TCase {
@@ -70,6 +136,21 @@ TEST(KitTest, KernelMisusesAreReported) {
          KitInternal::ForgetDescriptorDelivery(Bytes.data());
        },
        "only 9 were received"},
+      {"a spin lock taken in pageable code",
+       [] {
+         KSPIN_LOCK Lock;
+         KIRQL Old;
+         KeInitializeSpinLock(&Lock);
+         PagedAcquire(&Lock, &Old);
+         KeReleaseSpinLock(&Lock, Old);
+       },
+       "KeAcquireSpinLock called from pageable code"},
+      {"STATUS_PENDING for a request not marked pending",
+       [] { TFakeDevice(PendWithoutMark).Read(); },
+       "returned STATUS_PENDING for a request it did not mark pending"},
+      {"a request marked pending but completed with another status",
+       [] { TFakeDevice(MarkAndComplete).Read(); },
+       "marked a request pending but returned 0x00000000"},
   };
   for (const TCase& Case : Cases) {
     SCOPED_TRACE(Case.What);
@@ -81,6 +162,63 @@ TEST(KitTest, KernelMisusesAreReported) {
   }
   TKit::ClearFaults();
   EXPECT_EQ(TKit::PoolBlocksInUse(), 0u);
+  EXPECT_EQ(TKit::IrpsInUse(), 0u);
+}
+
+TEST(KitTest, PendingAndCompletionAsWindowsExpectsThemAreNoMisuse) {
+  TKit::ClearFaults();
+  for (PDRIVER_DISPATCH Dispatch : {MarkAndPend, CompleteAtOnce}) {
+    TFakeDevice Device(Dispatch);
+    Device.Read();
+  }
+  EXPECT_EQ(TKit::Faults(), std::vector<std::string>{});
+  EXPECT_EQ(TKit::IrpsInUse(), 0u);
+}
+
+// A power request a driver asks for is carried out later: the call returns
+// pending before the request has reached the stack, and the callback runs on
+// another thread at DISPATCH_LEVEL.
+std::atomic<bool> PowerGate{false};
+std::atomic<bool> PowerDispatched{false};
+
+NTSTATUS NTAPI PowerWhenLetThrough(PDEVICE_OBJECT, PIRP Irp) {
+  while (!PowerGate) std::this_thread::yield();
+  PowerDispatched = true;
+  return CompleteAtOnce(nullptr, Irp);
+}
+
+TEST(KitTest, PowerRequestsReturnPendingAndCallBackLaterOnAnotherThread) {
+  TKit::ClearFaults();
+  struct TSeen {
+    std::atomic<bool> Called{false};
+    std::thread::id Thread;
+    KIRQL Irql = PASSIVE_LEVEL;
+    bool DispatchedFirst = false;
+    NTSTATUS Status = 0;
+  } Seen;
+  PREQUEST_POWER_COMPLETE Callback = [](PDEVICE_OBJECT, UCHAR, POWER_STATE, PVOID Context, PIO_STATUS_BLOCK IoStatus) {
+    auto* Seen = static_cast<TSeen*>(Context);
+    Seen->Thread = std::this_thread::get_id();
+    Seen->Irql = KeGetCurrentIrql();
+    Seen->DispatchedFirst = PowerDispatched;
+    Seen->Status = IoStatus->Status;
+    Seen->Called = true;
+  };
+  TFakeDevice Device(PowerWhenLetThrough);
+  POWER_STATE State;
+  State.DeviceState = PowerDeviceD2;
+  PowerGate = false;
+  PowerDispatched = false;
+  EXPECT_EQ(PoRequestPowerIrp(Device.Device, IRP_MN_SET_POWER, State, Callback, &Seen, nullptr), STATUS_PENDING);
+  EXPECT_FALSE(Seen.Called);
+  PowerGate = true;
+  TKit::WaitForPowerRequests();
+  ASSERT_TRUE(Seen.Called);
+  EXPECT_NE(Seen.Thread, std::this_thread::get_id());
+  EXPECT_EQ(Seen.Irql, DISPATCH_LEVEL);
+  EXPECT_TRUE(Seen.DispatchedFirst);
+  EXPECT_EQ(Seen.Status, STATUS_SUCCESS);
+  EXPECT_EQ(TKit::Faults(), std::vector<std::string>{});
   EXPECT_EQ(TKit::IrpsInUse(), 0u);
 }
 

@@ -67,6 +67,50 @@ TEST_P(TransferTest, AReadReportsTheBytesTheCableSent) {
   EXPECT_EQ(Rig().Bus.Transfers().size(), std::size(Cases));
 }
 
+// The cable's endpoint takes 64-byte packets. A read whose buffer has less
+// room than the packet the cable sends next overruns, as on Windows: the
+// read fails and that packet is lost; what did not fit in a whole-packet
+// read stays for the next one.
+TEST_P(TransferTest, BulkInComesInPacketsAndAShortBufferOverruns) {
+  struct TCase {
+    size_t Reply;
+    size_t Requested;
+    NTSTATUS Status;
+    size_t Moved;      // bytes reported by a read that succeeds
+    size_t NextRead;   // bytes the following 256-byte read gets (the rest of the reply)
+  };
+  const TCase Cases[] = {
+      {10, 4, STATUS_UNSUCCESSFUL, 0, 0},        // the one packet is lost
+      {100, 64, STATUS_SUCCESS, 64, 36},         // a whole packet; the short one stays
+      {150, 100, STATUS_UNSUCCESSFUL, 64, 22},   // the second packet overruns the 36 left
+      {150, 160, STATUS_SUCCESS, 150, 0},
+  };
+  Start();
+  for (const TCase& Case : Cases) {
+    SCOPED_TRACE(testing::Message() << Case.Reply << " sent, " << Case.Requested << " asked");
+    std::vector<uint8_t> Reply = Pattern(Case.Reply);
+    Rig().Cable.QueueReply(Reply);
+    std::vector<uint8_t> Buffer(Case.Requested);
+    ULONG_PTR Moved = 99;
+    EXPECT_EQ(Rig().Read(File, Buffer, &Moved), Case.Status);
+    if (NT_SUCCESS(Case.Status)) {
+      EXPECT_EQ(Moved, Case.Moved);
+      EXPECT_TRUE(std::equal(Buffer.begin(), Buffer.begin() + long(Case.Moved), Reply.begin()));
+    }
+    // A marker reply tells the rest of this reply from the next one.
+    Rig().Cable.QueueReply({0xA5});
+    std::vector<uint8_t> Next(256);
+    EXPECT_EQ(Rig().Read(File, Next, &Moved), STATUS_SUCCESS);
+    if (Case.NextRead != 0) {
+      EXPECT_EQ(Moved, Case.NextRead);
+      EXPECT_TRUE(std::equal(Next.begin(), Next.begin() + long(Moved), Reply.end() - long(Case.NextRead)));
+      EXPECT_EQ(Rig().Read(File, Next, &Moved), STATUS_SUCCESS);
+    }
+    EXPECT_EQ(Moved, 1u);
+    EXPECT_EQ(Next[0], 0xA5);
+  }
+}
+
 TEST_P(TransferTest, ALargeWriteIsOneTransferAndReportsItsFullLength) {
   Start();
   for (size_t Bytes : {65536u, 65537u}) {

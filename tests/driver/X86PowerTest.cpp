@@ -60,6 +60,8 @@ TEST_P(X86PowerTest, OpenPowersUpAndTheLastClosePowersDownEvenAfterARefusedOpen)
   TIoManager::Close(First);
   EXPECT_EQ(DeviceStates().size(), 1u) << "a handle is still open";
   TIoManager::Close(Second);
+  // The power-down is not waited for: the power manager carries it out later.
+  EXPECT_TRUE(WaitUntil([&] { return DeviceStates().size() == 2 && IdleAgain(R); }));
   EXPECT_EQ(DeviceStates(), (std::vector<DEVICE_POWER_STATE>{PowerDeviceD0, PowerDeviceD2}));
   EXPECT_EQ(R.Extension()->DevicePowerState, PowerDeviceD2);
   EXPECT_EQ(R.OpenHandles(), 0);
