@@ -9,6 +9,7 @@
 
 #include "app/CommandLine.h"
 #include "app/MainForm.h"
+#include "app/StatusLog.h"
 #include "app/support/QtDialogs.h"
 #include "emulator/LinkPortFactory.h"
 #ifdef FQ_HAVE_DEMO_GAMES
@@ -56,6 +57,7 @@ int main(int argc, char** argv) {
   TQtDialogs Dialogs;
   TMainForm Form(*Port, Dialogs, Line.Arguments);
   Form.show();
+  StartStatusLog(Form);
   if (Line.Demo) {
     // Once the window has listed the page for the first time: an empty card
     // gets the demo pack, from a folder that lasts only for the write.

@@ -73,11 +73,17 @@ install(FILES ${_here}/copyright ${_out}/doc/changelog.gz DESTINATION ${CMAKE_IN
 # Defined in other folders, possibly after this one: looked for once the
 # whole project is read.
 function(fq_install_programs)
-  foreach(_program flashquill flashquill-cli)
+  # The window by the first of its possible target names; its file is
+  # flashquill whatever the target is called.
+  foreach(_program flashquill flashquill-qt flashquill_qt)
     if(TARGET ${_program})
       install(TARGETS ${_program} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+      break()
     endif()
   endforeach()
+  if(TARGET flashquill-cli)
+    install(TARGETS flashquill-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  endif()
   if(FQ_GAME_IMAGES)
     install(FILES ${FQ_GAME_IMAGES} DESTINATION ${FQ_GAMES_DIR_NAME})
   endif()

@@ -29,6 +29,11 @@ RequestExecutionLevel admin
 SetCompressor /SOLID lzma
 ShowInstDetails show
 ShowUninstDetails show
+BrandingText "Flashquill ${FQ_VERSION}"
+!ifdef FQ_ICON
+  !define MUI_ICON "${FQ_ICON}"
+  !define MUI_UNICON "${FQ_ICON}"
+!endif
 
 VIProductVersion "${FQ_VERSION}"
 VIAddVersionKey "ProductName" "Flashquill"
