@@ -12,6 +12,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMimeData>
 #include <QPointer>
 #include <QPushButton>
@@ -200,6 +201,25 @@ TEST(QtEvents, ClicksAndDoubleClicksReachTheirHandlers) {
   // The page choice lists the other page.
   Rig.Widget<QComboBox>("cbPart")->setCurrentIndex(1);
   EXPECT_EQ(Form.State().PageBase, 0x400000u);
+}
+
+// The verify switch is a checkable item of the queue's popup menu, checked
+// at the start; picking it turns the verify off and on again.
+TEST(QtEvents, VerifySwitchIsACheckableItemOfTheQueuesMenu) {
+  TQtRig Rig;
+  ASSERT_TRUE(Rig.Start());
+  auto* Menu = Rig.Widget<QMenu>("PopupMenu1");
+  ASSERT_NE(Menu, nullptr);
+  QAction* Verify = Menu->findChild<QAction*>(QStringLiteral("Verify1"));
+  ASSERT_NE(Verify, nullptr);
+  EXPECT_TRUE(Menu->actions().contains(Verify));
+  EXPECT_TRUE(Verify->isCheckable());
+  EXPECT_TRUE(Verify->isChecked());
+  EXPECT_EQ(Verify->text(), "&Verify after writing");
+  Verify->trigger();
+  EXPECT_FALSE(Rig.Form->VerifyWrites());
+  Verify->trigger();
+  EXPECT_TRUE(Rig.Form->VerifyWrites());
 }
 
 TEST(QtEvents, DroppedFilesJoinTheQueue) {
