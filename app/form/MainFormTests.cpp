@@ -63,6 +63,12 @@ void TMainForm::btnTestSRAMClick(TButton* Sender) {
     return true;
   };
   Test.Work = [this, &TestFile, WriteOnly] { RunTest(TestFile, WriteOnly); };
+  // Why the test failed stays in the status bar after the closing
+  // identification, which empties it.
+  FTestReason.clear();
+  Test.AfterIdentify = [this] {
+    if (!FTestReason.empty()) FFrontEnd.SetStatusText(1, FTestReason);
+  };
   RunOperation(Sender, Test);
 }
 
@@ -75,7 +81,11 @@ void TMainForm::RunTest(const std::string& TestFile, bool WriteOnly) {
   // The window's identification: while the test runs it leaves the controls
   // as the run set them, with the clicked button as the Stop button.
   Run.IdentifyChip = [this] { IdentifyChip(); };
-  const TFactoryVerdict Verdict = RunFactoryTest(Run, FLink);
+  // The test file goes to the first page and is read back from there.
+  FState.PageBase = 0;
+  TFactoryResult Result;
+  const TFactoryVerdict Verdict = RunFactoryTest(Run, FLink, &Result);
+  FTestReason = Verdict == TFactoryVerdict::Ok ? std::string() : Result.Reason;
   const TColour Colour = Verdict == TFactoryVerdict::Ok       ? TestPassColour
                          : Verdict == TFactoryVerdict::Failed ? TestFailColour
                                                               : TestStateColour;

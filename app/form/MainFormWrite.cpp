@@ -94,7 +94,11 @@ void TMainForm::btnEraseChipClick() {
     const std::string Question = "Are you sure to format \"" + cbPart->Text() + "\"";
     return FFrontEnd.ShowMessageBox(Question, "Fromat", MB_FLAGS_QUESTION) == MB_RESULT_YES;
   };
-  Format.Work = [this] { FormatCard(false, FLink); };
+  Format.Work = [this] {
+    FFormatting = true;
+    FormatCard(false, FLink);
+    FFormatting = false;
+  };
   Format.BeforeIdentify = [this] { btnRefresh->Click(); };
   RunOperation(btnEraseChip, Format);
 }
