@@ -29,6 +29,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "flashquill: %s\n%s", Line.Error.c_str(), CommandLineUsage(Program).c_str());
     return 2;
   }
+  for (const std::string& Ignored : Line.Ignored)
+    std::fprintf(stderr, "flashquill: ignoring the unknown argument '%s'\n", Ignored.c_str());
   if (Line.Help) {
     std::fputs(CommandLineUsage(Program).c_str(), stdout);
     return 0;

@@ -189,6 +189,10 @@ void TMainForm::FormCreate(const std::vector<std::string>& Arguments) {
     FState.TestSRAMMode = true;
 
   if (FState.TestROMMode || FState.TestSRAMMode) {
+    // The test box covers the panel and the card buttons: none of them takes
+    // the keyboard, so no key can choose another page under the test.
+    pMain->SetFocusable(false);
+    for (TButton* Covered : {btnWrite, btnWriteSRAM, btnRead, btnReadSRAM, btnEraseChip}) Covered->SetFocusable(false);
     gbTest->SetVisible(true);
     btnTestSRAM->SetVisible(true);
     gbTest->BringToFront();
@@ -249,7 +253,7 @@ bool TMainForm::ConnectDevice() {
 
 void TMainForm::WMDeviceChange(uintptr_t WParam, intptr_t LParam) {
   // A change that arrives during an operation is dropped, not kept for later.
-  if (FState.Operating || WParam != DbtDevNodesChanged || LParam != 0) return;
+  if (Busy() || FDroppingDeviceChanges || WParam != DbtDevNodesChanged || LParam != 0) return;
   ConnectDevice();
 }
 

@@ -154,6 +154,12 @@ public:
   void btnTestFormatClick();
   void OpenPortTestWindow();
 
+  // An operation runs (a format too): the controls stay as it set them and
+  // device changes are dropped.
+  bool Busy() const { return FState.Operating || FFormatting; }
+  // A factory test mode ("/rom" or "/sram") is on.
+  bool TestMode() const { return FState.TestROMMode || FState.TestSRAMMode; }
+
   // Private methods in spirit; public so that the tests drive them.
   bool ConnectDevice();
   void FirstIdle();
@@ -207,6 +213,15 @@ private:
   std::map<TButton*, std::function<void()>> FOperationBodies;
   std::unique_ptr<TTimer> FDevicePoll;
   bool FFirstIdleDone = false;
+  // A format runs: it cannot be stopped, but it pumps, and whatever comes
+  // in meanwhile treats it as a running operation.
+  bool FFormatting = false;
+  // Device changes that came in during an operation and are picked up only
+  // now are dropped, not acted on.
+  bool FDroppingDeviceChanges = false;
+  // The reason a factory test ended FAILED or CANCLED, shown again after
+  // the closing identification has emptied the status bar.
+  std::string FTestReason;
   bool FRightControlDown = false;
   bool FListing = false;        // a card listing runs
   bool FListingAgain = false;   // another one was asked for meanwhile

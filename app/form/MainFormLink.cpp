@@ -35,7 +35,7 @@ void TMainForm::IdentifyChip() {
   // change, a double-click on the caption) must leave them so, or a second
   // operation could start in the middle of the first. Its closing steps
   // identify the chip again.
-  if (!FState.Operating) {
+  if (!Busy()) {
     pMain->SetEnabled(Usable);
     EnableOperationButtons(Usable);
   }
@@ -50,7 +50,7 @@ void TMainForm::UpdateListButtons() {
   RemoveAllMenu.SetEnabled(QueueRows);
   // The operation buttons follow the lists only between operations (see
   // IdentifyChip).
-  if (FState.Operating) return;
+  if (Busy()) return;
   btnWrite->SetEnabled(QueueRows && Linked);
   btnRead->SetEnabled(!lvCardRom->SelectedRows().empty() && Linked);
 }

@@ -55,6 +55,11 @@ void TMainForm::ShowKeptOutcome() {
 
 void TMainForm::CloseOperation(TButton* Button, const TOperation& Operation) {
   FState.Operating = false;
+  // Device changes of the operation's time that the port has not reported
+  // yet are dropped as those it reported meanwhile were.
+  FDroppingDeviceChanges = true;
+  FPort.PollDeviceEvents();
+  FDroppingDeviceChanges = false;
   Button->SetCaption(Operation.RestoredCaption);
   pMain->SetEnabled(true);
   EnableOperationButtons(true);

@@ -63,6 +63,12 @@ void TMainForm::btnTestSRAMClick(TButton* Sender) {
     return true;
   };
   Test.Work = [this, &TestFile, WriteOnly] { RunTest(TestFile, WriteOnly); };
+  // Why the test failed stays in the status bar after the closing
+  // identification, which empties it.
+  FTestReason.clear();
+  Test.AfterIdentify = [this] {
+    if (!FTestReason.empty()) FFrontEnd.SetStatusText(1, FTestReason);
+  };
   RunOperation(Sender, Test);
 }
 
@@ -75,12 +81,15 @@ void TMainForm::RunTest(const std::string& TestFile, bool WriteOnly) {
   // The window's identification: while the test runs it leaves the controls
   // as the run set them, with the clicked button as the Stop button.
   Run.IdentifyChip = [this] { IdentifyChip(); };
+  // The test file goes to the first page and is read back from there.
+  FState.PageBase = 0;
   // The save RAM test overwrites the card's save: backed up first.
   Run.BackupSave = Run.Mode == TFactoryMode::Sram;
   TFactoryResult Result;
   const TFactoryVerdict Verdict = RunFactoryTest(Run, FLink, &Result);
-  // Why it failed stays in panel 1 after the closing identification.
-  FKeptOutcome = Result.Reason;
+  FTestReason = Verdict == TFactoryVerdict::Ok ? std::string() : Result.Reason;
+  // Panel 1 after the closing steps: the reason, and the backup made.
+  FKeptOutcome = FTestReason;
   if (!Result.BackupFile.empty())
     FKeptOutcome += (FKeptOutcome.empty() ? "" : "  ") + std::string("Save backup: ") + Result.BackupFile;
   const TColour Colour = Verdict == TFactoryVerdict::Ok       ? TestPassColour

@@ -110,7 +110,9 @@ void TMainForm::btnEraseChipClick() {
     return FFrontEnd.ShowMessageBox(Question, "Fromat", MB_FLAGS_QUESTION) == MB_RESULT_YES;
   };
   Format.Work = [this] {
+    FFormatting = true;
     const uint32_t Cleared = FormatCard(false, FLink);
+    FFormatting = false;
     if (Cleared >= FormatBlocksPerPage) return;
     // Stopped by a refused packet: the page is partly cleared.
     FLink.ReportLinkError();

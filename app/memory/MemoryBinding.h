@@ -15,9 +15,18 @@
 // behaviour tests drive the forms through it, without a display.
 class TMemoryBinding;
 
+// Whether a control may take the keyboard focus, for any in-memory control.
+class TMemoryFocus {
+public:
+  bool Focusable() const { return FFocusable; }
+
+protected:
+  bool FFocusable = true;
+};
+
 // What every in-memory control keeps.
 template <typename TBase>
-class TMemoryControl : public TBase {
+class TMemoryControl : public TBase, public TMemoryFocus {
 public:
   void SetVisible(bool Visible) override { FVisible = Visible; }
   bool Visible() const override { return FVisible; }
@@ -31,7 +40,6 @@ public:
     FFocusable = Focusable;
     for (TControl* Child : Children) Child->SetFocusable(Focusable);
   }
-  bool Focusable() const { return FFocusable; }
   void SetHint(const std::string& Hint) override { FHint = Hint; }
   std::string Hint() const override { return FHint; }
 
@@ -41,7 +49,6 @@ public:
 private:
   bool FVisible = true;
   bool FEnabled = true;
-  bool FFocusable = true;
   std::string FHint;
 };
 

@@ -375,4 +375,75 @@ TEST(QtPortWindow, LooksAsMade) {
   EXPECT_TRUE(Fresh.ValueButtons(0).back()->Down());
 }
 
+// A greyed-out control takes no input: no double-click on a disabled list
+// reaches the form, and the advanced box hides only on a double-click on
+// the box itself, not on a label inside it.
+TEST(QtEvents, GreyedOutControlsAndLabelsInsideTheBoxTakeNoDoubleClick) {
+  TQtRig Rig;
+  Rig.PutGame(0, "WHOLE PAGE", 7);
+  Rig.Card.SetChipId(0x1789);   // a chip the program does not know: the window stays greyed out
+  ASSERT_TRUE(Rig.Start());
+  TMainForm& Form = *Rig.Form;
+  int Reads = 0;
+  Form.SetOperationBody(Form.btnRead, [&] { ++Reads; });
+  auto* Cards = Rig.Widget<QTreeWidget>("lvCardRom");
+  ASSERT_FALSE(Cards->isEnabled());
+  Form.lvCardRom->SetSelected(0, true);   // the Read button follows the selection
+  const QRect Cell = Cards->visualItemRect(Cards->topLevelItem(0));
+  QTest::mouseDClick(Cards->viewport(), Qt::LeftButton, Qt::NoModifier, Cell.center());
+  TQtRig::Settle();
+  EXPECT_EQ(Reads, 0);
+  auto* Queue = Rig.Widget<QTreeWidget>("lvROMs");
+  ASSERT_FALSE(Queue->isEnabled());
+  QTest::mouseDClick(Queue->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(100, 60));
+  TQtRig::Settle();
+  EXPECT_TRUE(Rig.Dialogs.Filters.empty());   // no Add
+
+  Form.ShowAdvancePanel();
+  QTest::mouseDClick(Rig.Widget("Label3"), Qt::LeftButton);
+  EXPECT_FALSE(Rig.Widget("gbAdvance")->isHidden());
+  QTest::mouseDClick(Rig.Widget("gbAdvance"), Qt::LeftButton, Qt::NoModifier, QPoint(200, 200));
+  EXPECT_TRUE(Rig.Widget("gbAdvance")->isHidden());
+}
+
+// During a read of several games the Read button is the Stop button; a
+// double-click on the greyed-out card list must not stop the read.
+TEST(QtEvents, DoubleClickOnTheGreyedCardListDoesNotStopARead) {
+  TQtRig Rig;
+  Rig.PutGame(0, "WHOLE PAGE", 7);
+  ASSERT_TRUE(Rig.Start());
+  TMainForm& Form = *Rig.Form;
+  Form.FrontEnd().SetDispatchInterval(std::chrono::microseconds(0));
+  auto* Cards = Rig.Widget<QTreeWidget>("lvCardRom");
+  const QRect Cell = Cards->visualItemRect(Cards->topLevelItem(0));
+  bool OperatingAfter = false;
+  Form.SetOperationBody(Form.btnRead, [&] {
+    Form.State().Operating = true;
+    QTest::mouseDClick(Cards->viewport(), Qt::LeftButton, Qt::NoModifier, Cell.center());
+    for (int Pump = 0; Pump < 5; ++Pump) Form.FrontEnd().PumpMessages();
+    OperatingAfter = Form.State().Operating;
+  });
+  Form.lvCardRom->SetSelected(0, true);
+  QTest::mouseClick(Rig.Widget("btnRead"), Qt::LeftButton);
+  EXPECT_TRUE(OperatingAfter);
+}
+
+// In the ROM test no key reaches the page box under the test box.
+TEST(QtEvents, KeysInTheRomTestCannotChooseAnotherPage) {
+  TQtRig Rig;
+  ASSERT_TRUE(Rig.Start({"/rom"}));
+  QWidget& Window = Rig.Window();
+  QApplication::setActiveWindow(&Window);
+  Window.activateWindow();
+  (void)QTest::qWaitForWindowActive(&Window, 2000);
+  for (int Key = 0; Key < 12; ++Key) {
+    QWidget* Focus = QApplication::focusWidget() ? QApplication::focusWidget() : &Window;
+    QTest::keyClick(Focus, Key % 3 == 2 ? Qt::Key_Down : Qt::Key_Tab);
+    QWidget* Now = QApplication::focusWidget();
+    EXPECT_FALSE(Now && Rig.Widget("pMain")->isAncestorOf(Now)) << Now->objectName().toStdString();
+  }
+  EXPECT_EQ(Rig.Widget<QComboBox>("cbPart")->currentIndex(), 0);
+  EXPECT_EQ(Rig.Form->State().PageBase, 0u);
+}
+
 }  // namespace
