@@ -65,10 +65,11 @@ TCommandLine ParseCommandLine(int Argc, const char* const* Argv) {
       if (TakesValue) ++I;   // its value is the toolkit's too
       continue;
     }
-    if (Arg.size() > 1 && Arg[0] == '-') {
+    if (Arg.size() > 1 && Arg[0] == '-' && Arg.rfind("--", 0) == 0) {
       Line.Error = "unknown option '" + Arg + "'";
       return Line;
     }
+    if (Arg.size() > 1 && Arg[0] == '-') Line.Ignored.push_back(Arg);
     Line.Arguments.push_back(Arg);
   }
   // The demo pack goes only to the emulated card, never over a real one.

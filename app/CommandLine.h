@@ -14,6 +14,10 @@ struct TCommandLine {
   bool Demo = false;                    // --demo: an empty emulated card gets the demo pack
   std::string Error;                    // non-empty: a bad option, said for the user
   std::vector<std::string> Arguments;   // the arguments that are no options
+  // Arguments that look like options but are none of the program's or the
+  // toolkit's: said on standard error, kept among Arguments (so as a first
+  // argument they leave the test modes off), and the program runs.
+  std::vector<std::string> Ignored;
 };
 
 TCommandLine ParseCommandLine(int Argc, const char* const* Argv);

@@ -8,9 +8,10 @@
 #include <memory>
 
 #include "app/CommandLine.h"
-#include "app/MainForm.h"
 #include "app/StatusLog.h"
-#include "app/support/QtDialogs.h"
+#include "app/form/MainForm.h"
+#include "app/qt/QtBinding.h"
+#include "app/qt/QtDialogs.h"
 #include "emulator/LinkPortFactory.h"
 #ifdef FQ_HAVE_DEMO_GAMES
 #include "DemoGameResources.h"
@@ -28,6 +29,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "flashquill: %s\n%s", Line.Error.c_str(), CommandLineUsage(Program).c_str());
     return 2;
   }
+  for (const std::string& Ignored : Line.Ignored)
+    std::fprintf(stderr, "flashquill: ignoring the unknown argument '%s'\n", Ignored.c_str());
   if (Line.Help) {
     std::fputs(CommandLineUsage(Program).c_str(), stdout);
     return 0;
@@ -55,14 +58,15 @@ int main(int argc, char** argv) {
   }
 
   TQtDialogs Dialogs;
-  TMainForm Form(*Port, Dialogs, Line.Arguments);
-  Form.show();
+  TQtBinding Binding;
+  TMainForm Form(Binding, *Port, Dialogs, Line.Arguments);
+  Form.Show();
   StartStatusLog(Form);
   if (Line.Demo) {
     // Once the window has listed the page for the first time: an empty card
     // gets the demo pack, from a folder that lasts only for the write.
-    auto* Wait = new QTimer(&Form);
-    QObject::connect(Wait, &QTimer::timeout, &Form, [&Form, Wait] {
+    auto* Wait = new QTimer(&Application);
+    QObject::connect(Wait, &QTimer::timeout, &Application, [&Form, Wait] {
       if (!Form.FirstIdleDone()) return;
       Wait->stop();   // the write pumps messages; this must not run again inside it
       Wait->deleteLater();
