@@ -11,6 +11,7 @@
 #include "core/card/CardLayout.h"
 #include "core/card/SizeText.h"
 #include "core/transfer/FormatCard.h"
+#include "core/transfer/PartialWrite.h"
 
 int UsageError(TCliSession& Session, const std::string& Text) {
   Session.FrontEnd.Error(Text + " (see flashquill-cli --help)");
@@ -104,7 +105,22 @@ int RunFormat(TCliSession& Session, const TCommandArgs&) {
     Session.FrontEnd.Note("Nothing was formatted.");
     return Session.Outcome(false);
   }
-  FormatCard(false, Session.Link());
+  const uint32_t Cleared = FormatCard(false, Session.Link());
+  if (Cleared < FormatBlocksPerPage) {
+    // The cable stopped taking packets: say so, and what the page holds now.
+    Session.Link().ReportLinkError();
+    Session.FrontEnd.FlushPendingError();
+    TPartialWrite Partial;
+    Partial.Kind = TCardWriteKind::Format;
+    Partial.PageBase = Session.State.PageBase;
+    Partial.Total = FormatBlocksPerPage;
+    Partial.Reached = Cleared;
+    Partial.CardTouched = Cleared > 0;
+    for (const std::string& Line : PartialWriteReport(Partial)) Session.FrontEnd.Note(Line);
+    Session.FrontEnd.Error("Format failed.");
+    Session.CloseOperation();
+    return Session.Outcome(false);
+  }
   // The listing afterwards shows what the format left.
   TCardRowVector Rows;
   TScanTotals Totals;

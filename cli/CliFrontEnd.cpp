@@ -20,10 +20,13 @@ namespace {
 bool StartsWith(const std::string& Text, const char* Prefix) { return Text.rfind(Prefix, 0) == 0; }
 
 // The texts of status panel 1 that are no errors.
-bool IsStartText(const std::string& Text) { return Text == "Now writting..." || Text == "Now reading..."; }
+bool IsStartText(const std::string& Text) {
+  return Text == "Now writting..." || Text == "Now reading..." || Text == "Now verifying...";
+}
 bool IsProgressText(const std::string& Text) {
   return StartsWith(Text, "Now writting...  Estimate remain time: ") ||
-         StartsWith(Text, "Now reading...  Estimate remain time: ");
+         StartsWith(Text, "Now reading...  Estimate remain time: ") ||
+         StartsWith(Text, "Now verifying...  Estimate remain time: ");
 }
 bool IsCompletionText(const std::string& Text) {
   return StartsWith(Text, "Write complete.") || StartsWith(Text, "Read complete.");
@@ -65,6 +68,7 @@ void TCliFrontEnd::Line(const std::string& Text) {
 void TCliFrontEnd::Error(const std::string& Text) {
   FlushPendingError();
   FFailed = true;
+  FLastError = Text;
   Line(FProgram + ": " + Text);
 }
 
@@ -82,6 +86,7 @@ std::string TCliFrontEnd::TakePendingError() {
 void TCliFrontEnd::FlushPendingError() {
   if (FPendingError.empty()) return;
   const std::string Text = TakePendingError();
+  FLastError = Text;
   Line(FProgram + ": " + Text);
 }
 
@@ -92,6 +97,7 @@ void TCliFrontEnd::SetStatusText(int Panel, const std::string& Text) {
   if (Panel != 1 || Text.empty()) return;
   if (IsStartText(Text)) {
     FlushPendingError();
+    if (Text != "Now verifying...") FLastCompletion.clear();
     FBarText = Text;
     FBarActive = true;
     if (FTerminal)
@@ -103,7 +109,11 @@ void TCliFrontEnd::SetStatusText(int Panel, const std::string& Text) {
     FBarText = Text;
   } else if (IsCompletionText(Text)) {
     FBarActive = false;
-    Note(Text);
+    // A write's outcome comes again after its verify pass, with the time of
+    // both: the line of the write itself said it already.
+    const std::string Kind = Text.substr(0, Text.find('.') + 1);
+    if (Kind != FLastCompletion) Note(Text);
+    FLastCompletion = Kind;
   } else {
     FBarActive = false;
     FFailed = true;

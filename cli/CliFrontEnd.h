@@ -45,6 +45,8 @@ public:
   bool HasPendingError() const { return !FPendingError.empty(); }
   std::string TakePendingError();
   void FlushPendingError();
+  // True when the last error line printed holds Text already.
+  bool ErrorSaid(const std::string& Text) const { return !Text.empty() && FLastError.find(Text) != std::string::npos; }
   // True once any error text or error box came since the last ClearFailed.
   bool Failed() const { return FFailed; }
   void ClearFailed() { FFailed = false; }
@@ -78,6 +80,8 @@ private:
   std::string FBarText;
   std::string FDrawnBar;     // the bar line last drawn
   std::string FPendingError;
+  std::string FLastError;   // the last error line printed
+  std::string FLastCompletion;   // "Write complete." while a verify may repeat it
   std::string FContext;
   bool FFailed = false;
   bool FStopSaid = false;

@@ -103,8 +103,8 @@ bool ParseCliOptions(int Argc, const char* const* Argv, TCliOptions& Options, st
     Error = "--emulate-flip is a control of the emulated cable; it needs --emulate";
     return false;
   }
-  if (Options.Link.Emulate && (Options.Link.UsbVendor || Options.Link.UsbProduct)) {
-    Error = "--emulate and --usb exclude each other: choose the emulated cable or the real one";
+  if (const std::string LinkError = CheckLinkOptions(Options.Link); !LinkError.empty()) {
+    Error = LinkError;
     return false;
   }
   return true;

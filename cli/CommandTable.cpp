@@ -20,27 +20,42 @@ const std::vector<TCommandInfo>& CommandTable() {
        "Reads games of the selected page (INDEX as 'list' numbers them) into files.\n"
        "One game: PATH is the file (default: the title + \".gb\" in the current\n"
        "folder; an existing PATH is replaced only after confirmation).\n"
-       "Several games: PATH is a folder (default: the current folder, created when\n"
-       "missing), each game in title + \".GB\"; characters a file name cannot hold\n"
-       "become \"_\", an empty title gives \"Untitled\". Files there are replaced.\n"
+       "Several games, or a PATH that ends in \"/\" or names a folder: PATH is a folder\n"
+       "(default: the current folder, created when missing), each game in title +\n"
+       "\".GB\" (\".gb\" for one game); characters a file name cannot hold become \"_\",\n"
+       "an empty title gives \"Untitled\". Files there are replaced only after\n"
+       "confirmation.\n"
        "  --all    every game of the page\n"
        "  -o PATH  the file or folder\n",
        {"--all"}, {"-o"}, 0, SIZE_MAX, true},
-      {"write", "FILE... [--verify]", "games to the selected page (a pack when two or more)",
+      {"write", "FILE... [--no-verify] [--force]", "games to the selected page (a pack when two or more)",
        "Writes games to the selected page, as the window's Write does: the files\n"
        "are queued in ascending order of size and tested against the space of the\n"
        "page (a refused file writes nothing at all); two or more games go behind\n"
        "the boot menu in one pack image. The page is formatted, the image written,\n"
        "the page listed again and selected for the console. When the page holds\n"
        "games, the overwrite question must be confirmed (--yes, or on a terminal).\n"
-       "  --verify  read the written range back and compare it byte for byte\n",
-       {"--verify"}, {}, 1, SIZE_MAX, true},
+       "The written range is then read back and compared byte for byte; a difference\n"
+       "names the first card address and its game. Each file's header is checked\n"
+       "first (logo, header checksum, ROM-size code, length against the header's size\n"
+       "and a whole number of 32 KiB blocks); a file that fails is refused with the\n"
+       "reasons. A write that ends early says which games it left complete, cut\n"
+       "short or missing.\n"
+       "  --no-verify  do not read the written range back\n"
+       "  --verify     (the default) read it back and compare\n"
+       "  --force      queue files that fail the header checks anyway\n",
+       {"--verify", "--no-verify", "--force"}, {}, 1, SIZE_MAX, true},
       {"read-sram", "FILE", "save RAM (131072 bytes) into FILE",
-       "Reads the 131072 bytes of save RAM into FILE.\n", {}, {}, 1, 1, true},
-      {"write-sram", "FILE [--verify]", "FILE into save RAM",
-       "Writes FILE (at most 131072 bytes) into save RAM from address 0.\n"
-       "  --verify  read the written range back and compare it byte for byte\n",
-       {"--verify"}, {}, 1, 1, true},
+       "Reads the 131072 bytes of save RAM into FILE; an existing FILE is replaced\n"
+       "only after confirmation.\n", {}, {}, 1, 1, true},
+      {"write-sram", "FILE [--no-verify]", "FILE into save RAM",
+       "Writes FILE (at most 131072 bytes) into save RAM from address 0, after the\n"
+       "question (--yes, or on a terminal). The save RAM as it was is first read into\n"
+       "backups/sram-YYYYMMDD-HHMMSS.sav in the data folder; when that fails, nothing\n"
+       "is written. The written range is then read back and compared.\n"
+       "  --no-verify  do not read the written range back\n"
+       "  --verify     (the default) read it back and compare\n",
+       {"--verify", "--no-verify"}, {}, 1, 1, true},
       {"format", "", "the selected page",
        "Clears the header area of every 32 KiB block of the selected page, so\n"
        "that it lists no games. Asks first (--yes, or on a terminal).\n",
@@ -49,29 +64,37 @@ const std::vector<TCommandInfo>& CommandTable() {
        "Reads SIZE bytes of flash from the start of the selected page into FILE.\n"
        "SIZE is one of 32K 64K 128K 256K 512K 1024K(1M) 2048K(2M) 4096K(4M)\n"
        "8192K(8M) (K and M: KiB and MiB; \"1M\" alone also does), or a byte count\n"
-       "(decimal or 0x hexadecimal) up to 8388608.\n",
+       "(decimal or 0x hexadecimal) up to 8388608. An existing FILE is replaced only\n"
+       "after confirmation.\n",
        {}, {}, 2, 2, true},
-      {"write-raw", "FILE [--verify]", "FILE to the flash from address 0",
+      {"write-raw", "FILE [--no-verify]", "FILE to the flash from address 0",
        "Writes FILE (at most 8388608 bytes) to the flash from card address 0,\n"
        "whatever page is selected, after formatting the page or pages it covers.\n"
-       "  --verify  read the written range back and compare it byte for byte\n",
-       {"--verify"}, {}, 1, 1, true},
-      {"pack", "FILE... -o IMAGE", "build the pack image offline; no cable needed",
+       "Asks first (--yes, or on a terminal). The written range is then read back\n"
+       "and compared.\n"
+       "  --no-verify  do not read the written range back\n"
+       "  --verify     (the default) read it back and compare\n",
+       {"--verify", "--no-verify"}, {}, 1, 1, true},
+      {"pack", "FILE... -o IMAGE [--force]", "build the pack image offline; no cable needed",
        "Builds the image that 'write' would send for these games, into IMAGE:\n"
        "the boot menu, then each game at its place; one game alone is its own\n"
-       "image. The same queue rules refuse what would not fit.\n",
-       {}, {"-o"}, 1, SIZE_MAX, false},
+       "image. The same queue rules and header checks refuse what would not fit\n"
+       "or fails them.\n"
+       "  --force  queue files that fail the header checks anyway\n",
+       {"--force"}, {"-o"}, 1, SIZE_MAX, false},
       {"test-rom", "FILE [--write-only]", "the factory flash test; prints OK, FAILED or CANCLED",
        "Writes FILE to the flash from address 0 (after wiping page 1), reads as\n"
        "many bytes back into GBTestROM.gb in the data folder ($XDG_DATA_HOME/\n"
        "flashquill, or ~/.local/share/flashquill) and compares. Prints OK, FAILED\n"
-       "or CANCLED. Always on page 1.\n"
+       "or CANCLED, and the reason of FAILED or CANCLED. Always on page 1. Asks first\n"
+       "(--yes, or on a terminal).\n"
        "  --write-only  only write; OK when the write ran to its end\n",
        {"--write-only"}, {}, 1, 1, true},
       {"test-sram", "FILE", "the factory save RAM test; prints OK, FAILED or CANCLED",
        "Writes FILE into save RAM from address 0, reads as many bytes back into\n"
        "GBTestSRAM.sav in the data folder and compares. Prints OK, FAILED or\n"
-       "CANCLED.\n",
+       "CANCLED. Asks first (--yes, or on a terminal); the save RAM as it was is\n"
+       "first read into backups/ in the data folder.\n",
        {}, {}, 1, 1, true},
       {"ports", "[--set HEX16]", "the cable's eight port bytes",
        "Reads the eight port bytes P0IO P1IO P2IO P3IO P0 P1 P2 P3 and prints\n"

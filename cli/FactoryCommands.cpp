@@ -25,6 +25,13 @@ int RunFactoryTest(TCliSession& Session, const TCommandArgs& Args, bool Sram) {
   }
   if (!Session.Connect()) return Session.Outcome(false);
   Session.State.PageBase = 0;
+  const std::string Question = Sram ? "The save RAM test overwrites the save RAM (a backup is made first). Go on?"
+                                    : "The flash test wipes \"Page NO. 1 (32M)\" and writes the test file there. "
+                                      "Go on?";
+  if (Session.FrontEnd.ShowMessageBox(Question, "Test", MB_FLAGS_QUESTION) != MB_RESULT_YES) {
+    Session.FrontEnd.Note("Nothing was tested.");
+    return Session.Outcome(false);
+  }
   Run.ReadBackFile = FactoryReadBackFile(Run.Mode);
   Run.OnStage = [&Session, &Run](const char* Stage) {
     Session.FrontEnd.Note(Stage);
@@ -35,8 +42,15 @@ int RunFactoryTest(TCliSession& Session, const TCommandArgs& Args, bool Sram) {
   };
   Run.IdentifyChip = [&Session] { Session.IdentifyChip(); };
 
-  const TFactoryVerdict Verdict = RunFactoryTest(Run, Session.Link());
+  TFactoryResult Result;
+  const TFactoryVerdict Verdict = RunFactoryTest(Run, Session.Link(), &Result);
+  const std::string& Reason = Result.Reason;
+  if (!Result.BackupFile.empty()) Session.FrontEnd.Note("The save RAM as it was is kept in " + Result.BackupFile + ".");
   Session.CloseOperation();
+  // The reason of a FAILED or CANCLED verdict, said once even when the
+  // status line said it already.
+  const std::string Pending = Session.FrontEnd.TakePendingError();
+  if (!Reason.empty() || !Pending.empty()) Session.FrontEnd.Error(Reason.empty() ? Pending : Reason);
   Session.FrontEnd.Finish();
   std::printf("%s\n", FactoryVerdictText(Verdict));
   std::fflush(stdout);

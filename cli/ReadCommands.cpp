@@ -32,6 +32,17 @@ bool IsFolder(const std::string& Path) {
   return fs::is_directory(Path, Error);
 }
 
+// -o names a folder when it ends in a separator ("backup/") or is one
+// already; otherwise, for a single game, the file.
+bool NamesFolder(const std::string& Path) {
+#ifdef _WIN32
+  if (!Path.empty() && (Path.back() == '/' || Path.back() == '\\')) return true;
+#else
+  if (!Path.empty() && Path.back() == '/') return true;
+#endif
+  return IsFolder(Path);
+}
+
 // The window's save dialog asks before it replaces a file.
 bool MayReplace(TCliSession& Session, const std::string& Path) {
   std::error_code Error;
@@ -80,7 +91,7 @@ int RunRead(TCliSession& Session, const TCommandArgs& Args) {
 
   const std::optional<std::string> Output = Args.Value("-o");
   std::vector<std::pair<size_t, std::string>> Targets;
-  if (Selected.size() == 1 && !(Output && IsFolder(*Output))) {
+  if (Selected.size() == 1 && !(Output && NamesFolder(*Output))) {
     const size_t Index = *Selected.begin();
     const std::string Target = Output ? *Output : GameFileName(Rows.Rows[Index - 1].Title, ".gb");
     if (!MayReplace(Session, Target)) {
@@ -108,6 +119,15 @@ int RunRead(TCliSession& Session, const TCommandArgs& Args) {
       Taken[Target] = Index;
       Targets.emplace_back(Index, Target);
     }
+    // Every file that would be replaced is asked about before anything is
+    // read, so a refusal leaves every file as it was.
+    for (const auto& [Name, Index] : Taken) {
+      (void)Index;
+      if (!MayReplace(Session, Name)) {
+        Session.FrontEnd.Note("Nothing was read.");
+        return Session.Outcome(false);
+      }
+    }
   }
 
   bool AllRead = true;
@@ -128,6 +148,10 @@ int RunRead(TCliSession& Session, const TCommandArgs& Args) {
 
 int RunReadSram(TCliSession& Session, const TCommandArgs& Args) {
   if (!Session.Connect()) return Session.Outcome(false);
+  if (!MayReplace(Session, Args.Positionals[0])) {
+    Session.FrontEnd.Note("Nothing was read.");
+    return Session.Outcome(false);
+  }
   Session.State.PageBase = static_cast<uint32_t>(Session.Options().Page - 1) << 22;
   const bool Read = ReadToFile(0, SaveRamSize, cmdReadSram, Args.Positionals[0], Session.Link());
   if (!Read) Session.NoteIncomplete(Args.Positionals[0], SaveRamSize);
@@ -142,6 +166,10 @@ int RunReadRaw(TCliSession& Session, const TCommandArgs& Args) {
                                    "' is no size: one of 32K 64K 128K 256K 512K 1024K(1M) 2048K(2M) 4096K(4M) "
                                    "8192K(8M), or a byte count up to 8388608");
   if (!Session.Connect()) return Session.Outcome(false);
+  if (!MayReplace(Session, Args.Positionals[1])) {
+    Session.FrontEnd.Note("Nothing was read.");
+    return Session.Outcome(false);
+  }
   Session.State.PageBase = static_cast<uint32_t>(Session.Options().Page - 1) << 22;
   const bool Read = ReadToFile(0, Size, cmdReadRom, Args.Positionals[1], Session.Link());
   if (!Read) Session.NoteIncomplete(Args.Positionals[1], Size);

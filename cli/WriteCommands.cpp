@@ -7,12 +7,14 @@
 #include "cli/ExitCodes.h"
 #include "cli/Session.h"
 #include "cli/TitleText.h"
-#include "cli/Verify.h"
 #include "core/card/CardLayout.h"
 #include "core/link/LinkProtocol.h"
+#include "core/queue/GameFileInfo.h"
 #include "core/queue/GameQueue.h"
+#include "core/queue/HeaderCheck.h"
 #include "core/queue/PackImage.h"
 #include "core/support/DeleteFile.h"
+#include "core/transfer/CardWrite.h"
 #include "core/transfer/WriteEngine.h"
 
 namespace fs = std::filesystem;
@@ -20,26 +22,44 @@ namespace fs = std::filesystem;
 namespace {
 
 // Queues the files by the window's rules. Every file is tried, so that one
-// run names every refusal; false when any was refused.
-bool QueueFiles(TCliSession& Session, const std::vector<std::string>& Files, TGameQueue& Queue) {
+// run names every refusal; false when any was refused. A file the queue
+// would take but whose header fails the checks is refused with the reasons
+// unless Force is given (then it is queued, with a note).
+bool QueueFiles(TCliSession& Session, const std::vector<std::string>& Files, TGameQueue& Queue, bool Force) {
   bool AllQueued = true;
   for (const std::string& File : Files) {
     Session.FrontEnd.SetContext(File);
+    // The queue's own refusals (no file, no game, no space) come first.
+    if (ReadGameHeader(File).Usable()) {
+      if (const std::vector<std::string> Problems = CheckGameHeader(File); !Problems.empty()) {
+        if (!Force) {
+          Session.FrontEnd.Error(HeaderProblemsLine(File, Problems) + " Give --force to queue it anyway.");
+          AllQueued = false;
+          continue;
+        }
+        Session.FrontEnd.Note("Note: " + HeaderProblemsLine(File, Problems) + " Queued anyway (--force).");
+      }
+    }
     if (!Queue.AddGameFile(File, Session.FrontEnd)) AllQueued = false;
   }
   Session.FrontEnd.SetContext("");
   return AllQueued;
 }
 
-// The image the write sent, for the comparison after it: the single game's
-// own file, or the pack built again (the write's own is gone by now; the
-// same rows give the same image). Empty when it cannot be had.
-std::string ExpectedImage(TCliSession& Session, const TGameQueue& Queue, std::string& Built) {
-  if (Queue.Count() == 1) return Queue.Rows().front().FileName;
-  std::FILE* Pack = nullptr;
-  if (!BuildPackImage(Queue.Rows(), Session.FrontEnd, Built, Pack)) return {};
-  if (Pack) std::fclose(Pack);
-  return Built;
+// Says what a write left: the outcome (already shown as the status text
+// when it is an error), the report of what the card holds now, the backup.
+void SayResult(TCliSession& Session, const TCardWriteResult& Result) {
+  TCliFrontEnd& FrontEnd = Session.FrontEnd;
+  const std::string Pending = FrontEnd.TakePendingError();
+  const std::string Outcome = Result.Outcome.empty() ? Pending : Result.Outcome;
+  // A Ctrl-C said so already; an error box may have said the same text.
+  if (!Result.Succeeded && !(Result.End == TTransferEnd::Stopped && FrontEnd.StopRequested()) &&
+      !FrontEnd.ErrorSaid(Outcome))
+    FrontEnd.Error(Outcome);
+  if (Result.Verified)
+    FrontEnd.Note("Verify complete: the card holds the bytes written.");
+  for (const std::string& Line : Result.Report) FrontEnd.Note(Line);
+  if (!Result.BackupFile.empty()) FrontEnd.Note("The save RAM as it was is kept in " + Result.BackupFile + ".");
 }
 
 uint64_t SizeOfFile(const std::string& File) {
@@ -48,32 +68,38 @@ uint64_t SizeOfFile(const std::string& File) {
   return Error ? 0 : static_cast<uint64_t>(Size);
 }
 
-// A named file to bare addresses from 0, then the check; Code cmdWriteSram
-// or 0 for the flash.
-int WriteNamedFile(TCliSession& Session, const TCommandArgs& Args, uint8_t Code) {
+// A named file to bare addresses from 0 (raw image) or into save RAM, after
+// the question, then the check unless --no-verify.
+int WriteNamedFile(TCliSession& Session, const TCommandArgs& Args, TCardWriteKind Kind) {
   const std::string& File = Args.Positionals[0];
   if (!Session.Connect()) return Session.Outcome(false);
   Session.State.PageBase = static_cast<uint32_t>(Session.Options().Page - 1) << 22;
-  const TGameQueue NoQueue;
-  bool Done = WriteImage(File, Code, NoQueue, Session.Link());
-  if (Done && Args.Has("--verify")) {
-    // Named files go to bare addresses, whatever the page: so does the check.
-    const uint32_t PageBase = Session.State.PageBase;
-    Session.State.PageBase = 0;
-    Done = VerifyCard(Session, File, File, static_cast<uint32_t>(SizeOfFile(File)),
-                      Code == cmdWriteSram ? cmdReadSram : cmdReadRom, 0);
-    Session.State.PageBase = PageBase;
+  const bool Save = Kind == TCardWriteKind::SaveRam;
+  const std::string Question =
+      Save ? "Are you sure to overwrite the save RAM with \"" + File + "\"? (a backup is made first)"
+           : "Are you sure to overwrite the flash from card address 0 with \"" + File + "\"? Every game on the " +
+                 (SizeOfFile(File) > PageSize ? "two pages" : "first page") + " it covers is lost.";
+  if (Session.FrontEnd.ShowMessageBox(Question, Save ? "Write SRAM" : "Write", MB_FLAGS_QUESTION) != MB_RESULT_YES) {
+    Session.FrontEnd.Note("Nothing was written.");
+    return Session.Outcome(false);
   }
+  TCardWriteRequest Request;
+  Request.Kind = Kind;
+  Request.FileName = File;
+  Request.Verify = !Args.Has("--no-verify");
+  Request.BeforeVerify = [&Session] { Session.ArmReadFault(); };
+  const TCardWriteResult Result = WriteToCard(Request, Session.Link());
+  SayResult(Session, Result);
   Session.CloseOperation();
-  return Session.Outcome(Done);
+  return Session.Outcome(Result.Succeeded);
 }
 
 }  // namespace
 
 int RunWrite(TCliSession& Session, const TCommandArgs& Args) {
   TGameQueue Queue;
-  if (!QueueFiles(Session, Args.Positionals, Queue)) {
-    Session.FrontEnd.Error("Nothing was written: every game must fit the page.");
+  if (!QueueFiles(Session, Args.Positionals, Queue, Args.Has("--force"))) {
+    Session.FrontEnd.Error("Nothing was written: every game must fit the page and pass the header checks.");
     return Session.Outcome(false);
   }
   if (!Session.Connect()) return Session.Outcome(false);
@@ -92,43 +118,41 @@ int RunWrite(TCliSession& Session, const TCommandArgs& Args) {
     }
   }
 
-  bool Done = WriteImage("", 0, Queue, Session.Link());
-  if (!Done && Session.State.Operating == false && Session.FrontEnd.StopRequested())
-    Session.FrontEnd.Note("Note: " + Session.PageName() + " holds only part of the image; write the games again.");
-  if (Done && Args.Has("--verify")) {
-    std::string Built;
-    const std::string Expected = ExpectedImage(Session, Queue, Built);
-    if (Expected.empty()) {
-      Session.FrontEnd.Error("Verify: the pack image could not be built again for the comparison");
-      Done = false;
-    } else {
-      Done = VerifyCard(Session, Expected, Queue.Count() == 1 ? Expected : "the pack image",
-                        static_cast<uint32_t>(SizeOfFile(Expected)), cmdReadRom, Session.State.PageBase);
-    }
-    if (!Built.empty()) DeleteFileWait(Built, 1000);
-  }
+  TCardWriteRequest Request;
+  Request.Kind = TCardWriteKind::Queue;
+  Request.Queue = &Queue;
+  Request.Verify = !Args.Has("--no-verify");
+  Request.BeforeVerify = [&Session] { Session.ArmReadFault(); };
+  const TCardWriteResult Result = WriteToCard(Request, Session.Link());
+  SayResult(Session, Result);
 
   // The window's closing steps: list the page again, identify the chip,
-  // select the page for the console.
+  // select the page for the console. A broken cable lists nothing.
   Session.State.Operating = false;
-  Session.ListPage(Rows, Totals);
-  if (Totals.Complete) Session.FrontEnd.Note(Session.PageName() + " " + ScanSummary(Totals.Games, Totals.Used,
-                                                                                      Session.State.CardCapacity));
+  if (Result.End != TTransferEnd::LinkFailed) {
+    Session.ListPage(Rows, Totals);
+    if (Totals.Complete)
+      Session.FrontEnd.Note(Session.PageName() + " " + ScanSummary(Totals.Games, Totals.Used, Session.State.CardCapacity));
+  }
   Session.IdentifyChip();
   Session.Link().SelectPage(Session.State.PageBase);
-  return Session.Outcome(Done);
+  return Session.Outcome(Result.Succeeded);
 }
 
-int RunWriteSram(TCliSession& Session, const TCommandArgs& Args) { return WriteNamedFile(Session, Args, cmdWriteSram); }
+int RunWriteSram(TCliSession& Session, const TCommandArgs& Args) {
+  return WriteNamedFile(Session, Args, TCardWriteKind::SaveRam);
+}
 
-int RunWriteRaw(TCliSession& Session, const TCommandArgs& Args) { return WriteNamedFile(Session, Args, 0); }
+int RunWriteRaw(TCliSession& Session, const TCommandArgs& Args) {
+  return WriteNamedFile(Session, Args, TCardWriteKind::RawImage);
+}
 
 int RunPack(TCliSession& Session, const TCommandArgs& Args) {
   const std::optional<std::string> Image = Args.Value("-o");
   if (!Image) return UsageError(Session, "pack: the image file is missing (pack FILE... -o IMAGE)");
   TGameQueue Queue;
-  if (!QueueFiles(Session, Args.Positionals, Queue)) {
-    Session.FrontEnd.Error("No image was built: every game must fit the page.");
+  if (!QueueFiles(Session, Args.Positionals, Queue, Args.Has("--force"))) {
+    Session.FrontEnd.Error("No image was built: every game must fit the page and pass the header checks.");
     return Session.Outcome(false);
   }
 

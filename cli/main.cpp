@@ -67,9 +67,14 @@ int main(int argc, char** argv) {
   }
   if (!Command) return Usage("no command given");
 
+  // "help COMMAND" needs none of the command's arguments.
+  if (Options.Help) {
+    std::fputs(CommandUsage(ProgramName, *Command).c_str(), stdout);
+    return ExitOk;
+  }
   TCommandArgs Args;
   if (!ParseCommandArgs(*Command, Options.Arguments, Args, Error)) return Usage(Error);
-  if (Options.Help || Args.Help) {
+  if (Args.Help) {
     std::fputs(CommandUsage(ProgramName, *Command).c_str(), stdout);
     return ExitOk;
   }

@@ -13,11 +13,15 @@ extern "C" {
 
 // Code placement. In a PE driver image the loader pages sections named PAGE
 // out when they are idle and discards INIT once DriverEntry has returned, so
-// routines that run only at PASSIVE_LEVEL live there. Other object formats
-// have no such sections and keep everything resident.
+// routines that run only at PASSIVE_LEVEL live there. On the kernel layer
+// pageable code goes into a PAGE section too, so that the layer sees a spin
+// lock taken from it; everything there stays resident all the same.
 #if defined(_WIN32) && defined(__GNUC__)
 #define BW_PAGEABLE __attribute__((section("PAGE")))
 #define BW_INIT __attribute__((section("INIT")))
+#elif defined(__ELF__)
+#define BW_PAGEABLE __attribute__((section("PAGE")))
+#define BW_INIT
 #else
 #define BW_PAGEABLE
 #define BW_INIT

@@ -82,7 +82,13 @@ NTSTATUS SubmitUrbSync(PDEVICE_EXTENSION Extension, PURB Urb) {
   KeInitializeEvent(&Done, NotificationEvent, FALSE);
   PIRP Irp = IoBuildDeviceIoControlRequest(IOCTL_INTERNAL_USB_SUBMIT_URB, Extension->LowerDeviceObject, nullptr, 0,
                                            nullptr, 0, TRUE, &Done, &IoStatus);
-  if (Irp == nullptr) return STATUS_INSUFFICIENT_RESOURCES;
+  if (Irp == nullptr) {
+    // The URB never reached the bus: a transfer's count must say that
+    // nothing moved, not keep the length that was asked for.
+    if (Urb->UrbHeader.Function == URB_FUNCTION_BULK_OR_INTERRUPT_TRANSFER)
+      Urb->UrbBulkOrInterruptTransfer.TransferBufferLength = 0;
+    return STATUS_INSUFFICIENT_RESOURCES;
+  }
   IoGetNextIrpStackLocation(Irp)->Parameters.Others.Argument1 = Urb;
 
   IoStatus.Status = STATUS_PENDING;

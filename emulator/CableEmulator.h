@@ -63,6 +63,9 @@ public:
 
   uint16_t ChipId() const;
   void SetChipId(uint16_t Id);      // tests: a chip with another identifier
+  // A worn cell for rehearsals: every program of the flash byte at Address
+  // stores the value with the bits of Mask flipped. Mask 0: none.
+  void SetWeakCell(uint32_t Address, uint8_t Mask);
 
   void Sync();                      // flush to the card files (no-op in memory)
 
@@ -74,6 +77,8 @@ private:
   std::unique_ptr<TStore> FStore;
   std::atomic<uint32_t> FConsolePageBase{0};
   std::atomic<uint16_t> FChipId{E28F640J3AId};
+  std::atomic<uint32_t> FWeakAddress{0};
+  std::atomic<uint8_t> FWeakMask{0};
 };
 
 // One transfer as it crossed the cable's USB connection.

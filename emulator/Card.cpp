@@ -45,7 +45,16 @@ TCard::~TCard() = default;
 
 uint8_t TCard::ReadFlash(uint32_t Address) const { return FStore->Flash[Address % FlashSize]; }
 
-void TCard::ProgramFlash(uint32_t Address, uint8_t Value) { FStore->Flash[Address % FlashSize] &= Value; }
+void TCard::ProgramFlash(uint32_t Address, uint8_t Value) {
+  Address %= FlashSize;
+  if (FWeakMask.load() != 0 && Address == FWeakAddress.load()) Value ^= FWeakMask.load();
+  FStore->Flash[Address] &= Value;
+}
+
+void TCard::SetWeakCell(uint32_t Address, uint8_t Mask) {
+  FWeakAddress.store(Address % FlashSize);
+  FWeakMask.store(Mask);
+}
 
 void TCard::EraseBlock(uint32_t Address) {
   uint32_t Start = (Address % FlashSize) / EraseBlockSize * EraseBlockSize;

@@ -18,7 +18,11 @@ namespace {
 std::unique_ptr<TLinkPort> MakeEmulatedPort(const TLinkOptions& Options, std::string& Error) {
   const std::string Dir = Options.EmulateDir.empty() ? DefaultCardDir() : Options.EmulateDir;
   try {
-    return std::make_unique<TEmulatedLinkPort>(std::make_unique<TCard>(Dir));
+    auto Card = std::make_unique<TCard>(Dir);
+    if (Options.EmulateWeakCell) Card->SetWeakCell(Options.EmulateWeakCell->Address, Options.EmulateWeakCell->Mask);
+    auto Port = std::make_unique<TEmulatedLinkPort>(std::move(Card));
+    if (Options.EmulateUnplugAfter) Port->Cable().UnplugAfter(*Options.EmulateUnplugAfter);
+    return Port;
   } catch (const std::exception& Failure) {
     Error = Failure.what();
     return nullptr;
@@ -42,7 +46,8 @@ std::unique_ptr<TLinkPort> MakeUsbPort(const TLinkOptions& Options, std::string&
 }  // namespace
 
 std::unique_ptr<TLinkPort> MakeLinkPort(const TLinkOptions& Options, std::string& Error) {
-  Error.clear();
+  Error = CheckLinkOptions(Options);
+  if (!Error.empty()) return nullptr;
   std::unique_ptr<TLinkPort> Port = Options.Emulate ? MakeEmulatedPort(Options, Error) : MakeUsbPort(Options, Error);
   if (!Port || Options.TraceFile.empty()) return Port;
 

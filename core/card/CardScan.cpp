@@ -62,11 +62,11 @@ std::string ScanCardPage(TLink& Link, TCardListSink& List, TScanTotals* Totals) 
         Found.Used += Size;
         Step = Size;
         Next = Size;
-      } else {
-        // No game has such a size; like the boot menu, pass the block over
-        // and look at the next 32 KiB.
-        Next = ProbeStep;
       }
+      // A ROM-size code no game has: the slot holds no game we can size, so
+      // it is passed over like a slot without a header, on the same grid.
+      // Moving 32 KiB on instead would put every later probe off the grid
+      // and hide the games behind it.
     }
     Address += Next;
   }

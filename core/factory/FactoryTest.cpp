@@ -1,29 +1,19 @@
 #include "core/factory/FactoryTest.h"
 
-#include <cstdlib>
-#include <filesystem>
-#include <system_error>
+#include <string>
 
 #include "core/link/Link.h"
 #include "core/link/LinkProtocol.h"
 #include "core/queue/GameQueue.h"
+#include "core/support/DataFolder.h"
 #include "core/support/FileCompare.h"
 #include "core/transfer/ReadEngine.h"
+#include "core/transfer/SaveBackup.h"
 #include "core/transfer/WriteEngine.h"
 
 namespace {
 
 const char* ReadBackName(TFactoryMode Mode) { return Mode == TFactoryMode::Sram ? "GBTestSRAM.sav" : "GBTestROM.gb"; }
-
-#ifndef _WIN32
-std::filesystem::path DataFolder() {
-  // A relative XDG_DATA_HOME is ignored, the same as an unset one.
-  if (const char* Xdg = std::getenv("XDG_DATA_HOME"); Xdg && *Xdg && std::filesystem::path(Xdg).is_absolute())
-    return std::filesystem::path(Xdg) / "flashquill";
-  const char* Home = std::getenv("HOME");
-  return std::filesystem::path(Home && *Home ? Home : ".") / ".local" / "share" / "flashquill";
-}
-#endif
 
 }  // namespace
 
@@ -36,34 +26,48 @@ const char* FactoryVerdictText(TFactoryVerdict Verdict) {
   return "FAILED";
 }
 
-std::string FactoryReadBackFile(TFactoryMode Mode) {
-#ifdef _WIN32
-  return std::string("C:\\") + ReadBackName(Mode);
-#else
-  const std::filesystem::path Folder = DataFolder();
-  // A folder that cannot be made shows later as a read-back file that cannot
-  // be created, which the run reports as FAILED.
-  std::error_code Ignored;
-  std::filesystem::create_directories(Folder, Ignored);
-  return (Folder / ReadBackName(Mode)).string();
-#endif
+std::string FactoryReadBackFile(TFactoryMode Mode) { return ProgramDataFolder() + ReadBackName(Mode); }
+
+TFactoryVerdict FactoryStepVerdict(TTransferEnd End) {
+  switch (End) {
+    case TTransferEnd::Done: return TFactoryVerdict::Ok;
+    case TTransferEnd::Stopped:
+    case TTransferEnd::LinkFailed: return TFactoryVerdict::Cancelled;
+    case TTransferEnd::FileFailed: return TFactoryVerdict::Failed;
+  }
+  return TFactoryVerdict::Failed;
 }
 
-TFactoryVerdict RunFactoryTest(const TFactoryRun& Run, TLink& Link) {
-  TSharedState& State = Link.State();
+TFactoryVerdict RunFactoryTest(const TFactoryRun& Run, TLink& Link, TFactoryResult* Result) {
+  TFactoryResult Own;
+  TFactoryResult& Out = Result ? *Result : Own;
+  Out = TFactoryResult{};
   const auto Stage = [&Run](const char* Text) {
     if (Run.OnStage) Run.OnStage(Text);
   };
+  const auto Verdict = [&Out](TFactoryVerdict Given, const std::string& Why) {
+    Out.Reason = Given == TFactoryVerdict::Ok ? std::string() : Why;
+    return Given;
+  };
   const bool Sram = Run.Mode == TFactoryMode::Sram;
+
+  if (Sram && Run.BackupSave) {
+    TTransferOutcome Backup;
+    if (!BackupSaveRam(Link, Out.BackupFile, &Backup)) {
+      Out.BackupFile.clear();
+      return Verdict(FactoryStepVerdict(Backup.End), "Save backup failed (" + Backup.Reason + "): nothing was written.");
+    }
+  }
 
   Stage(FactoryWritingText);
   // A named file: the queue takes no part in it.
   const TGameQueue NoQueue;
-  WriteImage(Run.TestFile, Sram ? cmdWriteSram : 0, NoQueue, Link);
-  // What counts is whether the write ran to its end, not its result: a stop
-  // and a link failure both clear Operating.
-  if (!State.Operating) return TFactoryVerdict::Cancelled;
-  if (Run.WriteOnly) return TFactoryVerdict::Ok;
+  TTransferOutcome Write;
+  WriteImage(Run.TestFile, Sram ? cmdWriteSram : 0, NoQueue, Link, &Write);
+  if (Write.End != TTransferEnd::Done) return Verdict(FactoryStepVerdict(Write.End), Write.Reason);
+  // A stop that came in the pump after the last packet still stops the test.
+  if (!Link.State().Operating) return Verdict(TFactoryVerdict::Cancelled, "Stopped.");
+  if (Run.WriteOnly) return Verdict(TFactoryVerdict::Ok, "");
 
   if (Run.IdentifyChip)
     Run.IdentifyChip();
@@ -72,15 +76,16 @@ TFactoryVerdict RunFactoryTest(const TFactoryRun& Run, TLink& Link) {
 
   Stage(FactoryReadingText);
   const std::string ReadBack = Run.ReadBackFile.empty() ? FactoryReadBackFile(Run.Mode) : Run.ReadBackFile;
-  // The size the test file has now; a file gone since the write reads back
-  // nothing and then fails the comparison.
-  std::error_code SizeError;
-  const uintmax_t Size = std::filesystem::file_size(Run.TestFile, SizeError);
-  // The write refused anything larger than the card, so the size fits.
-  const uint32_t End = SizeError ? 0 : static_cast<uint32_t>(Size);
-  ReadToFile(0, End, Sram ? cmdReadSram : cmdReadRom, ReadBack, Link);
-  if (!State.Operating) return TFactoryVerdict::Cancelled;
+  // As many bytes as the write sent: the test file may have changed since.
+  TTransferOutcome Read;
+  ReadToFile(0, Write.Total, Sram ? cmdReadSram : cmdReadRom, ReadBack, Link, &Read);
+  if (Read.End != TTransferEnd::Done) {
+    const std::string Why = Read.End == TTransferEnd::FileFailed ? ReadBack + ": " + Read.Reason : Read.Reason;
+    return Verdict(FactoryStepVerdict(Read.End), Why);
+  }
 
   Stage(FactoryCheckingText);
-  return CompareFiles(Run.TestFile, ReadBack) ? TFactoryVerdict::Ok : TFactoryVerdict::Failed;
+  if (CompareFiles(Run.TestFile, ReadBack)) return Verdict(TFactoryVerdict::Ok, "");
+  return Verdict(TFactoryVerdict::Failed, "The card does not hold what was written: " + ReadBack +
+                                              " differs from the test file.");
 }

@@ -3,6 +3,8 @@
 #include <functional>
 #include <string>
 
+#include "core/transfer/TransferOutcome.h"
+
 class TLink;
 
 // The two production-line tests: write a test file to the cartridge, read the
@@ -35,15 +37,36 @@ struct TFactoryRun {
   // The front end's chip identification between the write and the read-back
   // (the window also updates its controls there); without one, the link's.
   std::function<void()> IdentifyChip;
+  // Save RAM: the save as it was is read into a backup file first (see
+  // BackupSaveRam); a backup that cannot be made ends the test before
+  // anything is written.
+  bool BackupSave = true;
 };
+
+// What a run says besides its verdict.
+struct TFactoryResult {
+  // Why the verdict is FAILED or CANCLED (a step's status text, or where
+  // the read-back differs); empty for OK. The front end keeps it on screen
+  // after its closing steps.
+  std::string Reason;
+  std::string BackupFile;   // save RAM: the backup made before the write
+};
+
+// The verdict rule for one step of a test, shared by every front end:
+// "CANCLED" only for a stop and for a link failure; anything else that keeps
+// a step from its end (a test file that cannot be opened, read or is too
+// large, a read-back that cannot be stored) is "FAILED"; a step that ran to
+// its end is "OK" so far.
+TFactoryVerdict FactoryStepVerdict(TTransferEnd End);
 
 // The run itself, between the front end's opening and closing steps: write
 // the test file (flash: the page at PageBase is wiped first and the file goes
 // to bare addresses from 0; save RAM: from 0, no wipe), then for a full test
 // identify the chip, read back as many bytes as the test file holds, and
-// compare. Whether Operating is still set after each transfer decides: a stop
-// or a link failure gives Cancelled, a difference or a file that cannot be
-// read Failed. The tests are meant for PageBase 0, so the read-back covers
-// exactly the addresses the write used. Operating is left as the transfers
-// left it; the caller's closing steps clear it.
-TFactoryVerdict RunFactoryTest(const TFactoryRun& Run, TLink& Link);
+// compare. Each step's end gives the verdict by FactoryStepVerdict; a
+// difference is FAILED. A write-only run is OK only when the whole file was
+// sent. Result, when given, receives the reason of a FAILED or CANCLED
+// verdict and the backup file. The tests are meant for PageBase 0, so the read-back covers exactly the
+// addresses the write used. Operating is left as the transfers left it; the
+// caller's closing steps clear it.
+TFactoryVerdict RunFactoryTest(const TFactoryRun& Run, TLink& Link, TFactoryResult* Result = nullptr);

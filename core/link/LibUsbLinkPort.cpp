@@ -2,19 +2,74 @@
 
 #include <climits>
 #include <cstdio>
+#include <memory>
 #include <string>
 
 #include <libusb.h>
 
+#include "core/link/KernelUsbEvents.h"
 #include "core/link/LibUsbErrors.h"
 #include "core/link/PlatformErrors.h"
 
 namespace {
 
+// The cable's endpoints; used only when its descriptors name none.
 constexpr unsigned char BulkOutEndpoint = 0x02;
 constexpr unsigned char BulkInEndpoint = 0x81;
 constexpr int LinkInterface = 0;
 constexpr unsigned NoTimeout = 0;   // the link waits until the cable answers
+// A reply cut into several transfers comes in one go from the cable; the
+// rest of it is waited for this long once its first part has arrived.
+constexpr unsigned RestOfReplyTimeoutMs = 2000;
+
+struct TEndpoints {
+  unsigned char Out = BulkOutEndpoint;
+  unsigned char In = BulkInEndpoint;
+  bool Found = false;
+};
+
+// The first bulk OUT and bulk IN endpoint of the link's interface, as the
+// device's active configuration describes them.
+TEndpoints FindEndpoints(libusb_device* Device) {
+  TEndpoints Result;
+  libusb_config_descriptor* Config = nullptr;
+  if (libusb_get_active_config_descriptor(Device, &Config) != LIBUSB_SUCCESS || !Config) return Result;
+  bool HaveOut = false, HaveIn = false;
+  if (Config->bNumInterfaces > LinkInterface && Config->interface[LinkInterface].num_altsetting > 0) {
+    const libusb_interface_descriptor& Interface = Config->interface[LinkInterface].altsetting[0];
+    for (int I = 0; I < Interface.bNumEndpoints; ++I) {
+      const libusb_endpoint_descriptor& Endpoint = Interface.endpoint[I];
+      if ((Endpoint.bmAttributes & LIBUSB_TRANSFER_TYPE_MASK) != LIBUSB_TRANSFER_TYPE_BULK) continue;
+      const bool In = (Endpoint.bEndpointAddress & LIBUSB_ENDPOINT_DIR_MASK) == LIBUSB_ENDPOINT_IN;
+      if (In && !HaveIn) {
+        Result.In = Endpoint.bEndpointAddress;
+        HaveIn = true;
+      } else if (!In && !HaveOut) {
+        Result.Out = Endpoint.bEndpointAddress;
+        HaveOut = true;
+      }
+    }
+  }
+  libusb_free_config_descriptor(Config);
+  Result.Found = HaveOut && HaveIn;
+  return Result;
+}
+
+// What a user can do about an open that failed on a cable that is there.
+std::string OpenFailureAdvice(int LibUsbError) {
+  switch (LibUsbError) {
+  case LIBUSB_ERROR_ACCESS:
+    return "no permission to open the cable: install the udev rule 60-bridgewick-cable.rules "
+           "(the build leaves it in its udev/ folder) and plug the cable in again";
+  case LIBUSB_ERROR_BUSY:
+    return "the cable is in use by another program (or a kernel driver that cannot be detached); "
+           "close it and try again";
+  case LIBUSB_ERROR_NOT_FOUND:
+    return "the cable shows no bulk OUT and bulk IN endpoint on its interface";
+  default:
+    return "";
+  }
+}
 
 class TLibUsbLinkPort final : public TLinkPort {
 public:
@@ -37,6 +92,18 @@ public:
   intptr_t Open(TFrontEnd& FrontEnd) override {
     (void)FrontEnd;
     Close();
+    FAdvice.clear();
+    // Without udev, libusb's device list stays as it was when libusb started;
+    // a fresh start looks at the devices that are there now.
+    if (FContext && !FHotplugRegistered && !TKernelUsbEvents::UdevRunning()) {
+      libusb_exit(FContext);
+      FContext = nullptr;
+      const int Result = libusb_init(&FContext);
+      if (Result != LIBUSB_SUCCESS) {
+        FContext = nullptr;
+        FInitError = Result;
+      }
+    }
     if (!FContext) return Fail(FInitError);
 
     libusb_device** List = nullptr;
@@ -51,14 +118,19 @@ public:
     }
     libusb_device_handle* Handle = nullptr;
     const int OpenResult = Found ? libusb_open(Found, &Handle) : LIBUSB_ERROR_NO_DEVICE;
+    const TEndpoints Endpoints = Found ? FindEndpoints(Found) : TEndpoints{};
     libusb_free_device_list(List, 1);
-    if (OpenResult != LIBUSB_SUCCESS) return Fail(OpenResult);
+    if (OpenResult != LIBUSB_SUCCESS) return FailOpen(OpenResult);
+    if (!Endpoints.Found) {
+      libusb_close(Handle);
+      return FailOpen(LIBUSB_ERROR_NOT_FOUND);
+    }
 
     if (libusb_kernel_driver_active(Handle, LinkInterface) == 1) {
       const int Result = libusb_detach_kernel_driver(Handle, LinkInterface);
       if (Result != LIBUSB_SUCCESS) {
         libusb_close(Handle);
-        return Fail(Result);
+        return FailOpen(Result == LIBUSB_ERROR_ACCESS ? Result : LIBUSB_ERROR_BUSY);
       }
       FReattachKernelDriver = true;
     }
@@ -67,9 +139,11 @@ public:
       if (FReattachKernelDriver) libusb_attach_kernel_driver(Handle, LinkInterface);
       FReattachKernelDriver = false;
       libusb_close(Handle);
-      return Fail(Claim);
+      return FailOpen(Claim);
     }
     FHandle = Handle;
+    FOutEndpoint = Endpoints.Out;
+    FInEndpoint = Endpoints.In;
     FLastError = 0;
     return reinterpret_cast<intptr_t>(FHandle);
   }
@@ -84,16 +158,31 @@ public:
   }
 
   long Write(const uint8_t* Data, size_t Count) override {
-    return Transfer(BulkOutEndpoint, const_cast<uint8_t*>(Data), Count);
+    return Transfer(FOutEndpoint, const_cast<uint8_t*>(Data), Count, NoTimeout);
   }
 
-  long Read(uint8_t* Data, size_t Count) override { return Transfer(BulkInEndpoint, Data, Count); }
+  // One reply is read whole: the bytes of one bulk IN transfer, and when a
+  // short packet ended it before Count bytes came, the transfers the cable
+  // sends right after it, until Count bytes are in or the cable pauses.
+  long Read(uint8_t* Data, size_t Count) override {
+    long Moved = Transfer(FInEndpoint, Data, Count, NoTimeout);
+    while (Moved > 0 && static_cast<size_t>(Moved) < Count) {
+      const long More = Transfer(FInEndpoint, Data + Moved, Count - static_cast<size_t>(Moved), RestOfReplyTimeoutMs);
+      if (More <= 0) break;
+      Moved += More;
+    }
+    return Moved;
+  }
 
   int LastError() const override { return FLastError; }
 
   void SetDeviceChangeHandler(std::function<void()> Handler) override {
     FHandler = std::move(Handler);
-    if (!FContext || FHotplugRegistered || !FHandler) return;
+    if (!FContext || FHotplugRegistered || FKernelEvents || !FHandler) return;
+    if (!TKernelUsbEvents::UdevRunning()) {
+      FKernelEvents = std::make_unique<TKernelUsbEvents>();
+      return;
+    }
     if (!libusb_has_capability(LIBUSB_CAP_HAS_HOTPLUG)) return;
     const int Result = libusb_hotplug_register_callback(
         FContext,
@@ -104,9 +193,11 @@ public:
   }
 
   void PollDeviceEvents() override {
-    if (!FContext || !FHotplugRegistered) return;
-    timeval Zero{0, 0};
-    libusb_handle_events_timeout_completed(FContext, &Zero, nullptr);
+    if (FKernelEvents && FKernelEvents->TakeDeviceChanges()) FChanged = true;
+    if (FContext && FHotplugRegistered) {
+      timeval Zero{0, 0};
+      libusb_handle_events_timeout_completed(FContext, &Zero, nullptr);
+    }
     // libusb's callback only notes the change; the handler runs here, out of
     // libusb's event handling, so it may close and reopen the port.
     if (FChanged) {
@@ -118,7 +209,7 @@ public:
   std::string Describe() const override {
     char Text[64];
     std::snprintf(Text, sizeof Text, "USB %04x:%04x", FVendor, FProduct);
-    return Text;
+    return FAdvice.empty() ? std::string(Text) : std::string(Text) + "; " + FAdvice;
   }
 
 private:
@@ -132,7 +223,14 @@ private:
     return -1;
   }
 
-  long Transfer(unsigned char Endpoint, uint8_t* Data, size_t Count) {
+  // A cable that is there but could not be opened: the reason goes into the
+  // port's description, which the front ends show with "no cable found".
+  intptr_t FailOpen(int LibUsbError) {
+    FAdvice = OpenFailureAdvice(LibUsbError);
+    return Fail(LibUsbError);
+  }
+
+  long Transfer(unsigned char Endpoint, uint8_t* Data, size_t Count, unsigned TimeoutMs) {
     if (!FHandle) {
       FLastError = kErrNotOpen;
       return -1;
@@ -142,11 +240,13 @@ private:
       return -1;
     }
     int Moved = 0;
-    const int Result = libusb_bulk_transfer(FHandle, Endpoint, Data, static_cast<int>(Count), &Moved, NoTimeout);
-    if (Result != LIBUSB_SUCCESS) {
+    const int Result = libusb_bulk_transfer(FHandle, Endpoint, Data, static_cast<int>(Count), &Moved, TimeoutMs);
+    // A time-out after part of a reply still hands over that part.
+    if (Result != LIBUSB_SUCCESS && !(Result == LIBUSB_ERROR_TIMEOUT && Moved > 0)) {
       FLastError = LibUsbErrorToPlatform(Result);
       return -1;
     }
+    if (Moved == 0 && Result == LIBUSB_ERROR_TIMEOUT) FLastError = kErrTimedOut;
     return Moved;
   }
 
@@ -155,6 +255,10 @@ private:
   libusb_context* FContext = nullptr;
   int FInitError = LIBUSB_SUCCESS;
   libusb_device_handle* FHandle = nullptr;
+  unsigned char FOutEndpoint = BulkOutEndpoint;
+  unsigned char FInEndpoint = BulkInEndpoint;
+  std::string FAdvice;
+  std::unique_ptr<TKernelUsbEvents> FKernelEvents;
   bool FReattachKernelDriver = false;
   int FLastError = 0;
   std::function<void()> FHandler;

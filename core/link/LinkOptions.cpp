@@ -22,6 +22,25 @@ bool ParseUsbNumber(const std::string& Text, uint16_t& Value) {
   return true;
 }
 
+// Decimal, or hexadecimal after "0x", up to Limit; the whole text.
+bool ParseNumberUpTo(const std::string& Text, uint64_t Limit, uint64_t& Value) {
+  const bool Hex = Text.size() > 2 && Text[0] == '0' && (Text[1] == 'x' || Text[1] == 'X');
+  const std::string Digits = Hex ? Text.substr(2) : Text;
+  if (Digits.empty() || Digits.size() > 12) return false;
+  uint64_t Result = 0;
+  for (char C : Digits) {
+    unsigned Digit;
+    if (C >= '0' && C <= '9') Digit = static_cast<unsigned>(C - '0');
+    else if (Hex && C >= 'a' && C <= 'f') Digit = static_cast<unsigned>(C - 'a' + 10);
+    else if (Hex && C >= 'A' && C <= 'F') Digit = static_cast<unsigned>(C - 'A' + 10);
+    else return false;
+    Result = Result * (Hex ? 16 : 10) + Digit;
+    if (Result > Limit) return false;
+  }
+  Value = Result;
+  return true;
+}
+
 // Arg is Name exactly, or Name followed by "=" and a value.
 bool IsOption(const std::string& Arg, const std::string& Name) {
   return Arg == Name || StartsWith(Arg, Name + "=");
@@ -31,6 +50,28 @@ bool IsOption(const std::string& Arg, const std::string& Name) {
 
 bool ParseLinkOption(const std::string& Arg, TLinkOptions& Options, std::string& Error) {
   Error.clear();
+  if (IsOption(Arg, "--emulate-unplug-after")) {
+    const std::string Value = Arg.size() > 23 ? Arg.substr(23) : std::string();
+    uint64_t Count = 0;
+    if (!ParseNumberUpTo(Value, 1000000000, Count)) {
+      Error = Arg + ": expected --emulate-unplug-after=N, the number of exchanges before the cable is pulled";
+      return true;
+    }
+    Options.EmulateUnplugAfter = static_cast<long>(Count);
+    return true;
+  }
+  if (IsOption(Arg, "--emulate-weak-cell")) {
+    const std::string Value = Arg.size() > 20 ? Arg.substr(20) : std::string();
+    const size_t Colon = Value.find(':');
+    uint64_t Address = 0, Mask = 0;
+    if (Colon == std::string::npos || !ParseNumberUpTo(Value.substr(0, Colon), 0x7FFFFF, Address) ||
+        !ParseNumberUpTo(Value.substr(Colon + 1), 0xFF, Mask) || Mask == 0) {
+      Error = Arg + ": expected --emulate-weak-cell=ADDRESS:MASK (a flash ADDRESS below 0x800000, MASK 1 to 0xFF)";
+      return true;
+    }
+    Options.EmulateWeakCell = TEmulatedWeakCell{static_cast<uint32_t>(Address), static_cast<uint8_t>(Mask)};
+    return true;
+  }
   if (IsOption(Arg, "--emulate")) {
     if (Arg == "--emulate") {
       Options.Emulate = true;
@@ -71,6 +112,27 @@ bool ParseLinkOption(const std::string& Arg, TLinkOptions& Options, std::string&
     return true;
   }
   return false;
+}
+
+std::string CheckLinkOptions(const TLinkOptions& Options) {
+  if (!Options.Emulate && Options.EmulateUnplugAfter)
+    return "--emulate-unplug-after is a test aid of the emulated cable; it needs --emulate";
+  if (!Options.Emulate && Options.EmulateWeakCell)
+    return "--emulate-weak-cell is a test aid of the emulated cable; it needs --emulate";
+  if (Options.Emulate && (Options.UsbVendor || Options.UsbProduct))
+    return "--emulate and --usb exclude each other: choose the emulated cable or the real one";
+  return {};
+}
+
+std::string LinkTestAidsUsage() {
+  return "Test aids (only with --emulate), to rehearse faults:\n"
+         "  --emulate-unplug-after=N\n"
+         "                    the cable is pulled after N exchanges (each command sent\n"
+         "                    and each reply counts as one)\n"
+         "  --emulate-weak-cell=ADDRESS:MASK\n"
+         "                    a worn flash cell: every write to flash ADDRESS stores the\n"
+         "                    byte with the bits of MASK flipped (ADDRESS and MASK decimal\n"
+         "                    or 0x hexadecimal)\n";
 }
 
 std::string LinkOptionsUsage() {

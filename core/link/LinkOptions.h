@@ -8,11 +8,21 @@
 //   --emulate[=DIR]   the cable and card in software, card kept in DIR
 //   --usb=VVVV:PPPP   the real cable by USB vendor and product number
 //   --trace=FILE      every transfer as one text line
+// and two faults to rehearse with on the emulated cable only:
+//   --emulate-unplug-after=N              the cable is pulled after N exchanges
+//   --emulate-weak-cell=ADDRESS:MASK      a worn flash cell at ADDRESS
+struct TEmulatedWeakCell {
+  uint32_t Address = 0;   // flash address, below 8 MiB
+  uint8_t Mask = 0;       // the bits flipped in every value programmed there (1 to 0xFF)
+};
+
 struct TLinkOptions {
   bool Emulate = false;
   std::string EmulateDir;          // empty: the default folder in the user's data folder
   std::optional<uint16_t> UsbVendor, UsbProduct;
   std::string TraceFile;
+  std::optional<long> EmulateUnplugAfter;        // transfers (one OUT or IN each) before the cable is pulled
+  std::optional<TEmulatedWeakCell> EmulateWeakCell;
 };
 
 // Takes one command-line argument. False when Arg is none of the options
@@ -21,5 +31,13 @@ struct TLinkOptions {
 // says why and Options is left as it was.
 bool ParseLinkOption(const std::string& Arg, TLinkOptions& Options, std::string& Error);
 
+// The options together: the fault rehearsals need --emulate, and --emulate
+// and --usb exclude each other. Empty when they agree, else one line saying
+// what is wrong. Both programs call it after parsing.
+std::string CheckLinkOptions(const TLinkOptions& Options);
+
 // One line per option, for a usage text.
 std::string LinkOptionsUsage();
+// The test aids of the emulated cable, for a usage text; both programs'
+// --help show them.
+std::string LinkTestAidsUsage();

@@ -60,5 +60,5 @@ std::string TimeText(double Days) {
   const int64_t Seconds = (T % 60000) / 1000;
   const int64_t Milliseconds = T % 1000;
   return ZeroPad(Hours, 2) + ":" + ZeroPad(Minutes, 2) + ":" + ZeroPad(Seconds, 2) + "." +
-         std::to_string(Milliseconds);
+         ZeroPad(Milliseconds, 3);
 }

@@ -63,11 +63,11 @@ int64_t FileSizeOfHandle(std::FILE* File) {
   return Size;
 }
 
-int64_t FileSizeOf(const std::string& Name) {
+int64_t FileSizeOf(const std::string& Name, TNameMatch Match) {
   if (Name.empty()) return -1;
   const fs::path Path(Name);
   const std::string Leaf = Path.filename().string();
-  if (Leaf.find_first_of("*?") == std::string::npos) return RegularFileSize(Path);
+  if (Match == TNameMatch::Exact || Leaf.find_first_of("*?") == std::string::npos) return RegularFileSize(Path);
 
   const fs::path Folder = Path.has_parent_path() ? Path.parent_path() : fs::path(".");
   std::error_code Error;

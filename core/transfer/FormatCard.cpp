@@ -6,7 +6,7 @@
 #include "core/link/Link.h"
 #include "core/support/Bytes.h"
 
-void FormatBlocks(uint32_t Base, uint32_t Blocks, TLink& Link) {
+uint32_t FormatBlocks(uint32_t Base, uint32_t Blocks, TLink& Link) {
   TFrontEnd& FrontEnd = Link.FrontEnd();
   FrontEnd.ShowBusyPanel("Now formatting...");
   FrontEnd.PumpMessages();
@@ -14,17 +14,16 @@ void FormatBlocks(uint32_t Base, uint32_t Blocks, TLink& Link) {
   std::memset(&Packet, 0, sizeof Packet);
   Packet.Header.Code = cmdWriteRom;
   Packet.Header.Length = SwapDWord(LinkWriteChunk);
-  for (uint32_t Block = 0; Block < Blocks; ++Block) {
+  uint32_t Block = 0;
+  for (; Block < Blocks; ++Block) {
     Packet.Header.Address = SwapDWord(Base + Block * FormatBlockSize + FormatClearOffset);
-    // Unchecked: a failed format shows when the page is listed again.
-    Link.SendWritePacket(Packet);
+    if (!Link.SendWritePacket(Packet)) break;
   }
   FrontEnd.HideBusyPanel();
+  return Block;
 }
 
-void FormatCard(bool WholeChip, TLink& Link) {
-  if (WholeChip)
-    FormatBlocks(0, 2 * FormatBlocksPerPage, Link);
-  else
-    FormatBlocks(Link.State().PageBase, FormatBlocksPerPage, Link);
+uint32_t FormatCard(bool WholeChip, TLink& Link) {
+  if (WholeChip) return FormatBlocks(0, 2 * FormatBlocksPerPage, Link);
+  return FormatBlocks(Link.State().PageBase, FormatBlocksPerPage, Link);
 }

@@ -2,6 +2,8 @@
 #include <cstdint>
 #include <string>
 
+#include "core/transfer/TransferOutcome.h"
+
 class TLink;
 
 // Size of one read exchange with the cable.
@@ -17,5 +19,7 @@ constexpr const char* ReadFileWriteError = "File write error!";
 // estimate in status panel 1 and pumps the front end's messages twice per
 // piece; clearing Operating stops it before the next piece. True only when
 // the whole range reached the file. Whatever ends it early, the pieces
-// already written stay in the file.
-bool ReadToFile(uint32_t Start, uint32_t End, uint8_t Code, const std::string& FileName, TLink& Link);
+// already written stay in the file. Outcome, when given, receives how the
+// read ended and how many bytes reached the file.
+bool ReadToFile(uint32_t Start, uint32_t End, uint8_t Code, const std::string& FileName, TLink& Link,
+                TTransferOutcome* Outcome = nullptr);

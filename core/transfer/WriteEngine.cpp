@@ -48,9 +48,22 @@ bool Refuse(TFrontEnd& FrontEnd, TSharedState& State, const char* Text, const st
 
 }  // namespace
 
-bool WriteImage(const std::string& FileName, uint8_t Code, const TGameQueue& Queue, TLink& Link) {
+bool WriteImage(const std::string& FileName, uint8_t Code, const TGameQueue& Queue, TLink& Link,
+                TTransferOutcome* Outcome) {
   TFrontEnd& FrontEnd = Link.FrontEnd();
   TSharedState& State = Link.State();
+  TTransferOutcome Own;
+  TTransferOutcome& Result = Outcome ? *Outcome : Own;
+  Result = TTransferOutcome{};
+  // Every early return below is a failure of a file: the source, the pack
+  // image or a size the card cannot take. The loop sets its own ends.
+  Result.End = TTransferEnd::FileFailed;
+  const auto FileFailure = [&](const char* Text) {
+    Result.Reason = Text;
+    FrontEnd.SetStatusText(1, Text);
+    State.Operating = false;
+    return false;
+  };
 
   TSpaceTime Timer;
   Timer.Start();
@@ -67,23 +80,13 @@ bool WriteImage(const std::string& FileName, uint8_t Code, const TGameQueue& Que
     Source.File = OpenFileShared(FileName);
   } else if (Rows.size() == 1) {
     Source.File = OpenFileShared(Rows.front().FileName);
-    if (!Source.File) {
-      FrontEnd.SetStatusText(1, WriteOpenGameError);
-      State.Operating = false;
-      return false;
-    }
+    if (!Source.File) return FileFailure(WriteOpenGameError);
   } else if (Rows.empty()) {
     // Nothing to write: a pack of the menu alone would only wipe the page.
-    FrontEnd.SetStatusText(1, WriteOpenGameError);
-    State.Operating = false;
-    return false;
+    return FileFailure(WriteOpenGameError);
   } else {
     std::string PackFileName;
-    if (!BuildPackImage(Rows, FrontEnd, PackFileName, Source.File)) {
-      FrontEnd.SetStatusText(1, WriteCreatePackError);
-      State.Operating = false;
-      return false;
-    }
+    if (!BuildPackImage(Rows, FrontEnd, PackFileName, Source.File)) return FileFailure(WriteCreatePackError);
     Source.PackFileName = PackFileName;
   }
 
@@ -91,34 +94,45 @@ bool WriteImage(const std::string& FileName, uint8_t Code, const TGameQueue& Que
   FrontEnd.SetProgress(Position);
   const TProgressReset ResetProgress{FrontEnd};
   const int64_t Size = Source.File ? FileSizeOfHandle(Source.File) : -1;
+  // Nothing was sent. Operating stays for the handler's closing steps to
+  // clear; the outcome says what happened.
   if (!Source.File || Size < 0 || std::fseek(Source.File, 0, SEEK_SET) != 0) {
+    Result.Reason = WriteOpenSourceError;
     FrontEnd.SetStatusText(1, WriteOpenSourceError);
     return false;
   }
-  if (Code == cmdWriteSram && Size > SaveRamSize)
+  if (Code == cmdWriteSram && Size > SaveRamSize) {
+    Result.Reason = WriteSaveTooLarge;
     return Refuse(FrontEnd, State, WriteSaveTooLarge, "The save RAM holds 131072 bytes.");
-  if (Code != cmdWriteSram && Named && Size > FlashImageLimit)
+  }
+  if (Code != cmdWriteSram && Named && Size > FlashImageLimit) {
+    Result.Reason = WriteImageTooLarge;
     return Refuse(FrontEnd, State, WriteImageTooLarge, "The card holds 8388608 bytes.");
+  }
   if (!Named && Size > PageSize) {
     // The queued game grew since it was added.
     FrontEnd.ShowMessageBox(QueueSpaceError, "Error", MB_FLAGS_ERROR);
-    FrontEnd.SetStatusText(1, WriteOpenGameError);
-    State.Operating = false;
-    return false;
+    return FileFailure(WriteOpenGameError);
   }
 
   const uint32_t Total = static_cast<uint32_t>(Size);
   const uint32_t Divisor = Total / static_cast<uint32_t>(FrontEnd.ProgressMax()) + 1;
   Timer.Total = static_cast<int32_t>(Total);
+  Result.Total = Total;
 
   if (Code != cmdWriteSram) {
-    if (Named) {
-      // A whole-flash image goes to bare addresses from 0, so it is the
-      // pages it covers that must lose their old headers, not the selected one.
-      const uint32_t Pages = Total <= PageSize ? 1 : 2;
-      FormatBlocks(0, Pages * FormatBlocksPerPage, Link);
-    } else {
-      FormatCard(false, Link);
+    // A whole-flash image goes to bare addresses from 0, so it is the pages
+    // it covers that must lose their old headers, not the selected one.
+    const uint32_t Blocks = (Named && Total > PageSize ? 2 : 1) * FormatBlocksPerPage;
+    const uint32_t Cleared = Named ? FormatBlocks(0, Blocks, Link) : FormatCard(false, Link);
+    Result.CardTouched = Cleared > 0;
+    if (Cleared < Blocks) {
+      // The cable stopped taking packets: nothing of the image would get through.
+      Link.ReportLinkError();
+      State.Operating = false;
+      Result.End = TTransferEnd::LinkFailed;
+      Result.Reason = FrontEnd.StatusText(1);
+      return false;
     }
   }
 
@@ -130,22 +144,26 @@ bool WriteImage(const std::string& FileName, uint8_t Code, const TGameQueue& Que
   uint32_t Offset = 0;
   while (Offset < Total) {
     FrontEnd.PumpMessages();
-    if (!State.Operating) return false;
-    const uint32_t Count = Total - Offset < LinkWriteChunk ? Total - Offset : LinkWriteChunk;
-    // The data bytes past Count keep the previous chunk; the packet is sent whole.
-    if (std::fread(Packet.Data, 1, Count, Source.File) != Count) {
-      FrontEnd.SetStatusText(1, WriteReadSourceError);
-      State.Operating = false;
+    if (!State.Operating) {
+      Result.End = TTransferEnd::Stopped;
+      Result.Reason = FrontEnd.StatusText(1);
       return false;
     }
+    const uint32_t Count = Total - Offset < LinkWriteChunk ? Total - Offset : LinkWriteChunk;
+    // The data bytes past Count keep the previous chunk; the packet is sent whole.
+    if (std::fread(Packet.Data, 1, Count, Source.File) != Count) return FileFailure(WriteReadSourceError);
     Packet.Header.Address = SwapDWord(Base + Offset);
     Packet.Header.Length = SwapDWord(Count);
+    Result.CardTouched = true;
     if (!Link.SendWritePacket(Packet)) {
       Link.ReportLinkError();
       State.Operating = false;
+      Result.End = TTransferEnd::LinkFailed;
+      Result.Reason = FrontEnd.StatusText(1);
       return false;
     }
     Offset += Count;
+    Result.Reached = Offset;
     const int NewPosition = static_cast<int>(Offset / Divisor);
     if (NewPosition != Position) {
       FrontEnd.SetStatusText(1, "Now writting...  Estimate remain time: " + Timer.RemainText(static_cast<int32_t>(Offset)));
@@ -156,5 +174,6 @@ bool WriteImage(const std::string& FileName, uint8_t Code, const TGameQueue& Que
   }
   Timer.Stop();
   FrontEnd.SetStatusText(1, "Write complete.  Time used: " + Timer.ElapsedText());
+  Result.End = TTransferEnd::Done;
   return true;
 }

@@ -2,6 +2,8 @@
 #include <cstdint>
 #include <string>
 
+#include "core/transfer/TransferOutcome.h"
+
 class TGameQueue;
 class TLink;
 
@@ -31,5 +33,7 @@ constexpr const char* WriteImageTooLarge = "Image file too large!";
 // the next packet boundary. A packet the cable does not take whole reports
 // "Error Code: N" and clears Operating. True only when every packet was sent.
 // Nothing reaches the card when the source cannot be opened, the pack cannot
-// be built, or the source is larger than what it is written to.
-bool WriteImage(const std::string& FileName, uint8_t Code, const TGameQueue& Queue, TLink& Link);
+// be built, or the source is larger than what it is written to. Outcome,
+// when given, receives how the write ended and how far it got.
+bool WriteImage(const std::string& FileName, uint8_t Code, const TGameQueue& Queue, TLink& Link,
+                TTransferOutcome* Outcome = nullptr);

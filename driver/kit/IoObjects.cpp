@@ -246,7 +246,9 @@ extern "C" PIRP NTAPI IoAllocateIrp(CCHAR StackSize, BOOLEAN ChargeQuota) {
   }
   {
     std::lock_guard<std::mutex> Lock(KitState().Mutex);
-    if (KitState().FailIrps) return nullptr;
+    long& Allowance = KitState().IrpAllowance;
+    if (Allowance == 0) return nullptr;
+    if (Allowance > 0) --Allowance;
   }
   size_t Bytes = sizeof(IRP) + StackSize * sizeof(IO_STACK_LOCATION);
   auto* Irp = static_cast<PIRP>(std::calloc(1, Bytes));

@@ -56,9 +56,11 @@ void TKit::FailPoolAfter(long Allocations) {
   KitState().PoolAllowance = Allocations;
 }
 
-void TKit::FailIrpAllocations(bool Fail) {
+void TKit::FailIrpAllocations(bool Fail) { FailIrpsAfter(Fail ? 0 : -1); }
+
+void TKit::FailIrpsAfter(long Allocations) {
   std::lock_guard<std::mutex> Lock(KitState().Mutex);
-  KitState().FailIrps = Fail;
+  KitState().IrpAllowance = Allocations;
 }
 
 void TKit::FailCreateDevice(NTSTATUS Status) {
@@ -177,9 +179,30 @@ extern "C" NTSTATUS NTAPI KeWaitForSingleObject(PVOID Object, KWAIT_REASON WaitR
 }
 
 // ---- spin locks -----------------------------------------------------------------
+// The linker brackets the driver's pageable code (its PAGE section) with
+// these; a program without such code leaves them null.
+extern "C" {
+extern const char __start_PAGE[] __attribute__((weak));
+extern const char __stop_PAGE[] __attribute__((weak));
+}
+
+namespace {
+// The code a spin-lock call returns to runs at DISPATCH_LEVEL (after the
+// acquire) or ran there (before the release); on Windows it must not be
+// pageable, as a page fault at that level stops the machine.
+void CheckResidentCaller(const void* ReturnAddress, const char* Routine) {
+  const char* Code = static_cast<const char*>(ReturnAddress);
+  if (__start_PAGE == nullptr || Code < __start_PAGE || Code >= __stop_PAGE) return;
+  char Where[32];
+  std::snprintf(Where, sizeof Where, "%p", ReturnAddress);
+  TKit::Fault(std::string(Routine) + " called from pageable code (returns to " + Where + ")");
+}
+}  // namespace
+
 extern "C" void NTAPI KeInitializeSpinLock(PKSPIN_LOCK SpinLock) { __atomic_store_n(SpinLock, 0, __ATOMIC_SEQ_CST); }
 
 extern "C" void NTAPI KeAcquireSpinLock(PKSPIN_LOCK SpinLock, PKIRQL OldIrql) {
+  CheckResidentCaller(__builtin_extract_return_addr(__builtin_return_address(0)), "KeAcquireSpinLock");
   if (CurrentIrql > DISPATCH_LEVEL) TKit::Fault("KeAcquireSpinLock above DISPATCH_LEVEL");
   *OldIrql = CurrentIrql;
   CurrentIrql = DISPATCH_LEVEL;
@@ -188,6 +211,7 @@ extern "C" void NTAPI KeAcquireSpinLock(PKSPIN_LOCK SpinLock, PKIRQL OldIrql) {
 }
 
 extern "C" void NTAPI KeReleaseSpinLock(PKSPIN_LOCK SpinLock, KIRQL NewIrql) {
+  CheckResidentCaller(__builtin_extract_return_addr(__builtin_return_address(0)), "KeReleaseSpinLock");
   if (__atomic_load_n(SpinLock, __ATOMIC_RELAXED) == 0) TKit::Fault("KeReleaseSpinLock on a free lock");
   __atomic_store_n(SpinLock, 0, __ATOMIC_RELEASE);
   CurrentIrql = NewIrql;

@@ -26,6 +26,8 @@ public:
   // every further one fails, until cleared with -1.
   static void FailPoolAfter(long Allocations);
   static void FailIrpAllocations(bool Fail);
+  // After `Allocations` more requests every further one fails (-1: none).
+  static void FailIrpsAfter(long Allocations);
   static void FailCreateDevice(NTSTATUS Status);          // STATUS_SUCCESS: do not fail
   static void FailRegisterInterface(NTSTATUS Status);
 

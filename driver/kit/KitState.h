@@ -45,7 +45,7 @@ struct TKitState {
   std::vector<std::pair<std::u16string, TKitInterface>> Interfaces;
   std::map<const void*, ULONG> Deliveries;
   long PoolAllowance = -1;
-  bool FailIrps = false;
+  long IrpAllowance = -1;
   NTSTATUS CreateDeviceFailure = 0;
   NTSTATUS RegisterInterfaceFailure = 0;
   long PowerStarted = 0;

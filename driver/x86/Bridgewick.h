@@ -103,6 +103,11 @@ NTSTATUS NTAPI SingleCompletion(PDEVICE_OBJECT DeviceObject, PIRP Irp, PVOID Con
 void AcquireIo(PDEVICE_EXTENSION Extension);
 void ReleaseIo(PDEVICE_EXTENSION Extension);
 BOOLEAN CanAcceptIo(PDEVICE_EXTENSION Extension);
+// The gate on new staged requests. Both take the stage lock, so they are
+// resident code that pageable Plug and Play code calls, never inlines.
+void SetGate(PDEVICE_EXTENSION Extension, BOOLEAN* Flag, BOOLEAN Value);
+// Closes the gate (sets *Flag) unless stages are in flight; TRUE if closed.
+BOOLEAN CloseGateIfIdle(PDEVICE_EXTENSION Extension, BOOLEAN* Flag);
 
 // Plug and Play and USB set-up.
 NTSTATUS QueryCapabilities(PDEVICE_EXTENSION Extension);

@@ -21,6 +21,28 @@ void ReleaseIo(PDEVICE_EXTENSION Extension) {
   if (Count == 0) KeSetEvent(&Extension->RemoveEvent, IO_NO_INCREMENT, FALSE);
 }
 
+// The gate's flags change under the stage lock, so that a staged request is
+// either admitted before the change (and seen by it) or refused after it.
+// These routines stay out of the pageable section: the code between taking
+// and dropping a spin lock runs at DISPATCH_LEVEL and must be resident.
+void SetGate(PDEVICE_EXTENSION Extension, BOOLEAN* Flag, BOOLEAN Value) {
+  KIRQL Old;
+  KeAcquireSpinLock(&Extension->StageLock, &Old);
+  *Flag = Value;
+  KeReleaseSpinLock(&Extension->StageLock, Old);
+}
+
+BOOLEAN CloseGateIfIdle(PDEVICE_EXTENSION Extension, BOOLEAN* Flag) {
+  // Checked and set together: a staged request admitted in between would
+  // run on into what the gate is closed for.
+  KIRQL Old;
+  KeAcquireSpinLock(&Extension->StageLock, &Old);
+  BOOLEAN Idle = Extension->PendingStages == 0;
+  if (Idle) *Flag = TRUE;
+  KeReleaseSpinLock(&Extension->StageLock, Old);
+  return Idle;
+}
+
 BOOLEAN CanAcceptIo(PDEVICE_EXTENSION Extension) {
   return !Extension->RemovePending && Extension->Started && !Extension->QueryRemovePending &&
          !Extension->QueryStopPending;

@@ -32,16 +32,6 @@ NTSTATUS ForwardAndWait(PDEVICE_EXTENSION Extension, PIRP Irp) {
   return Status;
 }
 
-// Flags that gate new transfers change under the stage lock, so that a
-// staged request is either admitted before the change (and seen by it) or
-// refused after it.
-void SetGate(PDEVICE_EXTENSION Extension, BOOLEAN* Flag, BOOLEAN Value) {
-  KIRQL Old;
-  KeAcquireSpinLock(&Extension->StageLock, &Old);
-  *Flag = Value;
-  KeReleaseSpinLock(&Extension->StageLock, Old);
-}
-
 }  // namespace
 
 BW_PAGEABLE NTSTATUS NTAPI DispatchPnp(PDEVICE_OBJECT DeviceObject, PIRP Irp) {
@@ -62,13 +52,7 @@ BW_PAGEABLE NTSTATUS NTAPI DispatchPnp(PDEVICE_OBJECT DeviceObject, PIRP Irp) {
         Status = PassDown(Extension, Irp);
         break;
       }
-      // Checked and set together: a staged request admitted in between
-      // would run on into the stop.
-      KIRQL Old;
-      KeAcquireSpinLock(&Extension->StageLock, &Old);
-      BOOLEAN Busy = Extension->PendingStages != 0;
-      if (!Busy) Extension->QueryStopPending = TRUE;
-      KeReleaseSpinLock(&Extension->StageLock, Old);
+      BOOLEAN Busy = !CloseGateIfIdle(Extension, &Extension->QueryStopPending);
       Status = Busy ? CompleteRequest(Irp, STATUS_UNSUCCESSFUL, 0) : PassDownWithSuccess(Extension, Irp);
       break;
     }

@@ -40,6 +40,18 @@ static const char* CardSizeText(void)
     }
 }
 
+/* Titles are raw header bytes: a control byte such as 0x0A would move the
+ * console's cursor (and scroll the screen from the last row), so the list
+ * would no longer line up with the games behind it. Such bytes show as
+ * blanks. */
+static void PutTitle(const char* Title)
+{
+    for (; *Title; ++Title) {
+        uint8_t C = (uint8_t)*Title;
+        ConsolePutChar(C < 0x20 ? ' ' : (char)C);
+    }
+}
+
 void DrawMenu(void)
 {
     uint8_t Position, Count;
@@ -72,7 +84,7 @@ void DrawMenu(void)
         else
             Marker = '-';
         ConsolePutChar(Marker);
-        ConsolePutString(Entry->Title);
+        PutTitle(Entry->Title);
     }
 
     CursorRow = FIRST_GAME_ROW;

@@ -48,6 +48,10 @@ TEST_F(CliCommands, HelpForTheProgramAndEachCommand) {
     const TRun Own = Run({Command, "--help"});
     EXPECT_EQ(Own.Status, 0) << Command;
     EXPECT_EQ(Own.Out.rfind(std::string("Usage: flashquill-cli [options] ") + Command, 0), 0u) << Own.Out;
+    // "help COMMAND" says the same, whatever arguments the command needs.
+    const TRun Asked = Run({"help", Command});
+    EXPECT_EQ(Asked.Status, 0) << Command << ": " << Asked.Err;
+    EXPECT_EQ(Asked.Out, Own.Out) << Command;
   }
 }
 
@@ -72,7 +76,8 @@ TEST_F(CliCommands, FactoryTestsGiveTheirVerdict) {
   };
   for (const TCase& Case : Cases) {
     SCOPED_TRACE(std::string(Case.Command) + (Case.Flip ? " flipped" : ""));
-    std::vector<std::string> Args = {Case.Command, Case.File};
+    // --yes: the tests ask before they overwrite the card.
+    std::vector<std::string> Args = {"--yes", Case.Command, Case.File};
     if (Case.Flip) Args.insert(Args.begin(), "--emulate-flip=7:0x01");
     const TRun Test = Run(Cli(Args));
     EXPECT_EQ(Test.Out, Case.Verdict) << Test.Err;
@@ -82,6 +87,26 @@ TEST_F(CliCommands, FactoryTestsGiveTheirVerdict) {
     const std::vector<uint8_t> Expected = ReadBytes(Case.File);
     ASSERT_EQ(Back.size(), Expected.size());
     EXPECT_EQ(Back[7] != Expected[7], Case.Flip);
+  }
+}
+
+// A test file the card cannot take is a FAILED test with its reason, not a
+// cancelled one; nothing of it is called OK.
+TEST_F(CliCommands, FactoryTestOfAFileTooLargeFailsWithTheReason) {
+  WriteBytes(Path("huge.gb"), std::vector<uint8_t>(0x800001, 0x55));
+  WriteBytes(Path("huge.sav"), std::vector<uint8_t>(0x20001, 0x55));
+  for (const std::vector<std::string>& Args :
+       {std::vector<std::string>{"test-rom", "--write-only", Path("huge.gb")},
+        std::vector<std::string>{"test-sram", Path("huge.sav")}}) {
+    SCOPED_TRACE(Args[0]);
+    std::vector<std::string> Line = Args;
+    Line.insert(Line.begin(), "--yes");
+    const TRun Test = Run(Cli(Line, false));
+    EXPECT_EQ(Test.Out, "FAILED\n") << Test.Err;
+    EXPECT_EQ(Test.Status, 1);
+    EXPECT_NE(Test.Err.find(Args[0] == "test-rom" ? "Image file too large!" : "Save file too large!"),
+              std::string::npos)
+        << Test.Err;
   }
 }
 
@@ -101,7 +126,7 @@ TEST_F(CliCommands, RawAndSaveRamRoundTrips) {
   std::vector<uint8_t> Raw = MakeGame("RAW", 0x20000);
   Raw.resize(100000);   // not a multiple of a packet or a piece
   WriteBytes(Path("raw.bin"), Raw);
-  ASSERT_EQ(Run(Cli({"--page=2", "write-raw", Path("raw.bin"), "--verify"})).Status, 0);
+  ASSERT_EQ(Run(Cli({"--yes", "--page=2", "write-raw", Path("raw.bin"), "--verify"})).Status, 0);
   // The advanced write goes to bare addresses, the advanced read adds the page.
   ASSERT_EQ(Run(Cli({"read-raw", "128K", Path("back.bin")})).Status, 0);
   std::vector<uint8_t> Back = ReadBytes(Path("back.bin"));
@@ -113,13 +138,13 @@ TEST_F(CliCommands, RawAndSaveRamRoundTrips) {
   std::vector<uint8_t> Save(0x20000);
   for (size_t I = 0; I < Save.size(); ++I) Save[I] = static_cast<uint8_t>(I ^ (I >> 8));
   WriteBytes(Path("in.sav"), Save);
-  ASSERT_EQ(Run(Cli({"write-sram", Path("in.sav")})).Status, 0);
+  ASSERT_EQ(Run(Cli({"--yes", "write-sram", Path("in.sav")})).Status, 0);
   ASSERT_EQ(Run(Cli({"read-sram", Path("out.sav")})).Status, 0);
   EXPECT_EQ(ReadBytes(Path("out.sav")), Save);
 
   // Too large for save RAM: refused, nothing sent.
   WriteBytes(Path("big.sav"), std::vector<uint8_t>(0x20001, 1));
-  const TRun Big = Run(Cli({"write-sram", Path("big.sav")}));
+  const TRun Big = Run(Cli({"--yes", "write-sram", Path("big.sav")}));
   EXPECT_EQ(Big.Status, 1);
   EXPECT_NE(Big.Err.find("Save file too large!"), std::string::npos) << Big.Err;
   size_t Errors = 0;

@@ -32,9 +32,10 @@ inline void WriteBytes(const std::string& Path, const std::vector<uint8_t>& Byte
   Out.write(reinterpret_cast<const char*>(Bytes.data()), static_cast<std::streamsize>(Bytes.size()));
 }
 
-// A game file with a header the listing recognises: the logo's tail at
-// 0x130, the title at 0x134, the ROM-size code of Size at 0x148; the rest
-// bytes that differ from game to game.
+// A game file with a whole header: the logo at 0x104 (whose tail at 0x130
+// the listing looks for), the title at 0x134, the ROM-size code of Size at
+// 0x148 and the header checksum at 0x14D; the rest bytes that differ from
+// game to game.
 inline std::vector<uint8_t> MakeGame(const std::string& Title, uint32_t Size) {
   std::vector<uint8_t> Bytes(Size);
   uint32_t State = static_cast<uint32_t>(std::hash<std::string>{}(Title)) | 1;
@@ -50,6 +51,14 @@ inline std::vector<uint8_t> MakeGame(const std::string& Title, uint32_t Size) {
   uint8_t Code = 0;
   while ((0x8000u << Code) < Size) ++Code;
   Bytes[0x148] = Code;
+  const uint8_t Logo[48] = {0xCE, 0xED, 0x66, 0x66, 0xCC, 0x0D, 0x00, 0x0B, 0x03, 0x73, 0x00, 0x83,
+                            0x00, 0x0C, 0x00, 0x0D, 0x00, 0x08, 0x11, 0x1F, 0x88, 0x89, 0x00, 0x0E,
+                            0xDC, 0xCC, 0x6E, 0xE6, 0xDD, 0xDD, 0xD9, 0x99, 0xBB, 0xBB, 0x67, 0x63,
+                            0x6E, 0x0E, 0xEC, 0xCC, 0xDD, 0xDC, 0x99, 0x9F, 0xBB, 0xB9, 0x33, 0x3E};
+  std::copy(Logo, Logo + 48, Bytes.begin() + 0x104);
+  uint8_t Sum = 0;
+  for (size_t I = 0x134; I < 0x14D; ++I) Sum = static_cast<uint8_t>(Sum - Bytes[I] - 1);
+  Bytes[0x14D] = Sum;
   return Bytes;
 }
 

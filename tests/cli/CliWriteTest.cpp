@@ -47,6 +47,20 @@ TEST_F(CliWrite, FourGamesAreListedAtTheirPackOffsetsAndReadBackWhole) {
   }
 }
 
+// With one game on the page, -o names a folder when it ends in "/" or is
+// one already; the game goes into it under its title.
+TEST_F(CliWrite, ReadingOneGameIntoAFolder) {
+  const std::string Game = AddGame("one.gb", "SOLO", 0x8000);
+  ASSERT_EQ(Run(Cli({"write", Game})).Status, 0);
+  fs::create_directories(Path("existing"));
+  for (const std::string& Output : {Path("backup/"), Path("existing")}) {
+    SCOPED_TRACE(Output);
+    const TRun Read = Run(Cli({"read", "--all", "-o", Output}));
+    ASSERT_EQ(Read.Status, 0) << Read.Err;
+    EXPECT_EQ(ReadBytes((fs::path(Output) / "SOLO.gb").string()), ReadBytes(Game));
+  }
+}
+
 TEST_F(CliWrite, OfflinePackIsTheImageTheWriteSends) {
   std::vector<std::string> Args = {"write"};
   for (const std::string& Game : FourGames()) Args.push_back(Game);
@@ -135,7 +149,7 @@ TEST_F(CliWrite, VerifyNamesTheFirstDifferingCardAddress) {
   const TCase Cases[] = {
       {"pack on page 1", {"-y", "write", A, B, "--verify"}, "0x000064"},
       {"pack on page 2", {"-y", "--page=2", "write", A, B, "--verify"}, "0x400064"},
-      {"save RAM on page 2, bare offsets", {"--page=2", "write-sram", Path("save.sav"), "--verify"}, "0x000064"},
+      {"save RAM on page 2, bare offsets", {"-y", "--page=2", "write-sram", Path("save.sav"), "--verify"}, "0x000064"},
   };
   for (const TCase& Case : Cases) {
     SCOPED_TRACE(Case.Name);

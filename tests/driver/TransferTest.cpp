@@ -107,16 +107,34 @@ TEST_P(TransferTest, TransfersAfterTheCableIsPulledFail) {
 
 TEST_P(TransferTest, ResourceShortagesFailTheRequestAndGiveTheReferenceBack) {
   Start();
-  std::vector<uint8_t> Command(9, 'D');
-  TKit::FailPoolAfter(0);   // the transfer's URB
-  EXPECT_EQ(Rig().Write(File, Command), STATUS_INSUFFICIENT_RESOURCES);
-  TKit::FailPoolAfter(-1);
-  TKit::FailIrpAllocations(true);   // the internal request to the bus
-  EXPECT_EQ(Rig().Write(File, Command), STATUS_INSUFFICIENT_RESOURCES);
-  TKit::FailIrpAllocations(false);
+  // Neither the URB nor the internal request to the bus: nothing moved, so
+  // the caller's request reports no bytes, whichever way it goes.
+  struct TCase {
+    const char* What;
+    bool FailIrp;
+    bool FromDevice;
+  };
+  const TCase Cases[] = {{"URB, write", false, false},
+                         {"URB, read", false, true},
+                         {"internal request, write", true, false},
+                         {"internal request, read", true, true}};
+  for (const TCase& Case : Cases) {
+    SCOPED_TRACE(Case.What);
+    std::vector<uint8_t> Buffer(9, 'D');
+    if (Case.FailIrp)
+      TKit::FailIrpsAfter(1);   // the caller's request goes through
+    else
+      TKit::FailPoolAfter(0);
+    ULONG_PTR Moved = 99;
+    NTSTATUS Status = Case.FromDevice ? Rig().Read(File, Buffer, &Moved) : Rig().Write(File, Buffer, &Moved);
+    TKit::FailIrpAllocations(false);
+    TKit::FailPoolAfter(-1);
+    EXPECT_EQ(Status, STATUS_INSUFFICIENT_RESOURCES);
+    EXPECT_EQ(Moved, 0u);
+  }
   EXPECT_TRUE(Rig().Bus.Transfers().empty());
   EXPECT_EQ(Rig().IoCount(), 1);
-  EXPECT_EQ(Rig().Write(File, Command), STATUS_SUCCESS);
+  EXPECT_EQ(Rig().Write(File, std::vector<uint8_t>(9, 'D')), STATUS_SUCCESS);
 }
 
 TEST_P(TransferTest, ConcurrentRequestsFromSeveralThreadsAllGoThrough) {

@@ -231,3 +231,27 @@ TEST(MenuScreen, CursorWrapsBothWaysAndRepeatsWhileHeld) {
 }
 
 }  // namespace
+
+namespace {
+
+// Title bytes below 0x20 are blanks on screen: a line feed in the title of
+// the 15th row would otherwise scroll the screen, and the cursor beside
+// game 01 would sit on the row that shows game 02.
+TEST(MenuScreen, ControlBytesInTitlesShowAsBlanks) {
+  std::vector<uint8_t> Flash = NumberedGames(14);
+  PlaceHeader(Flash, 1, std::string("ONE\x01TWO\x1F", 8));
+  PlaceHeader(Flash, 15, std::string("LAST\nROW\r\t", 10));
+  TMenu Menu(std::move(Flash));
+  const TRows Screen = Menu.Screen();
+  EXPECT_EQ(Screen[0], Pad(" Flashquill32M V1.3")) << "the screen scrolled";
+  EXPECT_EQ(Screen[3], Pad(">01.ONE TWO"));
+  EXPECT_EQ(Screen[4], Pad(" 02.GAME02"));
+  EXPECT_EQ(Screen[17], Pad(" 15.LAST ROW"));
+  EXPECT_EQ(Menu.CursorRow(), 3);
+
+  Menu.Console->Press(Start, 4, 60);
+  ASSERT_TRUE(Menu.Console->Mapper().GameMode());
+  EXPECT_EQ(Menu.Console->Mapper().GameBase(), 1 * CardPack::SlotSize) << "Start launches the game beside the cursor";
+}
+
+}  // namespace

@@ -157,3 +157,22 @@ TEST_F(QueueTest, RemovesSelectedRowsAndTellsTheView) {
 }
 
 }  // namespace
+
+namespace {
+
+// A file named "g?.gb" is that file, not the first file the name would match
+// as a pattern: its place in the pack is its own size.
+TEST_F(QueueTest, NameWithWildcardCharactersIsQueuedAtItsOwnSize) {
+  const std::string Small = Dir.File("g1.gb");
+  WriteBytes(Small, MakeGame(0x150, "SMALL", 1));
+  std::filesystem::resize_file(Small, 32 * K);
+  const std::string Big = Dir.File("g?.gb");
+  WriteBytes(Big, MakeGame(0x150, "BIG", 2));
+  std::filesystem::resize_file(Big, 128 * K);
+  ASSERT_TRUE(Queue.AddGameFile(Big, Front));
+  ASSERT_EQ(Queue.Count(), 1u);
+  EXPECT_EQ(Queue.Rows()[0].Size, 128 * K);
+  EXPECT_EQ(Queue.Rows()[0].Title, "BIG");
+}
+
+}  // namespace

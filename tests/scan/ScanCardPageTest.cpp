@@ -183,15 +183,46 @@ TEST_F(CardScan, MenuAloneWithUnknownChipShowsNegativeFreeSpace) {
   EXPECT_TRUE(List.Rows.empty());
 }
 
-TEST_F(CardScan, HeaderWithUnknownSizeCodeIsNoGameAndTheNextBlockIsProbed) {
-  PutHeader(0, "BIG", 6);             // 2 MiB: the stride becomes 2 MiB
-  PutHeader(0x200000, "BAD SIZE", 8);
-  PutHeader(0x208000, "NEXT", 0);     // 32 KiB after the unknown one
-  Scan();
-  ASSERT_EQ(List.Rows.size(), 2u);
-  EXPECT_EQ(List.Rows[0].Title, "BIG");
-  EXPECT_EQ(List.Rows[1].Title, "NEXT");
-  EXPECT_EQ(List.Rows[1].Offset, 0x208000u);
+// A header whose ROM-size code no game has is a slot without a game: the
+// probes stay on the grid of the last game found, so the games after it are
+// still listed.
+TEST_F(CardScan, HeaderWithUnknownSizeCodeKeepsTheStride) {
+  struct THeader {
+    uint32_t Address;
+    const char* Title;
+    uint8_t Code;
+  };
+  const struct {
+    const char* What;
+    std::vector<THeader> Headers;
+    std::vector<uint32_t> Listed;   // offsets of the rows
+    std::vector<uint32_t> Probes;
+  } Cases[] = {
+      {"1 MiB games around a code-9 header",
+       {{0, "G0", 5}, {0x100000, "BAD", 9}, {0x200000, "G2", 5}, {0x300000, "G3", 5}},
+       {0, 0x200000, 0x300000},
+       {0, 0x100000, 0x200000, 0x300000}},
+      {"code 8 after a 2 MiB game", {{0, "BIG", 6}, {0x200000, "BAD", 8}, {0x208000, "INSIDE", 0}}, {0}, {0, 0x200000}},
+      {"code 255 before any game", {{0, "BAD", 0xFF}, {0x8000, "FIRST", 1}, {0x18000, "SECOND", 1}},
+       {0x8000, 0x18000},
+       {}},
+  };
+  for (const auto& C : Cases) {
+    SCOPED_TRACE(C.What);
+    FormatPage(0);
+    for (const THeader& H : C.Headers) PutHeader(H.Address, H.Title, H.Code);
+    Cable.TakeLog();
+    List.Rows.clear();
+    Scan();
+    std::vector<uint32_t> Listed;
+    for (const TCardRow& Row : List.Rows) Listed.push_back(Row.Offset);
+    EXPECT_EQ(Listed, C.Listed);
+    const std::vector<uint32_t> Probes = ProbeAddresses();
+    if (!C.Probes.empty()) {
+      EXPECT_EQ(Probes, C.Probes);
+    }
+    for (uint32_t Probe : Probes) EXPECT_EQ(Probe % 0x8000, 0u) << "probe off the grid at " << Probe;
+  }
 }
 
 TEST_F(CardScan, TitleRunsToTheFirstZeroByteButNotPastTheBlock) {

@@ -25,10 +25,27 @@ TEST(FileSize, OfNamesAndPatterns) {
   EXPECT_EQ(FileSizeOf(Dir.File("missing.gb")), -1);
   EXPECT_EQ(FileSizeOf(""), -1);
   EXPECT_EQ(FileSizeOf(Dir.File("folder.gb")), -1);   // a folder is no file
-  EXPECT_EQ(FileSizeOf(Dir.File("?.gb")), 100);        // first match by name: a.gb
-  EXPECT_EQ(FileSizeOf(Dir.File("b*")), 300);
-  EXPECT_EQ(FileSizeOf(Dir.File("*.sav")), -1);
-  EXPECT_EQ(FileSizeOf(Dir.File("f*")), -1);           // only the folder matches
+  // Patterns only when the caller asks for them.
+  constexpr TNameMatch Wild = TNameMatch::Wildcards;
+  EXPECT_EQ(FileSizeOf(Dir.File("?.gb"), Wild), 100);        // first match by name: a.gb
+  EXPECT_EQ(FileSizeOf(Dir.File("b*"), Wild), 300);
+  EXPECT_EQ(FileSizeOf(Dir.File("*.sav"), Wild), -1);
+  EXPECT_EQ(FileSizeOf(Dir.File("f*"), Wild), -1);           // only the folder matches
+  EXPECT_EQ(FileSizeOf(Dir.File("a.gb"), Wild), 100);
+}
+
+// Names that hold * or ? are real file names on Linux: the file of that
+// name is sized, not the first file the name would match as a pattern.
+TEST(FileSize, NamesWithWildcardCharactersAreTakenAsTheyStand) {
+  TTempFolder Dir;
+  Dir.Write("g1.gb", Pattern(0x8000));
+  Dir.Write("g?.gb", Pattern(0x20000));
+  Dir.Write("a1.gb", Pattern(10));
+  Dir.Write("a*.gb", Pattern(20));
+  EXPECT_EQ(FileSizeOf(Dir.File("g?.gb")), 0x20000);
+  EXPECT_EQ(FileSizeOf(Dir.File("a*.gb")), 20);
+  EXPECT_EQ(FileSizeOf(Dir.File("b?.gb")), -1);   // no such file, whatever it would match
+  EXPECT_EQ(FileSizeOf(Dir.File("g*")), -1);
 }
 
 TEST(FileSize, OfHandleKeepsThePosition) {

@@ -13,21 +13,23 @@ double Ms(double Milliseconds) { return Milliseconds / MsPerDay; }
 
 }  // namespace
 
-TEST(TimeText, HoursMinutesSecondsAndPlainMilliseconds) {
+TEST(TimeText, HoursMinutesSecondsAndThreeDigitMilliseconds) {
   const struct {
     double Days;
     const char* Expected;
   } Cases[] = {
-      {Ms(3045), "00:00:03.45"},
+      {Ms(3045), "00:00:03.045"},
       {Ms(3450), "00:00:03.450"},
-      {Ms(3000), "00:00:03.0"},
-      {Ms(0), "00:00:00.0"},
-      {Ms((25 * 60 + 3) * 60000.0), "01:03:00.0"},   // whole days are dropped
-      {Ms(-3045), "00:00:03.45"},                     // sign dropped
-      {Ms(3044.6), "00:00:03.45"},                    // rounded to whole ms
+      {Ms(4), "00:00:00.004"},      // 4 ms, not 400
+      {Ms(5090), "00:00:05.090"},
+      {Ms(3000), "00:00:03.000"},
+      {Ms(0), "00:00:00.000"},
+      {Ms((25 * 60 + 3) * 60000.0), "01:03:00.000"},   // whole days are dropped
+      {Ms(-3045), "00:00:03.045"},                     // sign dropped
+      {Ms(3044.6), "00:00:03.045"},                    // rounded to whole ms
       {Ms(59999.4), "00:00:59.999"},
       {Ms(23 * 3600000.0 + 59 * 60000.0 + 59999), "23:59:59.999"},
-      {Ms(100 * 3600000.0), "04:00:00.0"},
+      {Ms(100 * 3600000.0), "04:00:00.000"},
   };
   for (const auto& C : Cases) EXPECT_EQ(TimeText(C.Days), C.Expected) << C.Days * MsPerDay << " ms";
 }
@@ -52,7 +54,7 @@ TEST(SpaceTime, ElapsedTextIsStopMinusStart) {
   TSpaceTime Time;
   Time.StartTime = EncodeDateTime(2026, 12, 9, 23, 59, 58, 500);
   Time.StopTime = EncodeDateTime(2026, 12, 10, 0, 0, 1, 545);   // across midnight
-  EXPECT_EQ(Time.ElapsedText(), "00:00:03.45");
+  EXPECT_EQ(Time.ElapsedText(), "00:00:03.045");
 
   Time.Start();
   Time.Stop();
@@ -70,10 +72,10 @@ TEST(SpaceTime, RemainTextFromTheAverageRateSinceStart) {
       {0, 0, "Unknow"},
       {4194304, 0, "Unknow"},
       {-5, 0, "Unknow"},
-      {30, 10, "00:00:20.0"},    // 10 done in 10 s, 20 to go
-      {100, 100, "00:00:00.0"},
-      {10, 20, "00:00:05.0"},    // past the end: the negative estimate by its size
-      {4194304, 32, "04:05:10.0"},   // 1310710 s: 15 days dropped, 4 h 5 min 10 s left
+      {30, 10, "00:00:20.000"},    // 10 done in 10 s, 20 to go
+      {100, 100, "00:00:00.000"},
+      {10, 20, "00:00:05.000"},    // past the end: the negative estimate by its size
+      {4194304, 32, "04:05:10.000"},   // 1310710 s: 15 days dropped, 4 h 5 min 10 s left
   };
   for (const auto& C : Cases) {
     Time.Total = C.Total;

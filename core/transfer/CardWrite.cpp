@@ -1,0 +1,146 @@
+#include "core/transfer/CardWrite.h"
+
+#include <cstdio>
+
+#include "core/FrontEnd.h"
+#include "core/link/Link.h"
+#include "core/link/LinkProtocol.h"
+#include "core/queue/GameQueue.h"
+#include "core/queue/PackImage.h"
+#include "core/support/DeleteFile.h"
+#include "core/support/SpaceTime.h"
+#include "core/transfer/SaveBackup.h"
+#include "core/transfer/VerifyEngine.h"
+#include "core/transfer/WriteEngine.h"
+
+namespace {
+
+std::string Hex6(int64_t Value) {
+  char Text[16];
+  std::snprintf(Text, sizeof Text, "0x%06llX", static_cast<unsigned long long>(Value));
+  return Text;
+}
+
+// Sets panel 1 to the outcome and gives the result back.
+TCardWriteResult& Finish(TCardWriteResult& Result, TLink& Link) {
+  Link.State().Operating = false;
+  Link.FrontEnd().SetStatusText(1, Result.Outcome);
+  return Result;
+}
+
+}  // namespace
+
+TCardWriteResult WriteToCard(const TCardWriteRequest& Request, TLink& Link) {
+  TFrontEnd& FrontEnd = Link.FrontEnd();
+  TSharedState& State = Link.State();
+  TCardWriteResult Result;
+  TSpaceTime Timer;
+  Timer.Start();
+
+  const bool Save = Request.Kind == TCardWriteKind::SaveRam;
+  const TGameQueue NoQueue;
+  const TGameQueue& Queue = Request.Queue ? *Request.Queue : NoQueue;
+  const std::vector<TQueueRow> Rows = Queue.Rows();
+
+  if (Save && Request.BackupSave) {
+    TTransferOutcome Backup;
+    if (!BackupSaveRam(Link, Result.BackupFile, &Backup)) {
+      Result.End = Backup.End;
+      Result.Outcome = "Save backup failed (" + Backup.Reason + "): nothing was written.";
+      Result.BackupFile.clear();
+      return Finish(Result, Link);
+    }
+  }
+
+  TPartialWrite Partial;
+  Partial.Kind = Request.Kind;
+  Partial.PageBase = State.PageBase;
+  Partial.FileName = Request.FileName;
+  Partial.BackupFile = Result.BackupFile;
+  if (Request.Kind == TCardWriteKind::Queue) {
+    Partial.Games = PlacedGames(Rows);
+    Partial.Pack = Rows.size() > 1;
+  }
+
+  const std::string Named = Request.Kind == TCardWriteKind::Queue ? std::string() : Request.FileName;
+  TTransferOutcome Write;
+  if (!WriteImage(Named, Save ? cmdWriteSram : 0, Queue, Link, &Write)) {
+    Result.End = Write.End;
+    Result.Outcome = Write.Reason.empty() ? FrontEnd.StatusText(1) : Write.Reason;
+    Partial.Total = Write.Total;
+    Partial.Reached = Write.Reached;
+    Partial.CardTouched = Write.CardTouched;
+    Result.Report = PartialWriteReport(Partial);
+    return Finish(Result, Link);
+  }
+  // A stop in the pump after the last packet: the write is whole, the
+  // verify is skipped, and the outcome says so.
+  if (Request.Verify && !State.Operating) {
+    Result.End = TTransferEnd::Stopped;
+    Result.Outcome = "Write complete, not verified: stopped.";
+    return Finish(Result, Link);
+  }
+
+  if (Request.Verify && Write.Total > 0) {
+    // The bytes the write sent: the named file, the game's own file, or the
+    // pack image built again from the same rows (the write deleted its own).
+    std::string Expected = Named, Built;
+    if (Request.Kind == TCardWriteKind::Queue) {
+      if (Rows.size() == 1) {
+        Expected = Rows.front().FileName;
+      } else {
+        std::FILE* Pack = nullptr;
+        if (BuildPackImage(Rows, FrontEnd, Built, Pack)) Expected = Built;
+        if (Pack) std::fclose(Pack);
+      }
+    }
+    // Named files went to bare addresses, whatever the page.
+    const uint32_t PageBase = State.PageBase;
+    if (!Named.empty()) State.PageBase = 0;
+    TVerifyOutcome Verify;
+    if (Expected.empty()) {
+      Verify.End = TTransferEnd::FileFailed;
+      Verify.Reason = VerifyOpenError;
+    } else {
+      if (Request.BeforeVerify) Request.BeforeVerify();
+      VerifyAgainstFile(Expected, 0, Write.Total, Save ? cmdReadSram : cmdReadRom, Link, &Verify);
+    }
+    State.PageBase = PageBase;
+    if (!Built.empty()) DeleteFileWait(Built, 1000);
+
+    if (Verify.End != TTransferEnd::Done) {
+      Result.End = Verify.End;
+      Result.Outcome = "Write complete, but the verify did not finish (" + Verify.Reason +
+                       "): the card was not checked.";
+      return Finish(Result, Link);
+    }
+    if (Verify.FirstDifference >= 0) {
+      const uint32_t Offset = static_cast<uint32_t>(Verify.FirstDifference);
+      Result.Mismatch = (Named.empty() ? State.PageBase : 0) + Offset;
+      Result.Outcome = "Verify failed: the card differs from what was written at card address " +
+                       Hex6(Result.Mismatch);
+      if (Save) Result.Outcome += " of the save RAM";
+      if (Request.Kind == TCardWriteKind::Queue) {
+        const TPlacedGame* Game = GameAt(Partial.Games, Offset);
+        Result.MismatchGame = Game ? Game->Title : "";
+        Result.Outcome += Game ? " (game \"" + Game->Title + "\")" : Rows.size() > 1 ? " (the boot menu)" : "";
+      }
+      Result.Outcome += ".";
+      Result.Report.push_back("Write again; if the same address fails again, the card cannot hold that byte.");
+      return Finish(Result, Link);
+    }
+    Result.Verified = true;
+  }
+
+  Timer.Stop();
+  Result.Succeeded = true;
+  Result.Outcome = "Write complete.  Time used: " + Timer.ElapsedText();
+  return Finish(Result, Link);
+}
+
+std::string CardWriteMessage(const TCardWriteResult& Result) {
+  std::string Text = Result.Outcome;
+  for (const std::string& Line : Result.Report) Text += "\r\n" + Line;
+  if (!Result.BackupFile.empty()) Text += "\r\nThe save RAM as it was is kept in " + Result.BackupFile + ".";
+  return Text;
+}

@@ -1,0 +1,55 @@
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "core/transfer/PartialWrite.h"
+#include "core/transfer/TransferOutcome.h"
+
+class TGameQueue;
+class TLink;
+
+// One write as every front end runs it, safe by default: a save RAM write
+// first backs the save up, every write is read back and compared, and
+// whatever ends it early is said with what it left on the card.
+struct TCardWriteRequest {
+  TCardWriteKind Kind = TCardWriteKind::Queue;   // Queue, RawImage or SaveRam
+  std::string FileName;                          // RawImage, SaveRam: the file
+  const TGameQueue* Queue = nullptr;             // Queue: the games (the rows as they are at the start)
+  bool Verify = true;                            // read the written range back and compare
+  bool BackupSave = true;                        // SaveRam: back the save up first
+  // Runs just before the verify pass reads (the command line arms its
+  // emulated read fault there); may be empty.
+  std::function<void()> BeforeVerify;
+};
+
+struct TCardWriteResult {
+  bool Succeeded = false;        // written, and verified when asked
+  // How the step that ended the run ended: the backup, the write or the
+  // verify (Done with Mismatch set: the card differs).
+  TTransferEnd End = TTransferEnd::Done;
+  // The text panel 1 shows at the end, also after the closing
+  // identification: "Write complete.  Time used: ...", the error text, or
+  // "Verify failed: ...". The core leaves it in panel 1 too.
+  std::string Outcome;
+  // What the card holds now, when a write failed after touching it, or the
+  // verify found a difference; one sentence a line; empty otherwise.
+  std::vector<std::string> Report;
+  std::string BackupFile;        // SaveRam: the backup made before the write ("" when none)
+  bool Verified = false;         // the read-back ran to its end and agreed
+  int64_t Mismatch = -1;         // card address of the first byte that differs; -1: none
+  std::string MismatchGame;      // Queue: the title of the game holding it ("" for the boot menu)
+};
+
+// Runs the write (WriteImage), then, when asked, the verify pass
+// (VerifyAgainstFile) over the range written: the game's file, the pack
+// image built again from the same rows, or the named file. For SaveRam with
+// BackupSave the save RAM is first read into NewSaveBackupName(); a backup
+// that cannot be made stops the run before anything is written. Operating is
+// left cleared at the end; the front end's closing steps follow. Boxes:
+// only those the engines show (refusals); the caller shows the result.
+TCardWriteResult WriteToCard(const TCardWriteRequest& Request, TLink& Link);
+
+// The result as one text for a box: the outcome, then the report lines.
+std::string CardWriteMessage(const TCardWriteResult& Result);

@@ -1,0 +1,104 @@
+#include "core/transfer/PartialWrite.h"
+
+#include <cstdio>
+
+#include "core/card/CardLayout.h"
+#include "core/queue/PackImage.h"
+
+namespace {
+
+std::string Hex6(uint32_t Value) {
+  char Text[16];
+  std::snprintf(Text, sizeof Text, "0x%06X", static_cast<unsigned>(Value));
+  return Text;
+}
+
+std::string Titles(const std::vector<std::string>& Names) {
+  std::string Text;
+  for (size_t I = 0; I < Names.size(); ++I) Text += (I ? ", " : "") + Names[I];
+  return Text;
+}
+
+std::string Shown(const std::string& Title) { return Title.empty() ? "(untitled)" : "\"" + Title + "\""; }
+
+void QueueReport(const TPartialWrite& Write, std::vector<std::string>& Lines) {
+  const std::string Page = PageNameOf(Write.PageBase);
+  Lines.push_back(Page + " holds only part of the image now: " + std::to_string(Write.Reached) + " of " +
+                  std::to_string(Write.Total) + " bytes reached the card, and its old games are gone.");
+  if (Write.Pack && Write.Reached < MenuImageSize)
+    Lines.push_back("The boot menu is cut short: the console cannot start any game of this page.");
+  std::vector<std::string> Complete, Cut, Missing;
+  for (const TPlacedGame& Game : Write.Games) {
+    if (static_cast<uint64_t>(Game.Offset) + Game.Size <= Write.Reached)
+      Complete.push_back(Shown(Game.Title));
+    else if (Game.Offset < Write.Reached)
+      Cut.push_back(Shown(Game.Title) + " (" + std::to_string(Write.Reached - Game.Offset) + " of " +
+                    std::to_string(Game.Size) + " bytes)");
+    else
+      Missing.push_back(Shown(Game.Title));
+  }
+  if (!Complete.empty()) Lines.push_back("Complete: " + Titles(Complete) + ".");
+  if (!Cut.empty()) Lines.push_back("Cut short, will not run: " + Titles(Cut) + ".");
+  if (!Missing.empty()) Lines.push_back("Missing: " + Titles(Missing) + ".");
+  Lines.push_back("Write the games again, or format the page.");
+}
+
+}  // namespace
+
+std::string PageNameOf(uint32_t PageBase) { return "Page NO. " + std::to_string(PageBase / PageSize + 1) + " (32M)"; }
+
+std::vector<TPlacedGame> PlacedGames(const std::vector<TQueueRow>& Rows) {
+  std::vector<TPlacedGame> Games;
+  if (Rows.size() == 1) {
+    Games.push_back({Rows.front().Title, 0, Rows.front().Size});
+    return Games;
+  }
+  uint32_t End = MenuImageSize;
+  for (const TQueueRow& Row : Rows) {
+    const uint32_t Size = PackedGameSize(Row.Size);
+    const uint32_t At = PackPlacement(End, Size);
+    Games.push_back({Row.Title, At, Row.Size});
+    End = At + Size;
+  }
+  return Games;
+}
+
+const TPlacedGame* GameAt(const std::vector<TPlacedGame>& Games, uint32_t Offset) {
+  for (const TPlacedGame& Game : Games)
+    if (Offset >= Game.Offset && Offset - Game.Offset < PackedGameSize(Game.Size)) return &Game;
+  return nullptr;
+}
+
+std::vector<std::string> PartialWriteReport(const TPartialWrite& Write) {
+  std::vector<std::string> Lines;
+  if (!Write.CardTouched) return Lines;
+  switch (Write.Kind) {
+    case TCardWriteKind::Queue:
+      QueueReport(Write, Lines);
+      break;
+    case TCardWriteKind::RawImage: {
+      const bool TwoPages = Write.Total > PageSize;
+      Lines.push_back(std::string(TwoPages ? "Both pages are" : "Page NO. 1 (32M) is") + " now partly written: " +
+                      std::to_string(Write.Reached) + " of " + std::to_string(Write.Total) + " bytes of " +
+                      Write.FileName + " reached the card" +
+                      (Write.Reached ? " (card addresses 0x000000 to " + Hex6(Write.Reached - 1) + ")" : "") +
+                      ", and the old games there are gone.");
+      Lines.push_back("Write the image again, or format the page.");
+      break;
+    }
+    case TCardWriteKind::SaveRam:
+      Lines.push_back("The save RAM is now partly written: its first " + std::to_string(Write.Reached) + " of " +
+                      std::to_string(Write.Total) + " bytes are from " + Write.FileName +
+                      ", the rest is the old save.");
+      Lines.push_back(Write.BackupFile.empty() ? "Write the save again."
+                                               : "Write the save again, or write the backup " + Write.BackupFile +
+                                                     " back to have the old save.");
+      break;
+    case TCardWriteKind::Format:
+      Lines.push_back(PageNameOf(Write.PageBase) + " is now partly formatted: " + std::to_string(Write.Reached) +
+                      " of " + std::to_string(Write.Total) + " blocks were cleared, so it may list games only in part.");
+      Lines.push_back("Format the page again.");
+      break;
+  }
+  return Lines;
+}

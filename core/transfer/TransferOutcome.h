@@ -1,0 +1,22 @@
+#pragma once
+#include <cstdint>
+#include <string>
+
+// How one transfer between a file and the card ended. The engines keep
+// returning a plain bool; a caller that must tell a stop from a broken cable
+// or a file failure (the factory verdict, the report of a cut-short write)
+// passes one of these and reads why.
+enum class TTransferEnd {
+  Done,         // every byte went where it should
+  Stopped,      // Operating was cleared from outside: a Stop click or Ctrl-C
+  LinkFailed,   // the cable did not take or give an exchange ("Error Code: N")
+  FileFailed,   // a file could not be opened, read, created or written, or was too large
+};
+
+struct TTransferOutcome {
+  TTransferEnd End = TTransferEnd::Done;
+  uint32_t Total = 0;     // bytes the transfer was to move (0 when refused before it knew)
+  uint32_t Reached = 0;   // bytes moved before it ended
+  bool CardTouched = false;   // a write: the format or a packet reached the card
+  std::string Reason;     // the status text of a failure; empty when done
+};
