@@ -10,6 +10,9 @@ HWND CreateChild(const char* Class, const std::string& Text, DWORD Style, DWORD 
                                Where.left, Where.top, Where.right - Where.left, Where.bottom - Where.top, Parent,
                                nullptr, GetModuleHandleA(nullptr), nullptr);
   if (Child && Font) SendMessageA(Child, WM_SETFONT, reinterpret_cast<WPARAM>(Font), FALSE);
+  // The platform puts a new child under its siblings; the window's layout
+  // lays later controls over earlier ones.
+  if (Child) SetWindowPos(Child, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   return Child;
 }
 

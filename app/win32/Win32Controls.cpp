@@ -301,6 +301,7 @@ TWin32SpinEdit::TWin32SpinEdit(HWND Parent, RECT Where, HFONT Font) {
   FArrows = CreateWindowExA(0, UPDOWN_CLASSA, nullptr,
                             WS_CHILD | WS_VISIBLE | UDS_ALIGNRIGHT | UDS_SETBUDDYINT | UDS_ARROWKEYS | UDS_NOTHOUSANDS,
                             0, 0, 0, 0, Parent, nullptr, GetModuleHandleA(nullptr), nullptr);
+  SetWindowPos(FArrows, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   SendMessageA(FArrows, UDM_SETBUDDY, reinterpret_cast<WPARAM>(Handle()), 0);
   SendMessageA(FArrows, UDM_SETRANGE32, static_cast<WPARAM>(INT_MIN), INT_MAX);
 }

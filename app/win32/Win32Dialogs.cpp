@@ -71,7 +71,9 @@ std::vector<std::string> ChosenFiles(const char* Buffer) {
 }
 
 int TWin32Dialogs::ShowMessageBox(const std::string& Text, const std::string& Caption, int Flags) {
-  return MessageBoxA(Owner(), Text.c_str(), Caption.c_str(), static_cast<UINT>(Flags) | MB_TASKMODAL);
+  // With no window of the program active, the box still stops the whole program.
+  HWND Over = Owner();
+  return MessageBoxA(Over, Text.c_str(), Caption.c_str(), static_cast<UINT>(Flags) | (Over ? 0 : MB_TASKMODAL));
 }
 
 bool TWin32Dialogs::ChooseOpenFiles(const std::string& Filter, const std::string& InitialPath, bool Multiple,

@@ -39,7 +39,7 @@ std::unique_ptr<TWin32FormWindow> BuildMainFormWindow(TWin32Binding& Binding) {
   L.Add("AALabel1", std::make_unique<TWin32ShadowLabel>(On("AALabel1"), Place(8, 2, 320, 40),
                                                         W.Font("Arial", 24, true), "Flashquill"));
   auto* Connected =
-      static_cast<HICON>(LoadImageA(Program, MAKEINTRESOURCEA(1), IMAGE_ICON, 22, 22, LR_DEFAULTCOLOR));
+      static_cast<HICON>(LoadImageA(Program, MAKEINTRESOURCEA(2), IMAGE_ICON, 22, 22, LR_DEFAULTCOLOR));
   L.Add("imgConnect", std::make_unique<TWin32Image>(On("imgConnect"), Place(472, 11, 22, 22), Connected))
       .SetVisible(false);
 
