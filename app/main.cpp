@@ -8,8 +8,10 @@
 #include <memory>
 
 #include "app/CommandLine.h"
-#include "app/MainForm.h"
-#include "app/support/QtDialogs.h"
+#include "app/StatusLog.h"
+#include "app/form/MainForm.h"
+#include "app/qt/QtBinding.h"
+#include "app/qt/QtDialogs.h"
 #include "emulator/LinkPortFactory.h"
 #ifdef FQ_HAVE_DEMO_GAMES
 #include "DemoGameResources.h"
@@ -54,13 +56,15 @@ int main(int argc, char** argv) {
   }
 
   TQtDialogs Dialogs;
-  TMainForm Form(*Port, Dialogs, Line.Arguments);
-  Form.show();
+  TQtBinding Binding;
+  TMainForm Form(Binding, *Port, Dialogs, Line.Arguments);
+  Form.Show();
+  StartStatusLog(Form);
   if (Line.Demo) {
     // Once the window has listed the page for the first time: an empty card
     // gets the demo pack, from a folder that lasts only for the write.
-    auto* Wait = new QTimer(&Form);
-    QObject::connect(Wait, &QTimer::timeout, &Form, [&Form, Wait] {
+    auto* Wait = new QTimer(&Application);
+    QObject::connect(Wait, &QTimer::timeout, &Application, [&Form, Wait] {
       if (!Form.FirstIdleDone()) return;
       Wait->stop();   // the write pumps messages; this must not run again inside it
       Wait->deleteLater();

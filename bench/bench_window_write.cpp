@@ -7,14 +7,14 @@
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
-#include <QTreeWidget>
 #include <filesystem>
 #include <fstream>
 #include <vector>
 
 #include "ProgramResources.h"
-#include "app/MainForm.h"
-#include "app/support/ScriptedDialogs.h"
+#include "app/form/MainForm.h"
+#include "app/memory/ScriptedDialogs.h"
+#include "app/qt/QtBinding.h"
 #include "core/card/CardLayout.h"
 #include "emulator/CableEmulator.h"
 #include "emulator/EmulatedLinkPort.h"
@@ -36,8 +36,9 @@ void BM_WindowWriteFullPage(benchmark::State& Bench) {
   TCableEmulator Cable(Card);
   TEmulatedLinkPort Port(Cable);
   TScriptedDialogs Dialogs;
-  TMainForm Form(Port, Dialogs, {});
-  Form.show();
+  TQtBinding Binding;
+  TMainForm Form(Binding, Port, Dialogs, {});
+  Form.Show();
   while (!Form.FirstIdleDone()) QCoreApplication::processEvents();
   Form.AddGameFile(Game);
   if (Form.Queue().Count() != 1) {
@@ -49,7 +50,7 @@ void BM_WindowWriteFullPage(benchmark::State& Bench) {
     // From the second round on the card list shows the game: Yes to the question.
     Dialogs.MessageAnswers = {MB_RESULT_YES};
     Form.btnWriteClick();
-    if (Form.lvCardRom->topLevelItemCount() != 1) {
+    if (Form.lvCardRom->RowCount() != 1) {
       Bench.SkipWithError("the written game is not listed");
       break;
     }

@@ -117,6 +117,9 @@ void TCliFrontEnd::SetStatusText(int Panel, const std::string& Text) {
   } else {
     FBarActive = false;
     FFailed = true;
+    // The closing identification after a broken link meets the same error
+    // again: said once is enough.
+    if (Text == FLastError || Text == FPendingError) return;
     FlushPendingError();
     FPendingError = Text;
   }

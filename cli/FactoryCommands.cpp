@@ -41,6 +41,8 @@ int RunFactoryTest(TCliSession& Session, const TCommandArgs& Args, bool Sram) {
     }
   };
   Run.IdentifyChip = [&Session] { Session.IdentifyChip(); };
+  // The save RAM test overwrites the card's save: back it up first.
+  Run.BackupSave = Sram;
 
   TFactoryResult Result;
   const TFactoryVerdict Verdict = RunFactoryTest(Run, Session.Link(), &Result);

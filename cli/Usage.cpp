@@ -20,7 +20,7 @@ std::string ProgramUsage(const std::string& Program) {
                      "Commands:\n";
   for (const TCommandInfo& Command : CommandTable()) {
     const std::string Left = std::string(Command.Name) + (Command.Synopsis[0] ? " " : "") + Command.Synopsis;
-    Text += "  " + Padded(Left, 34) + Command.Summary + "\n";
+    Text += "  " + Padded(Left, 39) + Command.Summary + "\n";
   }
   Text += "\nOptions:\n" + LinkOptionsUsage() +
           "  --page=1|2        the page to work on (default 1: \"Page NO. 1 (32M)\")\n"

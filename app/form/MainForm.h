@@ -189,6 +189,7 @@ private:
 
   void FindControls();
   void BindEvents();
+  void ShowInitialState();
 
   TBinding& FBinding;
   std::unique_ptr<TFormWindow> FWindow;

@@ -39,8 +39,9 @@ struct TFactoryRun {
   std::function<void()> IdentifyChip;
   // Save RAM: the save as it was is read into a backup file first (see
   // BackupSaveRam); a backup that cannot be made ends the test before
-  // anything is written.
-  bool BackupSave = true;
+  // anything is written. Off unless the front end asks for it, since the
+  // front end names the file to the tester.
+  bool BackupSave = false;
 };
 
 // What a run says besides its verdict.

@@ -107,7 +107,9 @@ void TFunctionFsCable::Answer() {
     if (Count <= 0) return;
     size_t Sent = 0;
     while (Sent < static_cast<size_t>(Count)) {
-      const ssize_t Moved = ::write(FIn, Reply.data() + Sent, static_cast<size_t>(Count) - Sent);
+      size_t Piece = static_cast<size_t>(Count) - Sent;
+      if (FSplit && Piece > FSplit) Piece = FSplit;
+      const ssize_t Moved = ::write(FIn, Reply.data() + Sent, Piece);
       if (Moved < 0) {
         if (errno == EINTR) continue;
         return;

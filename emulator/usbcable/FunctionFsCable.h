@@ -21,6 +21,12 @@ public:
   // Writes the descriptors and opens the endpoints. False with a text for
   // the user when FunctionFS is not there or refuses them.
   bool Start(std::string& Error);
+  // Test control: each reply goes out in IN transfers of at most Bytes
+  // (0: the whole reply in one), as a firmware that sends what it has read so
+  // far would. A piece that is no whole number of packets ends its transfer
+  // with a short packet, so the host sees one reply come in several transfers.
+  void SplitReplies(size_t Bytes) { FSplit = Bytes; }
+
   // Serves the host until the process ends; returns only on an error that
   // leaves the function unusable, with Error set.
   void Serve(std::string& Error);
@@ -35,4 +41,5 @@ private:
   int FOut = -1;
   int FIn = -1;
   std::atomic<unsigned> FPacketSize{512};
+  size_t FSplit = 0;
 };

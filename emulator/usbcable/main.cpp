@@ -1,11 +1,12 @@
 // flashquill-cable: the cable emulator as a USB device, through FunctionFS.
 //
-//   flashquill-cable [--card=DIR] FUNCTIONFS_DIR
+//   flashquill-cable [--card=DIR] [--split-replies=BYTES] FUNCTIONFS_DIR
 //   flashquill-cable --usb-ids        the cable's vendor:product, for the gadget
 //
 // The card is the same pair of files that --emulate=DIR uses, so a card
 // prepared through one is seen by the other.
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <stdexcept>
@@ -20,10 +21,12 @@ namespace {
 
 int Usage(std::FILE* To, int Code) {
   std::fprintf(To,
-               "usage: flashquill-cable [--card=DIR] FUNCTIONFS_DIR\n"
+               "usage: flashquill-cable [--card=DIR] [--split-replies=BYTES] FUNCTIONFS_DIR\n"
                "       flashquill-cable --usb-ids\n"
                "Serves the emulated cable as a USB device through the FunctionFS instance\n"
                "mounted at FUNCTIONFS_DIR. The card is kept in DIR (default: %s).\n"
+               "--split-replies=BYTES (test control) sends each reply in IN transfers of at\n"
+               "most BYTES, so one reply reaches the host in several transfers.\n"
                "--usb-ids prints the cable's USB vendor and product numbers as VVVV:PPPP.\n",
                DefaultCardDir().c_str());
   return Code;
@@ -34,6 +37,7 @@ int Usage(std::FILE* To, int Code) {
 int main(int argc, char** argv) {
   std::string CardDir = DefaultCardDir();
   std::string FunctionFsDir;
+  size_t Split = 0;
   for (int I = 1; I < argc; ++I) {
     const std::string Arg = argv[I];
     if (Arg == "--help" || Arg == "-h") return Usage(stdout, 0);
@@ -43,6 +47,15 @@ int main(int argc, char** argv) {
     }
     if (Arg.rfind("--card=", 0) == 0 && Arg.size() > 7) {
       CardDir = Arg.substr(7);
+    } else if (Arg.rfind("--split-replies=", 0) == 0) {
+      char* End = nullptr;
+      const unsigned long Bytes = std::strtoul(Arg.c_str() + 16, &End, 10);
+      if (Arg.size() == 16 || *End || Bytes == 0 || Bytes > TCableEmulator::MaxPendingReply) {
+        std::fprintf(stderr, "flashquill-cable: %s: expected a number of bytes from 1 to %zu\n", Arg.c_str(),
+                     TCableEmulator::MaxPendingReply);
+        return 2;
+      }
+      Split = Bytes;
     } else if (!Arg.empty() && Arg[0] != '-' && FunctionFsDir.empty()) {
       FunctionFsDir = Arg;
     } else {
@@ -61,6 +74,7 @@ int main(int argc, char** argv) {
   }
   TCableEmulator Cable(*Card);
   TFunctionFsCable Device(Cable, FunctionFsDir);
+  Device.SplitReplies(Split);
   std::string Error;
   if (!Device.Start(Error)) {
     std::fprintf(stderr, "flashquill-cable: %s\n", Error.c_str());

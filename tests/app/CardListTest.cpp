@@ -2,11 +2,6 @@
 // kept without a link, a double-click that reads.
 #include <gtest/gtest.h>
 
-#include <QComboBox>
-#include <QGroupBox>
-#include <QPushButton>
-#include <QTimer>
-#include <QTreeWidget>
 
 #include "WindowRig.h"
 
@@ -21,21 +16,21 @@ TEST(CardList, PageChoiceRescansFromThePageBaseWithPageRelativeRows) {
   TMainForm& Form = *Rig.Form;
   Rig.SentCodes();
 
-  Form.cbPart->setCurrentIndex(1);
+  Rig.Binding.UserChoose(*Form.cbPart, 1);
   EXPECT_EQ(Form.State().PageBase, 0x400000u);
   const std::vector<uint32_t> Probes = Rig.ProbeAddresses();
   ASSERT_FALSE(Probes.empty());
   EXPECT_EQ(Probes.front(), 0x400000u);
-  EXPECT_EQ(Form.gbCardInfo->title(), " Card Information [1 Game(s) Total, Size: 768K, Free: 31M] ");
-  ASSERT_EQ(Form.lvCardRom->topLevelItemCount(), 1);
-  const TCardRow Row = TMainForm::CardRowOf(Form.lvCardRom->topLevelItem(0));
+  EXPECT_EQ(Form.gbCardInfo->Caption(), " Card Information [1 Game(s) Total, Size: 768K, Free: 31M] ");
+  ASSERT_EQ(Form.lvCardRom->RowCount(), 1);
+  const TCardRow Row = TMainForm::CardRowOf(Form.lvCardRom->Row(0));
   EXPECT_EQ(Row.Title, "SECOND PAGE");
   EXPECT_EQ(Row.SizeText, "512K");
   EXPECT_EQ(Row.Offset, 0x10000u);
   EXPECT_EQ(Row.Size, 0x10000u);
-  EXPECT_EQ(Form.lvCardRom->topLevelItem(0)->text(1), "512K");
+  EXPECT_EQ(TWindowRig::Cell(*Form.lvCardRom, 0, 1), "512K");
 
-  Form.cbPart->setCurrentIndex(0);
+  Rig.Binding.UserChoose(*Form.cbPart, 0);
   EXPECT_EQ(Form.State().PageBase, 0u);
   EXPECT_EQ(Rig.ProbeAddresses(), std::vector<uint32_t>{0});
 
@@ -43,10 +38,10 @@ TEST(CardList, PageChoiceRescansFromThePageBaseWithPageRelativeRows) {
   Rig.Cable.Unplug();
   Rig.Port.PollDeviceEvents();
   Rig.SentCodes();
-  Form.btnRefresh->click();
+  Form.btnRefresh->Click();
   EXPECT_EQ(Rig.SentCodes(), "");
-  EXPECT_EQ(Form.gbCardInfo->title(), " Card Information ");
-  EXPECT_EQ(Form.lvCardRom->topLevelItemCount(), 1);
+  EXPECT_EQ(Form.gbCardInfo->Caption(), " Card Information ");
+  EXPECT_EQ(Form.lvCardRom->RowCount(), 1);
 }
 
 TEST(CardList, PageChangeDuringTheListingsPumpListsTheNewPageOnce) {
@@ -57,10 +52,10 @@ TEST(CardList, PageChangeDuringTheListingsPumpListsTheNewPageOnce) {
   TMainForm& Form = *Rig.Form;
   Rig.SentCodes();
   // Runs inside the one pump of the listing the refresh starts.
-  QTimer::singleShot(0, &Form, [&] { Form.cbPart->setCurrentIndex(1); });
-  Form.btnRefresh->click();
-  ASSERT_EQ(Form.lvCardRom->topLevelItemCount(), 1);
-  EXPECT_EQ(Form.lvCardRom->topLevelItem(0)->text(0), "OTHER PAGE");
+  Rig.Binding.Post([&] { Rig.Binding.UserChoose(*Form.cbPart, 1); });
+  Form.btnRefresh->Click();
+  ASSERT_EQ(Form.lvCardRom->RowCount(), 1);
+  EXPECT_EQ(TWindowRig::Cell(*Form.lvCardRom, 0, 0), "OTHER PAGE");
   EXPECT_EQ(Rig.ProbeAddresses().back(), 0x400000u);
 }
 
@@ -71,11 +66,10 @@ TEST(CardList, DoubleClickOnARowStartsTheRead) {
   TMainForm& Form = *Rig.Form;
   int Reads = 0;
   Form.SetOperationBody(Form.btnRead, [&] { ++Reads; });
-  const QRect Cell = Form.lvCardRom->visualItemRect(Form.lvCardRom->topLevelItem(0));
-  QTest::mouseClick(Form.lvCardRom->viewport(), Qt::LeftButton, Qt::NoModifier, Cell.center());
-  EXPECT_TRUE(Form.btnRead->isEnabled());   // a selected row and a link
-  QTest::mouseDClick(Form.lvCardRom->viewport(), Qt::LeftButton, Qt::NoModifier, Cell.center());
-  TWindowRig::Settle();
+  Rig.Binding.UserSelectRow(*Form.lvCardRom, 0);
+  EXPECT_TRUE(Form.btnRead->Enabled());   // a selected row and a link
+  Rig.Binding.UserDblClickRow(*Form.lvCardRom, 0);
+  Rig.Settle();
   EXPECT_EQ(Reads, 1);
 }
 

@@ -2,7 +2,6 @@
 // through the queue and Write.
 #include <gtest/gtest.h>
 
-#include <QTreeWidget>
 #include <filesystem>
 
 #include "GameFiles.h"
@@ -27,8 +26,8 @@ std::vector<std::string> DemoGames() {
 
 std::vector<std::string> CardTitles(TMainForm& Form) {
   std::vector<std::string> Titles;
-  for (int I = 0; I < Form.lvCardRom->topLevelItemCount(); ++I)
-    Titles.push_back(Form.lvCardRom->topLevelItem(I)->text(0).toStdString());
+  for (int I = 0; I < Form.lvCardRom->RowCount(); ++I)
+    Titles.push_back(TWindowRig::Cell(*Form.lvCardRom, I, 0));
   return Titles;
 }
 
@@ -42,7 +41,7 @@ TEST(Demo, AnEmptyCardGetsThePackAndAFullOneKeepsItsGames) {
     EXPECT_EQ(CardTitles(*Rig.Form),
               (std::vector<std::string>{"FQ DEMO FOUR", "FQ DEMO ONE", "FQ DEMO TWO", "FQ DEMO THREE"}));
     EXPECT_TRUE(Rig.Form->Queue().Empty());
-    EXPECT_EQ(Rig.Form->lvROMs->topLevelItemCount(), 0);
+    EXPECT_EQ(Rig.Form->lvROMs->RowCount(), 0);
     EXPECT_TRUE(Rig.Dialogs.Messages.empty());
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(Rig.Card.Flash() + 0x134), 5), "VA16Z");
   }

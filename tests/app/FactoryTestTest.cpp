@@ -4,27 +4,21 @@
 // format, also between two packets of a running test.
 #include <gtest/gtest.h>
 
-#include <QGroupBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QTemporaryDir>
-#include <QTimer>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <random>
 
+#include "GameFiles.h"
 #include "WindowRig.h"
-#include "app/support/Panel.h"
 #include "core/factory/FactoryTest.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-const QColor Black(0, 0, 0), Green(0, 128, 0), Red(255, 0, 0);
+const TColour Black{0, 0, 0}, Green{0, 128, 0}, Red{255, 0, 0};
 
 uint32_t BigEndian(const uint8_t* Bytes) {
   return uint32_t(Bytes[0]) << 24 | uint32_t(Bytes[1]) << 16 | uint32_t(Bytes[2]) << 8 | Bytes[3];
@@ -75,36 +69,35 @@ std::vector<std::pair<uint32_t, uint32_t>> Ranges(const std::vector<TCommand>& S
 // comes in between two packets would.
 class TPumpWatch {
 public:
-  explicit TPumpWatch(std::function<void()> Step) : FStep(std::move(Step)) {
-    FTimer.setInterval(0);
-    QObject::connect(&FTimer, &QTimer::timeout, [this] { FStep(); });
-    FTimer.start();
+  TPumpWatch(TMemoryBinding& Binding, std::function<void()> Step) : FBinding(Binding) {
+    FBinding.OnEachPass = std::move(Step);
   }
+  ~TPumpWatch() { FBinding.OnEachPass = nullptr; }
 
 private:
-  QTimer FTimer;
-  std::function<void()> FStep;
+  TMemoryBinding& FBinding;
 };
 
 class FactoryTest : public ::testing::Test {
 protected:
   TWindowRig Rig;
-  QTemporaryDir Folder;
-  QByteArray SavedDataHome;
+  TGameFolder Folder;
+  std::string SavedDataHome;
   bool HadDataHome = false;
 
   void SetUp() override {
-    ASSERT_TRUE(Folder.isValid());
+    ASSERT_TRUE(Folder.Valid());
     // The read-back files go to the user's data folder; this test's own.
-    HadDataHome = qEnvironmentVariableIsSet("XDG_DATA_HOME");
-    SavedDataHome = qgetenv("XDG_DATA_HOME");
-    qputenv("XDG_DATA_HOME", Folder.filePath("data").toLocal8Bit());
+    const char* DataHome = std::getenv("XDG_DATA_HOME");
+    HadDataHome = DataHome != nullptr;
+    SavedDataHome = DataHome ? DataHome : "";
+    setenv("XDG_DATA_HOME", Folder.Path("data").c_str(), 1);
   }
   void TearDown() override {
     if (HadDataHome)
-      qputenv("XDG_DATA_HOME", SavedDataHome);
+      setenv("XDG_DATA_HOME", SavedDataHome.c_str(), 1);
     else
-      qunsetenv("XDG_DATA_HOME");
+      unsetenv("XDG_DATA_HOME");
   }
 
   TMainForm& Form() { return *Rig.Form; }
@@ -113,13 +106,13 @@ protected:
     Rig.Cable.TakeLog();
   }
   std::string MakeFile(const std::string& Name, const std::vector<uint8_t>& Bytes) {
-    const std::string Path = Folder.filePath(QString::fromStdString(Name)).toStdString();
+    const std::string Path = Folder.Path(Name);
     std::ofstream(Path, std::ios::binary).write(reinterpret_cast<const char*>(Bytes.data()),
                                                static_cast<std::streamsize>(Bytes.size()));
     return Path;
   }
-  std::string Verdict() { return Form().labCheckSRAM->text().toStdString(); }
-  QColor VerdictColour() { return Form().labCheckSRAM->palette().color(QPalette::WindowText); }
+  std::string Verdict() { return Form().labCheckSRAM->Caption(); }
+  TColour VerdictColour() { return Form().labCheckSRAM->FontColour(); }
   // Every state text the label showed at a pump, once each, in order.
   std::vector<std::string> States;
   void NoteState() {
@@ -134,7 +127,7 @@ struct TFullCase {
   size_t Size;
   bool Corrupt;            // one bit of the first read-back reply flipped
   const char* Verdict;
-  QColor Colour;
+  TColour Colour;
 };
 
 const TFullCase FullCases[] = {
@@ -153,19 +146,19 @@ TEST_P(FullTest, WritesReadsBackAndCompares) {
   const bool Sram = std::strcmp(Case.Mode, "/sram") == 0;
   const std::vector<uint8_t> Data = RandomBytes(Case.Size, 7);
   const std::string TestFile = MakeFile(Sram ? "test.sav" : "test.gb", Data);
-  Form().edTestSRAM->setText(QString::fromStdString(TestFile));
+  Form().edTestSRAM->SetText(TestFile);
 
   bool Armed = false, Edited = false;
   std::vector<std::string> RunningCaptions;
   bool PanelEnabledWhileRunning = true;
-  TPumpWatch Watch([&] {
+  TPumpWatch Watch(Rig.Binding, [&] {
     NoteState();
     if (!Form().State().Operating) return;
-    RunningCaptions.push_back(Form().btnTestSRAM->text().toStdString());
-    PanelEnabledWhileRunning = PanelEnabledWhileRunning && Form().pMain->isEnabled();
+    RunningCaptions.push_back(Form().btnTestSRAM->Caption());
+    PanelEnabledWhileRunning = PanelEnabledWhileRunning && Form().pMain->Enabled();
     if (!Edited) {
       // The run keeps the file it started with.
-      Form().edTestSRAM->setText(QStringLiteral("/no/such/file"));
+      Form().edTestSRAM->SetText("/no/such/file");
       Edited = true;
     }
     if (Case.Corrupt && !Armed && Verdict() == FactoryReadingText) {
@@ -173,7 +166,7 @@ TEST_P(FullTest, WritesReadsBackAndCompares) {
       Armed = true;
     }
   });
-  Form().btnTestSRAM->click();
+  Form().btnTestSRAM->Click();
   NoteState();
 
   EXPECT_EQ(Verdict(), Case.Verdict);
@@ -183,9 +176,9 @@ TEST_P(FullTest, WritesReadsBackAndCompares) {
   ASSERT_FALSE(RunningCaptions.empty());
   EXPECT_EQ(RunningCaptions.front(), "&Stop");
   EXPECT_FALSE(PanelEnabledWhileRunning);
-  EXPECT_EQ(Form().btnTestSRAM->text(), "Test");
+  EXPECT_EQ(Form().btnTestSRAM->Caption(), "Test");
   EXPECT_FALSE(Form().State().Operating);
-  EXPECT_TRUE(Form().pMain->isEnabled());
+  EXPECT_TRUE(Form().pMain->Enabled());
 
   // The file went to the card from address 0, and exactly as many bytes came back.
   const std::vector<TCommand> Seen = Commands(Rig.Cable.TakeLog());
@@ -203,7 +196,7 @@ TEST_P(FullTest, WritesReadsBackAndCompares) {
 
   const std::string ReadBack = FactoryReadBackFile(Sram ? TFactoryMode::Sram : TFactoryMode::Rom);
   EXPECT_EQ(fs::path(ReadBack).filename(), Sram ? "GBTestSRAM.sav" : "GBTestROM.gb");
-  EXPECT_EQ(fs::path(ReadBack).parent_path(), Folder.filePath("data/flashquill").toStdString());
+  EXPECT_EQ(fs::path(ReadBack).parent_path(), Folder.Path("data/flashquill"));
   std::vector<uint8_t> Expected = Data;
   if (Case.Corrupt) Expected[100] ^= 0x10;
   EXPECT_EQ(FileBytes(ReadBack), Expected);
@@ -235,24 +228,24 @@ TEST_P(StopTest, WriteEndsWithItsVerdictAndNoReadBack) {
   Start("/rom");
   const std::string ReadBack = FactoryReadBackFile(TFactoryMode::Rom);
   const std::vector<uint8_t> Data = RandomBytes(8192, 3);
-  Form().edTestSRAM->setText(QString::fromStdString(MakeFile("stop.gb", Data)));
-  auto* Clicked = Form().findChild<QPushButton*>(Case.Clicked);
+  Form().edTestSRAM->SetText(MakeFile("stop.gb", Data));
+  TButton* Clicked = &Rig.Control<TButton>(Case.Clicked);
   ASSERT_NE(Clicked, nullptr);
 
   int Pumps = 0;
   std::string CaptionAfterStop;
-  TPumpWatch Watch([&] {
+  TPumpWatch Watch(Rig.Binding, [&] {
     NoteState();
     if (!Form().State().Operating || ++Pumps != 40) return;
     if (Case.StoppedBy == nullptr) {
       Rig.Cable.Unplug();
     } else if (*Case.StoppedBy) {
-      auto* Stopper = Form().findChild<QPushButton*>(Case.StoppedBy);
-      Stopper->click();
-      CaptionAfterStop = Stopper->text().toStdString();
+      TButton* Stopper = &Rig.Control<TButton>(Case.StoppedBy);
+      Stopper->Click();
+      CaptionAfterStop = Stopper->Caption();
     }
   });
-  Clicked->click();
+  Clicked->Click();
   NoteState();
 
   EXPECT_EQ(Verdict(), Case.Verdict);
@@ -264,8 +257,8 @@ TEST_P(StopTest, WriteEndsWithItsVerdictAndNoReadBack) {
   if (Case.StoppedBy && *Case.StoppedBy) {
     EXPECT_EQ(CaptionAfterStop, std::strcmp(Case.StoppedBy, Case.Clicked) == 0 ? "&Stop" : Case.StopperCaption);
   }
-  EXPECT_EQ(Form().btnTestSRAM->text(), "Test");
-  EXPECT_EQ(Form().btnTestWrite->text(), "Write");
+  EXPECT_EQ(Form().btnTestSRAM->Caption(), "Test");
+  EXPECT_EQ(Form().btnTestWrite->Caption(), "Write");
   EXPECT_FALSE(Form().State().Operating);
 
   const std::vector<TCommand> Seen = Commands(Rig.Cable.TakeLog());
@@ -312,14 +305,14 @@ TEST_P(ChoiceTest, TestFileIsTheNamedOneOrTheChosenOne) {
   const std::string A = MakeFile("a.sav", RandomBytes(100, 1));
   MakeFile("b.sav", RandomBytes(200, 2));
   const std::string Typed = std::strcmp(Case.Typed, "") == 0          ? std::string()
-                            : std::strcmp(Case.Typed, "missing") == 0 ? Folder.filePath("missing.sav").toStdString()
-                                                                      : Folder.filePath(Case.Typed).toStdString();
-  Form().edTestSRAM->setText(QString::fromStdString(Typed));
+                            : std::strcmp(Case.Typed, "missing") == 0 ? Folder.Path("missing.sav")
+                                                                      : Folder.Path(Case.Typed);
+  Form().edTestSRAM->SetText(Typed);
   std::vector<std::string> Answer;
-  for (const std::string& Name : Case.Answer) Answer.push_back(Folder.filePath(QString::fromStdString(Name)).toStdString());
+  for (const std::string& Name : Case.Answer) Answer.push_back(Folder.Path(Name));
   Rig.Dialogs.OpenAnswers.push_back(Answer);
 
-  Form().btnTestSRAM->click();
+  Form().btnTestSRAM->Click();
 
   EXPECT_EQ(Rig.Dialogs.Filters.size(), Case.Asked ? 1u : 0u);
   if (Case.Asked && !Rig.Dialogs.Filters.empty()) {
@@ -327,16 +320,16 @@ TEST_P(ChoiceTest, TestFileIsTheNamedOneOrTheChosenOne) {
   }
   const std::vector<TCommand> Seen = Commands(Rig.Cable.TakeLog());
   if (Case.Runs) {
-    EXPECT_EQ(Form().edTestSRAM->text().toStdString(), A);
+    EXPECT_EQ(Form().edTestSRAM->Text(), A);
     EXPECT_EQ(Verdict(), "OK");
     EXPECT_FALSE(Seen.empty());
   } else {
     // Nothing changed: no packet, no verdict, the edit as it was.
-    EXPECT_EQ(Form().edTestSRAM->text().toStdString(), Typed);
+    EXPECT_EQ(Form().edTestSRAM->Text(), Typed);
     EXPECT_EQ(Verdict(), "");
     EXPECT_TRUE(Seen.empty());
-    EXPECT_EQ(Form().btnTestSRAM->text(), "Test");
-    EXPECT_TRUE(Form().pMain->isEnabled());
+    EXPECT_EQ(Form().btnTestSRAM->Caption(), "Test");
+    EXPECT_TRUE(Form().pMain->Enabled());
   }
 }
 
@@ -345,9 +338,9 @@ INSTANTIATE_TEST_SUITE_P(Window, ChoiceTest, ::testing::ValuesIn(ChoiceCases),
 
 TEST_F(FactoryTest, BrowseButtonCancelledKeepsTheEdit) {
   Start("/rom");
-  Form().edTestSRAM->setText(QStringLiteral("kept.gb"));
-  Form().BitBtn1->click();
-  EXPECT_EQ(Form().edTestSRAM->text(), "kept.gb");
+  Form().edTestSRAM->SetText("kept.gb");
+  Form().BitBtn1->Click();
+  EXPECT_EQ(Form().edTestSRAM->Text(), "kept.gb");
   ASSERT_EQ(Rig.Dialogs.Filters.size(), 1u);
   EXPECT_EQ(Rig.Dialogs.Filters[0], GameFilter);
 }
@@ -356,8 +349,8 @@ TEST_F(FactoryTest, FormatWipesBothPagesAndEndsOkAlsoUnplugged) {
   Start("/rom");
   Rig.PutGame(0, "FIRST", 0);
   Rig.PutGame(0x400000 + 0x8000, "SECOND", 0);
-  TPumpWatch Watch([&] { NoteState(); });
-  Form().btnTestFormat->click();
+  TPumpWatch Watch(Rig.Binding, [&] { NoteState(); });
+  Form().btnTestFormat->Click();
   NoteState();
   EXPECT_EQ(States, (std::vector<std::string>{"Formatting...", "OK"}));
   EXPECT_EQ(VerdictColour(), Green);
@@ -370,12 +363,12 @@ TEST_F(FactoryTest, FormatWipesBothPagesAndEndsOkAlsoUnplugged) {
   }
   for (uint32_t Header : {0x134u, 0x408134u}) EXPECT_EQ(Rig.Card.Flash()[Header], 0) << Header;
   // Outside the operation pattern: nothing was greyed out or set.
-  EXPECT_TRUE(Form().pMain->isEnabled());
+  EXPECT_TRUE(Form().pMain->Enabled());
   EXPECT_FALSE(Form().State().Operating);
 
   Rig.Cable.Unplug();
-  Form().labCheckSRAM->clear();
-  Form().btnTestFormat->click();
+  Form().labCheckSRAM->SetCaption("");
+  Form().btnTestFormat->Click();
   EXPECT_EQ(Verdict(), "OK");
   EXPECT_EQ(VerdictColour(), Green);
 }
@@ -383,21 +376,21 @@ TEST_F(FactoryTest, FormatWipesBothPagesAndEndsOkAlsoUnplugged) {
 TEST_F(FactoryTest, FormatRunsAtOnceBetweenTwoPacketsOfARunningTest) {
   Start("/rom");
   const std::vector<uint8_t> Data = RandomBytes(4096, 5);
-  Form().edTestSRAM->setText(QString::fromStdString(MakeFile("format.gb", Data)));
+  Form().edTestSRAM->SetText(MakeFile("format.gb", Data));
   int Pumps = 0;
   std::string VerdictAfterFormat, CaptionAfterFormat;
   bool OperatingAfterFormat = false;
   size_t PacketsBefore = 0, FormatPackets = 0;
-  TPumpWatch Watch([&] {
+  TPumpWatch Watch(Rig.Binding, [&] {
     if (!Form().State().Operating || Verdict() != FactoryWritingText || ++Pumps != 60) return;
     PacketsBefore = Commands(Rig.Cable.TakeLog()).size();
-    Form().btnTestFormat->click();
+    Form().btnTestFormat->Click();
     FormatPackets = Commands(Rig.Cable.TakeLog()).size();
     VerdictAfterFormat = Verdict();
-    CaptionAfterFormat = Form().btnTestSRAM->text().toStdString();
+    CaptionAfterFormat = Form().btnTestSRAM->Caption();
     OperatingAfterFormat = Form().State().Operating;
   });
-  Form().btnTestSRAM->click();
+  Form().btnTestSRAM->Click();
 
   // The whole-chip wipe ran inside the test, which went on afterwards.
   EXPECT_GT(PacketsBefore, 128u);

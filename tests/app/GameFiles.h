@@ -1,7 +1,8 @@
 #pragma once
-#include <QTemporaryDir>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -34,8 +35,19 @@ inline std::vector<uint8_t> ReadBytes(const std::string& Path) {
 // A folder of files that goes away with the test.
 class TGameFolder {
 public:
-  std::string Path(const std::string& Name) const { return FDir.filePath(QString::fromStdString(Name)).toStdString(); }
-  std::string Root() const { return FDir.path().toStdString(); }
+  TGameFolder() {
+    std::string Pattern = (std::filesystem::temp_directory_path() / "fq-window-XXXXXX").string();
+    if (mkdtemp(Pattern.data())) FDir = Pattern;
+  }
+  ~TGameFolder() {
+    std::error_code Ignored;
+    if (!FDir.empty()) std::filesystem::remove_all(FDir, Ignored);
+  }
+  TGameFolder(const TGameFolder&) = delete;
+  TGameFolder& operator=(const TGameFolder&) = delete;
+  bool Valid() const { return !FDir.empty(); }
+  std::string Path(const std::string& Name) const { return FDir + "/" + Name; }
+  std::string Root() const { return FDir; }
   // A game of 32 KiB x 2^SizeCode bytes named Name.
   std::string Game(const std::string& Name, const std::string& Title, uint8_t SizeCode, uint8_t Seed = 1) {
     const std::string File = Path(Name);
@@ -44,5 +56,5 @@ public:
   }
 
 private:
-  QTemporaryDir FDir;
+  std::string FDir;
 };

@@ -2,14 +2,8 @@
 // factory test modes from the first argument, the right-Ctrl click.
 #include <gtest/gtest.h>
 
-#include <QGroupBox>
-#include <QKeyEvent>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QTreeWidget>
 
 #include "WindowRig.h"
-#include "app/support/ClickImage.h"
 
 namespace {
 
@@ -38,23 +32,16 @@ TEST(Keys, HiddenSequenceOpensTheAdvancedPanel) {
     SCOPED_TRACE(Case.Typed);
     Form.gbAdvanceDblClick();
     Form.KeySeqIndex = 1;
-    QTest::keyClicks(&Form, QString::fromLatin1(Case.Typed));
-    EXPECT_EQ(!Form.gbAdvance->isHidden(), Case.Opens);
-    EXPECT_EQ(!Form.btnReadAll->isHidden(), Case.Opens);
-    EXPECT_EQ(!Form.btnWriteAll->isHidden(), Case.Opens);
+    Rig.Binding.UserType(Form.Window(), Case.Typed);
+    EXPECT_EQ(Form.gbAdvance->Visible(), Case.Opens);
+    EXPECT_EQ(Form.btnReadAll->Visible(), Case.Opens);
+    EXPECT_EQ(Form.btnWriteAll->Visible(), Case.Opens);
   }
-  // Typed into a control that passes letters on to its parents, each key
-  // still counts once.
-  Form.gbAdvanceDblClick();
-  Form.KeySeqIndex = 1;
-  QTest::keyClicks(Form.btnReadSRAM, QStringLiteral("kvq"));
-  EXPECT_FALSE(Form.gbAdvance->isHidden());
-
   // A double-click on the panel hides it again.
   Form.ShowAdvancePanel();
-  QTest::mouseDClick(Form.gbAdvance, Qt::LeftButton, Qt::NoModifier, QPoint(200, 200));
-  EXPECT_TRUE(Form.gbAdvance->isHidden());
-  EXPECT_TRUE(Form.btnReadAll->isHidden());
+  Rig.Binding.UserDblClick(*Form.gbAdvance);
+  EXPECT_FALSE(Form.gbAdvance->Visible());
+  EXPECT_FALSE(Form.btnReadAll->Visible());
 }
 
 struct TModeCase {
@@ -84,28 +71,27 @@ TEST(Keys, FirstArgumentChoosesTheFactoryTestMode) {
     EXPECT_EQ(Form.State().TestROMMode, Case.Rom);
     EXPECT_EQ(Form.State().TestSRAMMode, Case.Sram);
     const bool Test = Case.Rom || Case.Sram;
-    EXPECT_EQ(Form.gbTest->isVisible(), Test);
-    EXPECT_EQ(Form.btnTestSRAM->isVisible(), Test);
-    EXPECT_EQ(Form.btnTestWrite->isVisible(), Case.Rom);
-    EXPECT_EQ(Form.btnTestFormat->isVisible(), Case.Rom);
+    EXPECT_EQ(Form.gbTest->Visible(), Test);
+    EXPECT_EQ(Form.btnTestSRAM->Visible(), Test);
+    EXPECT_EQ(Form.btnTestWrite->Visible(), Case.Rom);
+    EXPECT_EQ(Form.btnTestFormat->Visible(), Case.Rom);
     if (Test) {
-      EXPECT_EQ(Form.gbTest->title().toStdString(), Case.TestCaption);
+      EXPECT_EQ(Form.gbTest->Caption(), Case.TestCaption);
     }
     // In a test mode the listing of the first idle moment is left out.
     EXPECT_EQ(Rig.SentCodes(), Test ? "DP" : "DPP");
   }
 }
 
-TEST(Keys, SequenceTypedIntoTheTestBoxFillsItAndOpensThePanel) {
+TEST(Keys, SequenceTypedInTheRomTestOpensThePanelForGood) {
   TWindowRig Rig;
   ASSERT_TRUE(Rig.Start({"/rom"}));
   TMainForm& Form = *Rig.Form;
-  QTest::keyClicks(Form.edTestSRAM, QStringLiteral("kvq"));
-  EXPECT_EQ(Form.edTestSRAM->text(), "kvq");
-  EXPECT_TRUE(Form.gbAdvance->isVisible());
+  Rig.Binding.UserType(Form.Window(), "kvq");
+  EXPECT_TRUE(Form.gbAdvance->Visible());
   // The ROM test keeps the panel once shown.
   Form.gbAdvanceDblClick();
-  EXPECT_TRUE(Form.gbAdvance->isVisible());
+  EXPECT_TRUE(Form.gbAdvance->Visible());
 }
 
 TEST(Keys, EscClosesThroughTheCloseQuery) {
@@ -116,32 +102,33 @@ TEST(Keys, EscClosesThroughTheCloseQuery) {
   Rig.Dialogs.MessageAnswers = {MB_RESULT_NO};
   Form.SetOperationBody(Form.btnReadSRAM, [&] {
     Form.State().Operating = true;
-    QTest::keyClick(Form.lvCardRom, Qt::Key_Escape);
-    VisibleAfterNo = Form.isVisible();
+    Rig.Binding.UserType(Form.Window(), "\x1b");
+    VisibleAfterNo = Form.Window().Visible();
     Form.State().Operating = false;
   });
-  Form.btnReadSRAM->click();
+  Form.btnReadSRAM->Click();
   EXPECT_TRUE(VisibleAfterNo);
   ASSERT_EQ(Rig.Dialogs.Messages.size(), 1u);
   EXPECT_EQ(Rig.Dialogs.Messages[0].Text, "Now operting, cancel it?");
   // Idle: Esc closes at once.
-  QTest::keyClick(Form.lvCardRom, Qt::Key_Escape);
-  EXPECT_FALSE(Form.isVisible());
+  Rig.Binding.UserType(Form.Window(), "\x1b");
+  EXPECT_FALSE(Form.Window().Visible());
   EXPECT_EQ(Rig.Dialogs.Messages.size(), 1u);
 }
 
 struct TControlCase {
   const char* Name;
-  quint32 ScanCode, KeySym;
+  bool Press;     // the right Ctrl key went down
   bool Release;   // let go before the click
   bool Opens;
 };
 
-// Right Ctrl is told from left Ctrl by the platform's key numbers.
+// The binding tells the right Ctrl key from the left one; a left Ctrl key
+// reaches the form as no right Ctrl at all.
 const TControlCase ControlCases[] = {
-    {"RightHeld", 105, 0xffe4, false, true},
-    {"LeftHeld", 37, 0xffe3, false, false},
-    {"RightReleased", 105, 0xffe4, true, false},
+    {"RightHeld", true, false, true},
+    {"LeftHeld", false, false, false},
+    {"RightReleased", true, true, false},
 };
 
 TEST(Keys, ConnectionImageOpensThePortWindowOnlyWithRightCtrl) {
@@ -152,14 +139,10 @@ TEST(Keys, ConnectionImageOpensThePortWindowOnlyWithRightCtrl) {
     TMainForm& Form = *Rig.Form;
     int Opened = 0;
     Form.OnPortTestWindow = [&] { ++Opened; };
-    QKeyEvent Press(QEvent::KeyPress, Qt::Key_Control, Qt::ControlModifier, Case.ScanCode, Case.KeySym, 0);
-    QApplication::sendEvent(Form.lvCardRom, &Press);
-    if (Case.Release) {
-      QKeyEvent Release(QEvent::KeyRelease, Qt::Key_Control, Qt::NoModifier, Case.ScanCode, Case.KeySym, 0);
-      QApplication::sendEvent(Form.lvCardRom, &Release);
-    }
-    ASSERT_TRUE(Form.imgConnect->isVisible());
-    QTest::mouseClick(Form.imgConnect, Qt::LeftButton, Qt::ControlModifier);
+    if (Case.Press) Rig.Binding.UserRightControl(Form.Window(), true);
+    if (Case.Release) Rig.Binding.UserRightControl(Form.Window(), false);
+    ASSERT_TRUE(Form.imgConnect->Visible());
+    Rig.Click(Form.imgConnect);
     EXPECT_EQ(Opened, Case.Opens ? 1 : 0);
   }
 }

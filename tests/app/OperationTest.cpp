@@ -2,14 +2,9 @@
 // query, and what happens to device changes and identifications meanwhile.
 #include <gtest/gtest.h>
 
-#include <QPushButton>
-#include <QTreeWidget>
 #include <functional>
 
 #include "WindowRig.h"
-#include "app/support/AALabel.h"
-#include "app/support/ClickImage.h"
-#include "app/support/Panel.h"
 
 namespace {
 
@@ -21,10 +16,10 @@ struct TLook {
   bool Operating;
 };
 
-TLook LookOf(TMainForm& Form, QPushButton* Button) {
-  TLook Look{Form.pMain->isEnabled(), {}, Button->text().toStdString(), Form.State().Operating};
-  for (QPushButton* Each : Form.OperationButtons())
-    if (Each->isEnabled()) Look.Enabled.push_back(Each->objectName().toStdString());
+TLook LookOf(TMainForm& Form, TButton* Button) {
+  TLook Look{Form.pMain->Enabled(), {}, Button->Caption(), Form.State().Operating};
+  for (TButton* Each : Form.OperationButtons())
+    if (Each->Enabled()) Look.Enabled.push_back(Form.NameOf(Each));
   return Look;
 }
 
@@ -42,7 +37,7 @@ protected:
 
   // An operation of packets with the window pumped between them, as the
   // operations run; Step runs before each packet's pump, AfterPump after it.
-  void Install(QPushButton* Button, int Packets, std::function<void(int)> Step,
+  void Install(TButton* Button, int Packets, std::function<void(int)> Step,
                std::function<void(int)> AfterPump = nullptr) {
     Form().SetOperationBody(Button, [this, Packets, Step, AfterPump] {
       Form().State().Operating = true;
@@ -54,13 +49,16 @@ protected:
       }
     });
   }
-  void ClickLater(QPushButton* Button) { QMetaObject::invokeMethod(Button, "click", Qt::QueuedConnection); }
+  // A click that comes in while the window pumps its messages.
+  void ClickLater(TButton* Button) {
+    Rig.Binding.Post([this, Button] { Rig.Click(Button); });
+  }
 
   int PacketsSent = 0;
 };
 
 TEST_F(Operation, StopClickRestoresTheWindowAtOnceAndAgainWhenTheLoopEnds) {
-  QPushButton* Button = Form().btnReadSRAM;
+  TButton* Button = Form().btnReadSRAM;
   std::vector<TLook> Seen;
   TLook AfterStop{};
   std::string CodesAtStop;
@@ -76,7 +74,7 @@ TEST_F(Operation, StopClickRestoresTheWindowAtOnceAndAgainWhenTheLoopEnds) {
           CodesAtStop = Rig.SentCodes();
         }
       });
-  Button->click();
+  Button->Click();
 
   // Running: only the pressed button is usable, as the Stop button.
   ASSERT_GE(Seen.size(), 2u);
@@ -125,19 +123,19 @@ TEST_F(Operation, EachButtonRunsThePatternWithItsCaptionsAndClosingSteps) {
   for (const TButtonCase& Case : ButtonCases) {
     SCOPED_TRACE(Case.Button);
     // Read needs a selected card row (a rescan clears the selection).
-    Form().lvCardRom->topLevelItem(0)->setSelected(true);
+    Form().lvCardRom->SetSelected(0, true);
     Rig.SentCodes();
-    auto* Button = Form().findChild<QPushButton*>(QString::fromLatin1(Case.Button));
+    TButton* Button = &Rig.Control<TButton>(Case.Button);
     ASSERT_NE(Button, nullptr);
-    Button->setEnabled(true);   // also the hidden ones, as their panels would
+    Button->SetEnabled(true);   // also the hidden ones, as their panels would
     TLook Running{};
     Form().SetOperationBody(Button, [&] { Running = LookOf(Form(), Button); });
-    Button->click();
+    Button->Click();
     EXPECT_EQ(Running.Caption, Case.Running);
     EXPECT_FALSE(Running.PanelEnabled);
     EXPECT_EQ(Running.Enabled.size(), Case.OwnEnabled ? 1u : 0u);
-    EXPECT_EQ(Button->text().toStdString(), Case.Restored);
-    EXPECT_TRUE(Form().pMain->isEnabled());
+    EXPECT_EQ(Button->Caption(), Case.Restored);
+    EXPECT_TRUE(Form().pMain->Enabled());
     EXPECT_EQ(Rig.SentCodes(), Case.Codes);
   }
 }
@@ -145,24 +143,24 @@ TEST_F(Operation, EachButtonRunsThePatternWithItsCaptionsAndClosingSteps) {
 TEST_F(Operation, ReadWithoutASelectedCardRowDoesNothing) {
   bool Ran = false;
   Form().SetOperationBody(Form().btnRead, [&] { Ran = true; });
-  Form().btnRead->setEnabled(true);
-  Form().btnRead->click();
+  Form().btnRead->SetEnabled(true);
+  Form().btnRead->Click();
   EXPECT_FALSE(Ran);
   EXPECT_EQ(Rig.SentCodes(), "");
 }
 
 TEST_F(Operation, CloseDuringAnOperationAsksAndOnlyYesEndsIt) {
-  QPushButton* Button = Form().btnReadSRAM;
+  TButton* Button = Form().btnReadSRAM;
   bool VisibleAfterNo = false, OperatingAfterNo = false;
   Rig.Dialogs.MessageAnswers = {MB_RESULT_NO, MB_RESULT_YES};
   Install(Button, 10, [&](int Packet) {
-    if (Packet == 0 || Packet == 2) QMetaObject::invokeMethod(&Form(), "close", Qt::QueuedConnection);
+    if (Packet == 0 || Packet == 2) Rig.Binding.Post([this] { Form().Close(); });
     if (Packet == 1) {
-      VisibleAfterNo = Form().isVisible();
+      VisibleAfterNo = Form().Window().Visible();
       OperatingAfterNo = Form().State().Operating;
     }
   });
-  Button->click();
+  Button->Click();
   EXPECT_TRUE(VisibleAfterNo);
   EXPECT_TRUE(OperatingAfterNo);
   ASSERT_EQ(Rig.Dialogs.Messages.size(), 2u);
@@ -171,18 +169,18 @@ TEST_F(Operation, CloseDuringAnOperationAsksAndOnlyYesEndsIt) {
   EXPECT_EQ(Rig.Dialogs.Messages[0].Flags, 36);
   // Yes: the operation ended at its next packet, its closing steps ran, the window closed.
   EXPECT_EQ(PacketsSent, 3);
-  EXPECT_FALSE(Form().isVisible());
+  EXPECT_FALSE(Form().Window().Visible());
   EXPECT_FALSE(Form().State().Operating);
-  EXPECT_EQ(Button->text(), "&Read SRAM");
+  EXPECT_EQ(Button->Caption(), "&Read SRAM");
 }
 
 TEST_F(Operation, CloseWhileIdleAsksNothing) {
-  EXPECT_TRUE(Form().close());
+  EXPECT_TRUE(Form().Close());
   EXPECT_TRUE(Rig.Dialogs.Messages.empty());
 }
 
 TEST_F(Operation, DeviceChangesAreDroppedWhileOperatingAndReconnectWhenIdle) {
-  QPushButton* Button = Form().btnReadSRAM;
+  TButton* Button = Form().btnReadSRAM;
   Install(Button, 3, [&](int Packet) {
     if (Packet == 0) {
       Rig.Cable.Unplug();   // arrives through the port's notifications
@@ -192,7 +190,7 @@ TEST_F(Operation, DeviceChangesAreDroppedWhileOperatingAndReconnectWhenIdle) {
     }
   });
   const intptr_t Before = Form().Link().LinkHandle();
-  Button->click();
+  Button->Click();
   // Not reopened and not remembered: the old handle is stale, so the closing
   // identification fails and shows the cable as gone.
   EXPECT_EQ(Form().Link().LinkHandle(), Before);
@@ -213,23 +211,23 @@ TEST_F(Operation, DeviceChangesAreDroppedWhileOperatingAndReconnectWhenIdle) {
   Rig.Cable.Unplug();
   Rig.Port.PollDeviceEvents();
   EXPECT_EQ(Rig.Panel(0), "Device Disconnected");
-  EXPECT_FALSE(Form().pMain->isEnabled());
-  EXPECT_FALSE(Form().imgConnect->isVisible());
+  EXPECT_FALSE(Form().pMain->Enabled());
+  EXPECT_FALSE(Form().imgConnect->Visible());
 }
 
 TEST_F(Operation, IdentificationDuringAnOperationLeavesTheControlsAsTheOperationSetThem) {
-  QPushButton* Button = Form().btnReadSRAM;
+  TButton* Button = Form().btnReadSRAM;
   TLook AfterQueueChange{}, AfterCaptionDblClick{};
   Install(Button, 2, [&](int Packet) {
     if (Packet != 0) return;
     // A queued game (as a drop would add one) re-identifies the chip; with a
     // queue row, the list buttons would enable Write.
-    Form().lvROMs->addTopLevelItem(new QTreeWidgetItem(QStringList{"game.gb", "GAME", "256K"}));
+    Form().lvROMs->AddRow({"game.gb", "GAME", "256K", "32768"});
     AfterQueueChange = LookOf(Form(), Button);
-    QTest::mouseDClick(Form().AALabel1, Qt::LeftButton);
+    Rig.Binding.UserDblClick(*Form().AALabel1);
     AfterCaptionDblClick = LookOf(Form(), Button);
   });
-  Button->click();
+  Button->Click();
   for (const TLook& Look : {AfterQueueChange, AfterCaptionDblClick}) {
     EXPECT_FALSE(Look.PanelEnabled);
     EXPECT_EQ(Look.Enabled, std::vector<std::string>{"btnReadSRAM"});
@@ -237,7 +235,7 @@ TEST_F(Operation, IdentificationDuringAnOperationLeavesTheControlsAsTheOperation
   }
   EXPECT_EQ(Rig.SentCodes(), "DDD");   // queue change, caption, closing steps
   // Afterwards the queue row enables Write again.
-  EXPECT_TRUE(Form().btnWrite->isEnabled());
+  EXPECT_TRUE(Form().btnWrite->Enabled());
   EXPECT_EQ(Rig.Panel(0), "Device Connected");
 }
 

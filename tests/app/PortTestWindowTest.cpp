@@ -3,23 +3,13 @@
 // window's opening by a right-Ctrl click and its closing by Esc.
 #include <gtest/gtest.h>
 
-#include <QApplication>
-#include <QCheckBox>
-#include <QKeyEvent>
-#include <QLineEdit>
-#include <QPointer>
-#include <QPushButton>
-#include <QSpinBox>
-#include <QTimer>
-#include <QToolButton>
-#include <QTreeWidget>
 #include <array>
 #include <cstring>
+#include <functional>
+#include <string>
 
 #include "WindowRig.h"
-#include "app/porttest/IOTestForm.h"
-#include "app/support/ClickImage.h"
-#include "app/support/Panel.h"
+#include "app/form/IOTestForm.h"
 
 namespace {
 
@@ -32,20 +22,20 @@ protected:
 
   void SetUp() override { ASSERT_TRUE(Rig.Start()); }
   void TearDown() override {
-    if (Window) Window->Timer1->stop();
+    if (Window) Window->Timer1->SetEnabled(false);
   }
 
   // Sets the cable's ports, then opens the window, which reads them.
   void Open(const TImage* Ports = nullptr) {
     if (Ports) Rig.Form->Link().WritePorts(Ports->data());
-    Window = std::make_unique<TIOTestForm>(Rig.Form->Link(), Rig.Form.get());
-    Window->show();
+    Window = std::make_unique<TIOTestForm>(Rig.Binding, Rig.Form->Link(), &Rig.Form->FormWindow());
+    Window->Window().Show();
     Rig.Cable.TakeLog();
   }
-  QToolButton* Button(const char* Name) { return Window->findChild<QToolButton*>(QString::fromLatin1(Name)); }
+  TButton* Button(const char* Name) { return dynamic_cast<TButton*>(Window->FormWindow().Find(Name)); }
   std::string Text(const char* Name) {
-    if (auto* Edit = Window->findChild<QLineEdit*>(QString::fromLatin1(Name))) return Edit->text().toStdString();
-    if (auto* Control = Button(Name)) return Control->text().toStdString();
+    if (auto* Edit = dynamic_cast<TEdit*>(Window->FormWindow().Find(Name))) return Edit->Text();
+    if (auto* Control = Button(Name)) return Control->Caption();
     return "(no " + std::string(Name) + ")";
   }
   TImage CablePorts() {
@@ -70,44 +60,31 @@ protected:
 };
 
 TEST_F(PortWindow, FreshWindowLooksAsMadeBeforeItReads) {
-  TIOTestForm Fresh(Rig.Form->Link(), Rig.Form.get());
-  EXPECT_EQ(Fresh.windowTitle(), "IO Test");
-  EXPECT_EQ(Fresh.size(), QSize(308, 387));
-  EXPECT_EQ(Fresh.minimumSize(), Fresh.maximumSize());
-  EXPECT_EQ(Fresh.Panel1->geometry(), QRect(96, 88, 113, 289));
-  EXPECT_FALSE(Fresh.Panel1->text().isEmpty());
-  EXPECT_FALSE(Fresh.cbAuto->isChecked());
-  EXPECT_EQ(Fresh.seAuto->value(), 1000);
+  TIOTestForm Fresh(Rig.Binding, Rig.Form->Link(), &Rig.Form->FormWindow());
+  EXPECT_EQ(Fresh.Window().Caption(), "IO Test");
+  EXPECT_EQ(Fresh.Panel1->Caption(), "BW-U238");
+  EXPECT_FALSE(Fresh.cbAuto->Checked());
+  EXPECT_EQ(Fresh.seAuto->Text(), "1000");
   for (int Port = 0; Port < 4; ++Port) {
-    EXPECT_EQ(Fresh.DirectionEdit(Port)->text(), "FF");
-    EXPECT_EQ(Fresh.ValueEdit(Port)->text(), "FF");
-    EXPECT_EQ(Fresh.DirectionEdit(Port)->maxLength(), 2);
-    EXPECT_EQ(Fresh.GroupButton(Port)->text(), "<->");
-    for (QToolButton* Bit : Fresh.DirectionButtons(Port)) EXPECT_EQ(Bit->text(), Port < 2 ? "->" : "<-");
-    for (QToolButton* Bit : Fresh.ValueButtons(Port)) {
-      EXPECT_EQ(Bit->text(), "1");
-      EXPECT_FALSE(Bit->isChecked());
+    EXPECT_EQ(Fresh.DirectionEdit(Port)->Text(), "FF");
+    EXPECT_EQ(Fresh.ValueEdit(Port)->Text(), "FF");
+    EXPECT_EQ(Fresh.GroupButton(Port)->Caption(), "<->");
+    for (TButton* Bit : Fresh.DirectionButtons(Port)) EXPECT_EQ(Bit->Caption(), Port < 2 ? "->" : "<-");
+    for (TButton* Bit : Fresh.ValueButtons(Port)) {
+      EXPECT_EQ(Bit->Caption(), "1");
+      EXPECT_FALSE(Bit->Down());
     }
   }
-  // P3's direction controls exist but are not offered; its pin names are.
-  EXPECT_TRUE(Fresh.edP3IO->isHidden());
-  EXPECT_TRUE(Fresh.P3IO->isHidden());
-  for (QToolButton* Bit : Fresh.DirectionButtons(3)) EXPECT_TRUE(Bit->isHidden());
+  // P3's direction controls exist but are not offered.
+  EXPECT_FALSE(Fresh.edP3IO->Visible());
+  EXPECT_FALSE(Fresh.P3IO->Visible());
+  for (TButton* Bit : Fresh.DirectionButtons(3)) EXPECT_FALSE(Bit->Visible());
   // Named as the window names them, pin names from the top down.
   for (const char* Name : {"edP0IO", "edP3", "P07IO", "P00IO", "P35IO", "P30IO", "P07", "P30", "P0IO", "P3IO",
-                           "btnWrite", "btnRead", "cbAuto", "seAuto", "Panel1", "Label1", "Label38"})
-    EXPECT_NE(Fresh.findChild<QObject*>(QString::fromLatin1(Name)), nullptr) << Name;
-  const auto* Label25 = Fresh.findChild<QLabel*>(QStringLiteral("Label25"));
-  ASSERT_NE(Label25, nullptr);
-  EXPECT_EQ(Label25->text(), "P3.5");
-  EXPECT_FALSE(Label25->isHidden());
-  // Every control lies inside the window, the pins level with their value buttons.
-  for (QWidget* Control : Fresh.findChildren<QWidget*>())
-    if (Control->parentWidget() == &Fresh) {
-      EXPECT_TRUE(Fresh.rect().contains(Control->geometry())) << Control->objectName().toStdString();
-    }
-  EXPECT_EQ(Fresh.findChild<QToolButton*>("P00IO")->geometry().top(),
-            Fresh.findChild<QToolButton*>("P00")->geometry().top() + Fresh.Panel1->geometry().top());
+                           "btnWrite", "btnRead", "cbAuto", "seAuto", "Panel1"})
+    EXPECT_NE(Fresh.FormWindow().Find(Name), nullptr) << Name;
+  EXPECT_EQ(Fresh.DirectionButtons(0).front(), Fresh.FormWindow().Find("P07IO"));
+  EXPECT_EQ(Fresh.ValueButtons(3).back(), Fresh.FormWindow().Find("P30"));
 }
 
 struct TShowCase {
@@ -140,7 +117,7 @@ TEST_P(PortRead, ShowsTheReplyOnEditsAndButtons) {
   for (const auto& [Name, Expected] : Case.Shown) EXPECT_EQ(Text(Name), Expected) << Name;
   // A value bit of 0 is shown with its button held down.
   for (int Port = 0; Port < 4; ++Port)
-    for (QToolButton* Bit : Window->ValueButtons(Port)) EXPECT_EQ(Bit->isChecked(), Bit->text() == "0");
+    for (TButton* Bit : Window->ValueButtons(Port)) EXPECT_EQ(Bit->Down(), Bit->Caption() == "0");
 }
 
 INSTANTIATE_TEST_SUITE_P(Window, PortRead, ::testing::ValuesIn(ShowCases),
@@ -150,22 +127,22 @@ TEST_F(PortWindow, FailedLinkShowsTheZeroFilledBuffer) {
   Rig.Cable.Unplug();   // the open handle now fails every exchange
   Open();
   for (int Port = 0; Port < 4; ++Port) {
-    EXPECT_EQ(Window->DirectionEdit(Port)->text(), "00");
-    EXPECT_EQ(Window->ValueEdit(Port)->text(), "00");
-    for (QToolButton* Bit : Window->DirectionButtons(Port)) EXPECT_EQ(Bit->text(), Port < 2 ? "<-" : "->");
-    for (QToolButton* Bit : Window->ValueButtons(Port)) {
-      EXPECT_EQ(Bit->text(), "0");
-      EXPECT_TRUE(Bit->isChecked());
+    EXPECT_EQ(Window->DirectionEdit(Port)->Text(), "00");
+    EXPECT_EQ(Window->ValueEdit(Port)->Text(), "00");
+    for (TButton* Bit : Window->DirectionButtons(Port)) EXPECT_EQ(Bit->Caption(), Port < 2 ? "<-" : "->");
+    for (TButton* Bit : Window->ValueButtons(Port)) {
+      EXPECT_EQ(Bit->Caption(), "0");
+      EXPECT_TRUE(Bit->Down());
     }
   }
-  EXPECT_EQ(Window->P0IO->text(), "<-");
-  EXPECT_EQ(Window->P1IO->text(), "<-");
-  EXPECT_EQ(Window->P2IO->text(), "->");
-  EXPECT_EQ(Window->P3IO->text(), "<->");
+  EXPECT_EQ(Window->P0IO->Caption(), "<-");
+  EXPECT_EQ(Window->P1IO->Caption(), "<-");
+  EXPECT_EQ(Window->P2IO->Caption(), "->");
+  EXPECT_EQ(Window->P3IO->Caption(), "<->");
   // Each failed exchange is reported in the main window's status bar.
   EXPECT_EQ(Rig.Panel(1).rfind("Error Code: ", 0), 0u);
   Rig.Form->FrontEnd().SetStatusText(1, "");
-  Window->btnWrite->click();
+  Window->btnWrite->Click();
   EXPECT_EQ(Rig.Panel(1).rfind("Error Code: ", 0), 0u);
 }
 
@@ -194,16 +171,16 @@ class PortClick : public PortWindow, public ::testing::WithParamInterface<TClick
 TEST_P(PortClick, OneClickSendsTheButtonsImageThenReadsTwice) {
   const TClickCase& Case = GetParam();
   Open(&ClickStart);
-  QToolButton* Clicked = Button(Case.Button);
+  TButton* Clicked = Button(Case.Button);
   ASSERT_NE(Clicked, nullptr);
-  Clicked->setVisible(true);   // P3's direction group is hidden in the window
-  Clicked->click();
+  Clicked->SetVisible(true);   // P3's direction group is hidden in the window
+  Rig.Click(Clicked);
   std::vector<TImage> Sent;
   EXPECT_EQ(Exchanges(&Sent), "122");
   ASSERT_EQ(Sent.size(), 1u);
   EXPECT_EQ(Sent[0], Case.Sent);
   EXPECT_EQ(CablePorts(), Case.Sent);
-  EXPECT_EQ(Window->edP3->text().toUInt(nullptr, 16), Case.Sent[7]);
+  EXPECT_EQ(std::stoul(Window->edP3->Text(), nullptr, 16), Case.Sent[7]);
 }
 
 INSTANTIATE_TEST_SUITE_P(Window, PortClick, ::testing::ValuesIn(ClickCases),
@@ -211,19 +188,19 @@ INSTANTIATE_TEST_SUITE_P(Window, PortClick, ::testing::ValuesIn(ClickCases),
 
 TEST_F(PortWindow, ValueButtonClickedTwiceComesBackUp) {
   Open(&ClickStart);
-  QToolButton* Bit = Button("P00");
-  Bit->click();
-  EXPECT_EQ(Bit->text(), "0");
-  EXPECT_TRUE(Bit->isChecked());
-  Bit->click();
-  EXPECT_EQ(Bit->text(), "1");
-  EXPECT_FALSE(Bit->isChecked());
+  TButton* Bit = Button("P00");
+  Bit->Click();
+  EXPECT_EQ(Bit->Caption(), "0");
+  EXPECT_TRUE(Bit->Down());
+  Bit->Click();
+  EXPECT_EQ(Bit->Caption(), "1");
+  EXPECT_FALSE(Bit->Down());
   EXPECT_EQ(CablePorts()[4], 0x55);
 }
 
 TEST_F(PortWindow, EditsAreSentUncheckedLowEightBitsOnly) {
   Open();
-  const std::pair<QLineEdit*, const char*> Typed[] = {
+  const std::pair<TEdit*, const char*> Typed[] = {
       {Window->edP0IO, ""},     // empty: 0
       {Window->edP1IO, "G"},    // no hexadecimal digit, counted as its code - 48: 0x17
       {Window->edP2IO, "7h"},   // a final H marks hexadecimal
@@ -233,107 +210,111 @@ TEST_F(PortWindow, EditsAreSentUncheckedLowEightBitsOnly) {
       {Window->edP2, "1"},
       {Window->edP3, "3F"},
   };
-  for (const auto& [Edit, Text] : Typed) Edit->setText(QString::fromLatin1(Text));
-  Window->btnWrite->click();
+  for (const auto& [Edit, Text] : Typed) Edit->SetText(Text);
+  Window->btnWrite->Click();
   std::vector<TImage> Sent;
   EXPECT_EQ(Exchanges(&Sent), "12");
   ASSERT_EQ(Sent.size(), 1u);
   EXPECT_EQ(Sent[0], (TImage{0x00, 0x17, 0x07, 0xCA, 0xA5, 0x00, 0x01, 0x3F}));
   // The read that ends the write shows what the cable holds now.
-  EXPECT_EQ(Window->edP1IO->text(), "17");
-  EXPECT_EQ(Window->edP0->text(), "A5");
+  EXPECT_EQ(Window->edP1IO->Text(), "17");
+  EXPECT_EQ(Window->edP0->Text(), "A5");
 }
 
 TEST_F(PortWindow, AutoReadReadsAgainAfterEachReadAndStopsAtOnce) {
   Open();
-  Window->seAuto->setValue(250);
-  Window->cbAuto->setChecked(true);
-  EXPECT_TRUE(Window->Timer1->isActive());
-  EXPECT_EQ(Window->Timer1->interval(), 250);
+  auto& Timer = dynamic_cast<TMemoryTimer&>(*Window->Timer1);
+  Window->seAuto->SetValue(250);
+  Rig.Binding.UserToggle(*Window->cbAuto);
+  EXPECT_TRUE(Timer.Enabled());
+  EXPECT_EQ(Timer.Interval(), 250);
   // Each tick reads, and the read starts the timer again at its end.
   std::string Reads;
-  ASSERT_TRUE(QTest::qWaitFor(
-      [&] {
-        Reads += Exchanges();
-        return Reads.size() >= 3;
-      },
-      10000));
-  EXPECT_EQ(Reads, std::string(Reads.size(), '2'));
-  EXPECT_TRUE(Window->Timer1->isActive());
-  Window->cbAuto->setChecked(false);
-  EXPECT_FALSE(Window->Timer1->isActive());
+  for (int Tick = 0; Tick < 3; ++Tick) {
+    Timer.Fire();
+    Reads += Exchanges();
+  }
+  EXPECT_EQ(Reads, "222");
+  EXPECT_TRUE(Timer.Enabled());
+  Rig.Binding.UserToggle(*Window->cbAuto);
+  EXPECT_FALSE(Timer.Enabled());
 
   // A write and a read end with the timer as the box says.
-  Window->btnRead->click();
-  EXPECT_FALSE(Window->Timer1->isActive());
-  Window->cbAuto->setChecked(true);
-  Window->btnWrite->click();
-  EXPECT_TRUE(Window->Timer1->isActive());
+  Rig.Click(Window->btnRead);
+  EXPECT_FALSE(Timer.Enabled());
+  Window->cbAuto->SetChecked(true);
+  Rig.Click(Window->btnWrite);
+  EXPECT_TRUE(Timer.Enabled());
 }
 
 TEST_F(PortWindow, PeriodOfZeroOrNoNumberGivesNoTicks) {
   Open();
-  Window->cbAuto->setChecked(true);
-  for (const char* Period : {"0", "-5", ""}) {
+  Window->cbAuto->SetChecked(true);
+  for (const char* Period : {"0", "-5", "", "12x"}) {
     SCOPED_TRACE(Period);
-    Window->seAuto->findChild<QLineEdit*>()->setText(QString::fromLatin1(Period));
-    Window->btnRead->click();
-    EXPECT_FALSE(Window->Timer1->isActive());
+    dynamic_cast<TMemorySpinEdit&>(*Window->seAuto).SetText(Period);
+    Rig.Click(Window->btnRead);
+    EXPECT_FALSE(Window->Timer1->Enabled());
   }
 }
 
 // Opens the port window through a right-Ctrl click on the connection image
 // and runs Inside while it is open; the click returns once it has closed.
-QPointer<TIOTestForm> OpenByClick(TWindowRig& Rig, const std::function<void(TIOTestForm&)>& Inside) {
-  QPointer<TIOTestForm> Seen;
-  QKeyEvent Press(QEvent::KeyPress, Qt::Key_Control, Qt::ControlModifier, 105, 0xffe4, 0);
-  QApplication::sendEvent(Rig.Form->lvCardRom, &Press);
-  QTimer::singleShot(0, [&] {
-    Seen = qobject_cast<TIOTestForm*>(QApplication::activeModalWidget());
-    if (!Seen) return;
-    Inside(*Seen);
-    // Should Inside not have closed it, the test still ends.
-    if (Seen && Seen->isVisible()) Seen->close();
-  });
-  QTest::mouseClick(Rig.Form->imgConnect, Qt::LeftButton, Qt::ControlModifier);
+// True when a window was opened.
+bool OpenByClick(TWindowRig& Rig, const std::function<void(TMemoryFormWindow&)>& Inside) {
+  bool Seen = false;
+  Rig.Binding.UserRightControl(Rig.Form->Window(), true);
+  Rig.Binding.OnModal = [&](TMemoryFormWindow& Port) {
+    Seen = Port.FormName() == "IOTestForm";
+    Inside(Port);
+  };
+  Rig.Click(Rig.Form->imgConnect);
+  Rig.Binding.OnModal = nullptr;
   return Seen;
 }
 
 TEST_F(PortWindow, RightCtrlClickOpensAFreshModalWindowThatEscCloses) {
-  for (const char* Focus : {"edP0", "seAuto", "btnRead", "cbAuto"}) {
-    SCOPED_TRACE(Focus);
+  for (int Opening = 0; Opening < 2; ++Opening) {
+    SCOPED_TRACE(Opening);
     bool WasModal = false, AutoAtOpen = true, StillOpenAfterEsc = true;
-    QWidget* Parent = nullptr;
-    QPointer<TIOTestForm> Opened = OpenByClick(Rig, [&](TIOTestForm& Port) {
-      WasModal = Port.isModal();
-      Parent = Port.parentWidget();
-      AutoAtOpen = Port.cbAuto->isChecked();
-      Port.cbAuto->setChecked(true);   // not carried over to the next opening
-      QWidget* Target = Port.findChild<QWidget*>(QString::fromLatin1(Focus));
-      if (auto* Spin = qobject_cast<QSpinBox*>(Target)) Target = Spin->findChild<QLineEdit*>();
-      QTest::keyClick(Target, Qt::Key_Escape);
-      StillOpenAfterEsc = Port.isVisible();
+    std::string ReadAtShow;
+    Rig.Cable.TakeLog();
+    const bool Opened = OpenByClick(Rig, [&](TMemoryFormWindow& Port) {
+      WasModal = Port.MemoryWindow().Modal();
+      ReadAtShow = Exchanges();
+      auto& Auto = Port.Get<TCheckBox>("cbAuto");
+      AutoAtOpen = Auto.Checked();
+      Rig.Binding.UserToggle(Auto);   // not carried over to the next opening
+      Rig.Binding.UserType(Port.Window(), "\x1b");
+      StillOpenAfterEsc = Port.Window().Visible();
     });
+    EXPECT_TRUE(Opened);
     EXPECT_TRUE(WasModal);
-    EXPECT_EQ(Parent, Rig.Form.get());
+    EXPECT_EQ(ReadAtShow, "2");   // it reads the ports when shown
     EXPECT_FALSE(AutoAtOpen);
     EXPECT_FALSE(StillOpenAfterEsc);
-    EXPECT_TRUE(Opened.isNull());   // destroyed once closed
+    EXPECT_EQ(Rig.Binding.Windows.size(), 1u);   // destroyed once closed
+    EXPECT_TRUE(Rig.Binding.Timers.size() == 1u);   // its timer too; the device poll stays
     // Esc in the port window leaves the main window open.
-    EXPECT_TRUE(Rig.Form->isVisible());
+    EXPECT_TRUE(Rig.Form->Window().Visible());
   }
 }
 
 TEST_F(PortWindow, CtrlLetGoInsideThePortWindowCountsAsReleased) {
-  OpenByClick(Rig, [](TIOTestForm& Port) {
-    QTest::keyRelease(&Port, Qt::Key_Control);
-    Port.close();
+  OpenByClick(Rig, [&](TMemoryFormWindow& Port) {
+    Rig.Binding.CtrlHeld = false;   // let go while the port window had the keys
+    Port.Window().Close();
   });
   ASSERT_FALSE(Rig.Form->RightControlDown());
   int Opened = 0;
   Rig.Form->OnPortTestWindow = [&] { ++Opened; };
-  QTest::mouseClick(Rig.Form->imgConnect, Qt::LeftButton);
+  Rig.Click(Rig.Form->imgConnect);
   EXPECT_EQ(Opened, 0);
+  // Still held: it stays down.
+  Rig.Form->OnPortTestWindow = nullptr;
+  Rig.Binding.CtrlHeld = true;
+  OpenByClick(Rig, [](TMemoryFormWindow& Port) { Port.Window().Close(); });
+  EXPECT_TRUE(Rig.Form->RightControlDown());
 }
 
 }  // namespace

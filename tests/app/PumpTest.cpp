@@ -3,7 +3,6 @@
 // the pumps come.
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
 #include <chrono>
 #include <functional>
 
@@ -19,7 +18,7 @@ protected:
 
   // Queues an event for the window's loop, as a click would arrive.
   void PostEvent() {
-    QMetaObject::invokeMethod(Rig.Form.get(), [this] { ++Delivered; }, Qt::QueuedConnection);
+    Rig.Binding.Post([this] { ++Delivered; });
   }
   int Delivered = 0;
 };

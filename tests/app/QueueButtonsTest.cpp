@@ -2,10 +2,6 @@
 // list buttons follow the queue and the link.
 #include <gtest/gtest.h>
 
-#include <QAction>
-#include <QPushButton>
-#include <QSignalSpy>
-#include <QTreeWidget>
 
 #include "GameFiles.h"
 #include "WindowRig.h"
@@ -17,44 +13,44 @@ TEST(QueueButtons, FollowTheActionsTheQueueAndTheLink) {
   Rig.PutGame(0, "WHOLE PAGE", 7);
   ASSERT_TRUE(Rig.Start());
   TMainForm& Form = *Rig.Form;
-  QTreeWidget& Queue = *Form.lvROMs;
+  TListView& Queue = *Form.lvROMs;
   Rig.SentCodes();
 
   TGameFolder Files;
   Form.AddGameFile(Files.Game("a.gb", "A", 0));
   Form.AddGameFile(Files.Game("b.gb", "B", 1));
   EXPECT_EQ(Rig.SentCodes(), "DD");   // each queue change re-identifies the chip
-  EXPECT_FALSE(Form.BitBtn3->isEnabled());
-  EXPECT_FALSE(Form.Remove1->isEnabled());
-  EXPECT_TRUE(Form.BitBtn4->isEnabled());
-  EXPECT_TRUE(Form.RemoveAll1->isEnabled());
-  EXPECT_TRUE(Form.btnWrite->isEnabled());
+  EXPECT_FALSE(Form.BitBtn3->Enabled());
+  EXPECT_FALSE(Form.Remove1->Enabled());
+  EXPECT_TRUE(Form.BitBtn4->Enabled());
+  EXPECT_TRUE(Form.RemoveAll1->Enabled());
+  EXPECT_TRUE(Form.btnWrite->Enabled());
 
-  Queue.topLevelItem(0)->setSelected(true);
-  EXPECT_TRUE(Form.BitBtn3->isEnabled());
-  EXPECT_TRUE(Form.Remove1->isEnabled());
-  Form.BitBtn3->click();   // runs RemoveMenu
-  ASSERT_EQ(Queue.topLevelItemCount(), 1);
-  EXPECT_EQ(Queue.topLevelItem(0)->text(1), "B");
-  EXPECT_FALSE(Form.BitBtn3->isEnabled());
+  Queue.SetSelected(0, true);
+  EXPECT_TRUE(Form.BitBtn3->Enabled());
+  EXPECT_TRUE(Form.Remove1->Enabled());
+  Form.BitBtn3->Click();   // runs RemoveMenu
+  ASSERT_EQ(Queue.RowCount(), 1);
+  EXPECT_EQ(TWindowRig::Cell(Queue, 0, 1), "B");
+  EXPECT_FALSE(Form.BitBtn3->Enabled());
 
-  Form.RemoveAll1->trigger();   // the popup menu's item runs RemoveAllMenu
-  EXPECT_EQ(Queue.topLevelItemCount(), 0);
-  EXPECT_FALSE(Form.BitBtn4->isEnabled());
-  EXPECT_FALSE(Form.btnWrite->isEnabled());
+  Rig.Click(Form.RemoveAll1);   // the popup menu's item runs RemoveAllMenu
+  EXPECT_EQ(Queue.RowCount(), 0);
+  EXPECT_FALSE(Form.BitBtn4->Enabled());
+  EXPECT_FALSE(Form.btnWrite->Enabled());
 
   // A double-click on the queue with nothing selected asks for games.
-  QSignalSpy Add(Form.AddMenu, &QAction::triggered);
-  QTest::mouseDClick(Queue.viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(100, 60));
-  TWindowRig::Settle();
-  EXPECT_EQ(Add.count(), 1);
+  const size_t Asked = Rig.Dialogs.Filters.size();
+  Rig.Binding.UserDblClick(Queue);
+  Rig.Settle();
+  EXPECT_EQ(Rig.Dialogs.Filters.size(), Asked + 1);
 
   // Without a link the queue can be emptied only row by row, and not written.
   Form.AddGameFile(Files.Game("c.gb", "C", 0));
   Rig.Cable.Unplug();
   Rig.Port.PollDeviceEvents();
-  EXPECT_FALSE(Form.RemoveAllMenu->isEnabled());
-  EXPECT_FALSE(Form.btnWrite->isEnabled());
+  EXPECT_FALSE(Form.RemoveAllMenu.Enabled());
+  EXPECT_FALSE(Form.btnWrite->Enabled());
 }
 
 }  // namespace

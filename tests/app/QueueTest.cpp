@@ -2,13 +2,6 @@
 // Remove All, and dropped files; lvROMs shows exactly the queue's rows.
 #include <gtest/gtest.h>
 
-#include <QComboBox>
-#include <QDropEvent>
-#include <QGroupBox>
-#include <QMimeData>
-#include <QPushButton>
-#include <QTreeWidget>
-#include <QUrl>
 
 #include "GameFiles.h"
 #include "WindowRig.h"
@@ -28,24 +21,24 @@ protected:
   // The list as rows of "path|title|size text".
   std::vector<std::string> ListRows() {
     std::vector<std::string> Rows;
-    for (int I = 0; I < Form().lvROMs->topLevelItemCount(); ++I) {
-      const QTreeWidgetItem* Item = Form().lvROMs->topLevelItem(I);
-      Rows.push_back((Item->text(0) + "|" + Item->text(1) + "|" + Item->text(2)).toStdString());
+    for (int I = 0; I < Form().lvROMs->RowCount(); ++I) {
+      const TListView::TRow Cells = Form().lvROMs->Row(I);
+      Rows.push_back(Cells.at(0) + "|" + Cells.at(1) + "|" + Cells.at(2));
     }
     return Rows;
   }
-  std::string Caption() { return Form().gbWrite->title().toStdString(); }
+  std::string Caption() { return Form().gbWrite->Caption(); }
 };
 
 TEST_F(Queue, AddAsksForGamesQueuesThemBySizeAndSelectsThePageEvenOnCancel) {
   const std::string Big1 = Files.Game("big1.gb", "BIG ONE", 5, 1);
   const std::string Small = Files.Game("small.gb", "SMALL", 1, 2);
   const std::string Big2 = Files.Game("big2.gb", "BIG TWO", 5, 3);
-  Form().cbPart->setCurrentIndex(1);
+  Rig.Binding.UserChoose(*Form().cbPart, 1);
   Rig.Cable.TakeLog();
 
   Rig.Dialogs.OpenAnswers = {{Big1, Small, Big2}};
-  Form().btnAdd->click();
+  Form().btnAdd->Click();
   EXPECT_EQ(Rig.Dialogs.Filters.back(), "GB Game Files (*.gb;*.gbc)|*.gb;*.gbc|All Files (*.*)|*.*");
   // Ascending by size; of two equal sizes the one added last comes first.
   EXPECT_EQ(ListRows(), (std::vector<std::string>{Small + "|SMALL|512K", Big2 + "|BIG TWO|8M", Big1 + "|BIG ONE|8M"}));
@@ -55,7 +48,7 @@ TEST_F(Queue, AddAsksForGamesQueuesThemBySizeAndSelectsThePageEvenOnCancel) {
   EXPECT_EQ(Sent.back().Address, 0x400000u);
 
   Rig.Dialogs.OpenAnswers = {{}};
-  Form().btnAdd->click();
+  Form().btnAdd->Click();
   Sent = SentCommands(Rig.Cable);
   EXPECT_EQ(CodesOf(Sent), "A");
   EXPECT_EQ(ListRows().size(), 3u);
@@ -67,7 +60,7 @@ TEST_F(Queue, RefusedFilesGetABoxAndTheOthersAreStillQueued) {
   WriteBytes(Short, std::vector<uint8_t>(0x14F, 1));
   const std::string Small = Files.Game("small.gb", "SMALL", 0);
   Rig.Dialogs.OpenAnswers = {{Short, Whole, Small, Files.Path("missing.gb")}};
-  Form().btnAdd->click();
+  Form().btnAdd->Click();
 
   // The 4 MiB game fills the page: the small one after it no longer fits.
   EXPECT_EQ(ListRows(), std::vector<std::string>{Whole + "|WHOLE|32M"});
@@ -90,41 +83,35 @@ TEST_F(Queue, RemoveTakesTheSelectedRowsAndRemoveAllTheRest) {
 
   Form().RemoveMenuExecute();   // nothing selected: nothing goes
   EXPECT_EQ(ListRows().size(), 3u);
-  Form().lvROMs->topLevelItem(0)->setSelected(true);
-  Form().lvROMs->topLevelItem(1)->setSelected(true);
-  Form().BitBtn3->click();
+  Form().lvROMs->SetSelected(0, true);
+  Form().lvROMs->SetSelected(1, true);
+  Form().BitBtn3->Click();
   EXPECT_EQ(ListRows(), std::vector<std::string>{C + "|C|1M"});
   EXPECT_EQ(Form().Queue().Count(), 1u);
   EXPECT_EQ(Caption(), " Ready to burn (Size: 32M, Free: 31M) ");
-  EXPECT_FALSE(Form().BitBtn3->isEnabled());
+  EXPECT_FALSE(Form().BitBtn3->Enabled());
 
-  Form().BitBtn4->click();
+  Form().BitBtn4->Click();
   EXPECT_TRUE(ListRows().empty());
   EXPECT_TRUE(Form().Queue().Empty());
   EXPECT_EQ(Caption(), " Ready to burn (Size: 32M, Free: 32M) ");
-  EXPECT_FALSE(Form().btnWrite->isEnabled());
+  EXPECT_FALSE(Form().btnWrite->Enabled());
 }
 
 TEST_F(Queue, DroppedFilesAreQueuedWithoutSelectingThePage) {
   const std::string A = Files.Game("a.gb", "DROP A", 1, 1);
   const std::string B = Files.Game("b.gb", "DROP B", 0, 2);
-  QMimeData Data;
-  Data.setUrls({QUrl::fromLocalFile(QString::fromStdString(A)), QUrl::fromLocalFile(QString::fromStdString(B))});
-  QDragEnterEvent Enter(QPoint(50, 50), Qt::CopyAction, &Data, Qt::LeftButton, Qt::NoModifier);
-  QCoreApplication::sendEvent(&Form(), &Enter);
-  ASSERT_TRUE(Enter.isAccepted());
-  QDropEvent Drop(QPointF(50, 50), Qt::CopyAction, &Data, Qt::LeftButton, Qt::NoModifier);
-  QCoreApplication::sendEvent(&Form(), &Drop);
+  Form().Window().OnDropFiles({A, B});
   EXPECT_EQ(ListRows(), (std::vector<std::string>{B + "|DROP B|256K", A + "|DROP A|512K"}));
   EXPECT_EQ(CodesOf(SentCommands(Rig.Cable)), "DD");
-  EXPECT_TRUE(Form().btnWrite->isEnabled());
+  EXPECT_TRUE(Form().btnWrite->Enabled());
 }
 
 TEST_F(Queue, TitlesShowEveryHeaderByte) {
   // High bytes of a header title are shown one character each.
   Form().AddGameFile(Files.Game("latin.gb", "CAF\xC9 \xFF", 0));
-  ASSERT_EQ(Form().lvROMs->topLevelItemCount(), 1);
-  EXPECT_EQ(Form().lvROMs->topLevelItem(0)->text(1), QString::fromUtf8("CAFÉ ÿ"));
+  ASSERT_EQ(Form().lvROMs->RowCount(), 1);
+  EXPECT_EQ(TWindowRig::Cell(*Form().lvROMs, 0, 1), "CAFÉ ÿ");
 }
 
 }  // namespace

@@ -2,16 +2,10 @@
 // folder (with a Stop), odd titles, the save RAM and the advanced read.
 #include <gtest/gtest.h>
 
-#include <QComboBox>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QTimer>
-#include <QTreeWidget>
 #include <filesystem>
 #include <functional>
 
 #include "GameFiles.h"
-#include "app/support/Panel.h"
 #include "WindowRig.h"
 #include "Wire.h"
 
@@ -33,7 +27,7 @@ protected:
     Rig.Cable.TakeLog();
   }
   void SelectRows(std::initializer_list<int> Rows) {
-    for (int Row : Rows) Form().lvCardRom->topLevelItem(Row)->setSelected(true);
+    for (int Row : Rows) Form().lvCardRom->SetSelected(Row, true);
   }
 };
 
@@ -41,11 +35,11 @@ TEST_F(Read, OneGameGoesToTheChosenFileByteForByte) {
   PutGame(0, "FIRST", 0, 1);
   const std::vector<uint8_t> Second = PutGame(0x8000, "SECOND", 0, 2);
   Start();
-  ASSERT_EQ(Form().lvCardRom->topLevelItemCount(), 2);
+  ASSERT_EQ(Form().lvCardRom->RowCount(), 2);
   SelectRows({1});
   const std::string Target = Files.Path("chosen.gb");
   Rig.Dialogs.SaveAnswers = {Target};
-  Form().btnRead->click();
+  Form().btnRead->Click();
 
   EXPECT_EQ(Rig.Dialogs.InitialPaths.back(), "SECOND.gb");
   EXPECT_EQ(Rig.Dialogs.Filters.back(), "GB Game Files (*.gb;*.gbc)|*.gb;*.gbc|All Files (*.*)|*.*");
@@ -53,7 +47,7 @@ TEST_F(Read, OneGameGoesToTheChosenFileByteForByte) {
   const std::vector<TSentCommand> Sent = SentCommands(Rig.Cable);
   EXPECT_EQ(CodesOf(Sent), "RRRRRRRRD");   // eight pieces of 4096 bytes, then the closing identification
   EXPECT_EQ(Sent.front().Address, 0x8000u);
-  EXPECT_EQ(Form().btnRead->text(), "&Read");
+  EXPECT_EQ(Form().btnRead->Caption(), "&Read");
   EXPECT_EQ(Rig.Panel(1), "");   // the closing identification empties it
 }
 
@@ -65,16 +59,14 @@ TEST_F(Read, AStopDuringTheSecondOfThreeGamesEndsTheWholeRead) {
   SelectRows({0, 1, 2});
   Rig.Dialogs.FolderAnswers = {Files.Root()};
   const std::string Second = Files.Path("BRAVO.GB");
-  QTimer StopWhenStarted;
-  QObject::connect(&StopWhenStarted, &QTimer::timeout, [&] {
+  Rig.Binding.OnEachPass = [&] {
     std::error_code Ignored;
     if (std::filesystem::file_size(Second, Ignored) >= 8192 && !Ignored) {
-      StopWhenStarted.stop();
-      Form().btnRead->click();
+      Rig.Binding.OnEachPass = nullptr;
+      Rig.Click(Form().btnRead);
     }
-  });
-  StopWhenStarted.start(0);
-  Form().btnRead->click();
+  };
+  Form().btnRead->Click();
 
   EXPECT_EQ(Rig.Dialogs.FolderTitles, std::vector<std::string>{"Select save directory"});
   EXPECT_EQ(ReadBytes(Files.Path("ALPHA.GB")), First);
@@ -83,9 +75,9 @@ TEST_F(Read, AStopDuringTheSecondOfThreeGamesEndsTheWholeRead) {
   EXPECT_LT(Partial, 32768u);
   EXPECT_EQ(Partial % 4096, 0u);
   EXPECT_FALSE(std::filesystem::exists(Files.Path("CHARLIE.GB")));
-  EXPECT_EQ(Form().btnRead->text(), "&Read");
+  EXPECT_EQ(Form().btnRead->Caption(), "&Read");
   EXPECT_FALSE(Form().State().Operating);
-  EXPECT_TRUE(Form().pMain->isEnabled());
+  EXPECT_TRUE(Form().pMain->Enabled());
 }
 
 TEST_F(Read, TitlesAFileNameCannotHoldStillGiveFiles) {
@@ -93,17 +85,17 @@ TEST_F(Read, TitlesAFileNameCannotHoldStillGiveFiles) {
   const std::vector<uint8_t> Empty = PutGame(0x8000, "", 0, 2);
   const std::vector<uint8_t> Latin = PutGame(0x10000, "CAF\xC9", 0, 3);
   Start();
-  ASSERT_EQ(Form().lvCardRom->topLevelItemCount(), 3);
-  EXPECT_EQ(Form().lvCardRom->topLevelItem(2)->text(0), QString::fromUtf8("CAFÉ"));
+  ASSERT_EQ(Form().lvCardRom->RowCount(), 3);
+  EXPECT_EQ(TWindowRig::Cell(*Form().lvCardRom, 2, 0), "CAFÉ");
 
   SelectRows({0});
   Rig.Dialogs.SaveAnswers = {""};
-  Form().btnRead->click();
+  Form().btnRead->Click();
   EXPECT_EQ(Rig.Dialogs.InitialPaths.back(), "A_B_C_D_.gb");
 
   SelectRows({1, 2});
   Rig.Dialogs.FolderAnswers = {Files.Root()};
-  Form().btnRead->click();
+  Form().btnRead->Click();
   EXPECT_EQ(ReadBytes(Files.Path("A_B_C_D_.GB")), Bad);
   EXPECT_EQ(ReadBytes(Files.Path("Untitled.GB")), Empty);
   EXPECT_EQ(ReadBytes(Files.Path("CAFÉ.GB")), Latin);
@@ -117,7 +109,7 @@ TEST_F(Read, AFileThatCannotBeMadeIsSkippedAndNamedInABox) {
   std::filesystem::create_directory(Files.Path("FIRST.GB"));   // a folder stands where the file would go
   SelectRows({0, 1});
   Rig.Dialogs.FolderAnswers = {Files.Root()};
-  Form().btnRead->click();
+  Form().btnRead->Click();
   EXPECT_EQ(ReadBytes(Files.Path("SECOND.GB")), Second);
   ASSERT_EQ(Rig.Dialogs.Messages.size(), 1u);
   EXPECT_EQ(Rig.Dialogs.Messages[0].Text, "File create error!\r\n" + Files.Path("FIRST.GB"));
@@ -127,11 +119,11 @@ TEST_F(Read, AFileThatCannotBeMadeIsSkippedAndNamedInABox) {
 TEST_F(Read, SaveRamOnThePageTwoGoesFromItsBase) {
   for (uint32_t I = 0; I < TCard::SramSize; ++I) Rig.Card.Sram()[I] = static_cast<uint8_t>(I * 13 + (I >> 10));
   Start();
-  Form().cbPart->setCurrentIndex(1);
+  Rig.Binding.UserChoose(*Form().cbPart, 1);
   Rig.Cable.TakeLog();
   const std::string Target = Files.Path("save.sav");
   Rig.Dialogs.SaveAnswers = {Target};
-  Form().btnReadSRAM->click();
+  Form().btnReadSRAM->Click();
 
   EXPECT_EQ(Rig.Dialogs.Filters.back(), "Game Boy Save File (*.sav)|*.sav|All Files (*.*)|*.*");
   const std::vector<TSentCommand> Sent = SentCommands(Rig.Cable);
@@ -141,24 +133,24 @@ TEST_F(Read, SaveRamOnThePageTwoGoesFromItsBase) {
     EXPECT_EQ(Sent[I].Length, 4096u);
   }
   EXPECT_EQ(ReadBytes(Target), std::vector<uint8_t>(Rig.Card.Sram(), Rig.Card.Sram() + TCard::SramSize));
-  EXPECT_EQ(Form().btnReadSRAM->text(), "&Read SRAM");
+  EXPECT_EQ(Form().btnReadSRAM->Caption(), "&Read SRAM");
 
   // The dialog offers the file it held last.
   Rig.Dialogs.SaveAnswers = {""};
-  Form().btnReadSRAM->click();
+  Form().btnReadSRAM->Click();
   EXPECT_EQ(Rig.Dialogs.InitialPaths.back(), Target);
 }
 
 TEST_F(Read, TheAdvancedReadOfEightMegabytesFromPageTwo) {
   Start();
-  Form().cbPart->setCurrentIndex(1);
-  ASSERT_EQ(Form().cbSize->currentText(), "8192K(8M)");   // chosen for the known chip
+  Rig.Binding.UserChoose(*Form().cbPart, 1);
+  ASSERT_EQ(Form().cbSize->Text(), "8192K(8M)");   // chosen for the known chip
   for (uint32_t I = 0; I < TCard::FlashSize; I += 4096) Rig.Card.Flash()[I] = static_cast<uint8_t>(I >> 12);
   Rig.Cable.TakeLog();
   const std::string Target = Files.Path("raw.bin");
-  Form().Edit1->setText(QString::fromStdString(Target));
-  Form().btnReadAll->setEnabled(true);
-  Form().btnReadAll->click();
+  Form().Edit1->SetText(Target);
+  Form().btnReadAll->SetEnabled(true);
+  Form().btnReadAll->Click();
 
   const std::vector<TSentCommand> Sent = SentCommands(Rig.Cable);
   ASSERT_EQ(Sent.size(), 2049u);
@@ -168,7 +160,7 @@ TEST_F(Read, TheAdvancedReadOfEightMegabytesFromPageTwo) {
   ASSERT_EQ(File.size(), 0x800000u);
   EXPECT_EQ(File[0], Rig.Card.Flash()[0x400000]);
   EXPECT_EQ(File[0x400000 + 4096], Rig.Card.Flash()[4096]);
-  EXPECT_EQ(Form().btnReadAll->text(), "&Read");
+  EXPECT_EQ(Form().btnReadAll->Caption(), "&Read");
 }
 
 // Every way of cancelling a read's dialog: nothing is sent and the window stays as it was.
@@ -181,13 +173,13 @@ TEST_F(Read, ACancelledDialogSendsNothing) {
     std::function<void()> Click;
   };
   const TCase Cases[] = {
-      {"one game", [&] { SelectRows({0}); Form().btnRead->click(); }},
-      {"several games", [&] { SelectRows({0, 1}); Form().btnRead->click(); }},
-      {"save RAM", [&] { Form().btnReadSRAM->click(); }},
+      {"one game", [&] { SelectRows({0}); Form().btnRead->Click(); }},
+      {"several games", [&] { SelectRows({0, 1}); Form().btnRead->Click(); }},
+      {"save RAM", [&] { Form().btnReadSRAM->Click(); }},
       {"advanced read without a file", [&] {
-         Form().Edit1->clear();
-         Form().btnReadAll->setEnabled(true);
-         Form().btnReadAll->click();
+         Form().Edit1->SetText("");
+         Form().btnReadAll->SetEnabled(true);
+         Form().btnReadAll->Click();
        }},
   };
   for (const TCase& Case : Cases) {
@@ -197,9 +189,9 @@ TEST_F(Read, ACancelledDialogSendsNothing) {
     EXPECT_EQ(Rig.Dialogs.Filters.size() + Rig.Dialogs.FolderTitles.size(), Asked + 1);
     EXPECT_EQ(CodesOf(SentCommands(Rig.Cable)), "");
     EXPECT_FALSE(Form().State().Operating);
-    EXPECT_EQ(Form().btnReadSRAM->text(), "Read SRAM");
+    EXPECT_EQ(Form().btnReadSRAM->Caption(), "Read SRAM");
   }
-  EXPECT_TRUE(Form().Edit1->text().isEmpty());
+  EXPECT_TRUE(Form().Edit1->Text().empty());
   EXPECT_TRUE(std::filesystem::is_empty(Files.Root()));
 }
 

@@ -1,22 +1,24 @@
 #pragma once
-#include <QTest>
 #include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "app/MainForm.h"
-#include "app/support/ScriptedDialogs.h"
+#include "app/form/MainForm.h"
+#include "app/memory/MemoryBinding.h"
+#include "app/memory/ScriptedDialogs.h"
 #include "emulator/CableEmulator.h"
 #include "emulator/EmulatedLinkPort.h"
 
-// The window on an emulated cable with scripted dialogs, every transfer logged.
+// The window's form on the in-memory binding and an emulated cable with
+// scripted dialogs, every transfer logged.
 class TWindowRig {
 public:
   TCard Card;
   TCableEmulator Cable{Card};
   TEmulatedLinkPort Port{Cable};
   TScriptedDialogs Dialogs;
+  TMemoryBinding Binding;
   std::unique_ptr<TMainForm> Form;
 
   TWindowRig() { Cable.EnableLog(true); }
@@ -24,11 +26,12 @@ public:
     if (Form) Form->State().Operating = false;
   }
 
-  // Creates and shows the window and waits for its first idle moment.
+  // Creates and shows the window and lets it reach its first idle moment.
   bool Start(const std::vector<std::string>& Arguments = {}) {
-    Form = std::make_unique<TMainForm>(Port, Dialogs, Arguments);
-    Form->show();
-    return QTest::qWaitFor([this] { return Form->FirstIdleDone(); }, 5000);
+    Form = std::make_unique<TMainForm>(Binding, Port, Dialogs, Arguments);
+    Form->Show();
+    Binding.Settle();
+    return Form->FirstIdleDone();
   }
 
   // A game header at a flash address: logo tail, title, ROM-size code.
@@ -64,8 +67,23 @@ public:
 
   std::string Panel(int Index) { return Form->FrontEnd().StatusText(Index); }
 
-  // Runs the event loop until it has nothing more to do for now.
-  static void Settle() {
-    for (int I = 0; I < 5; ++I) QCoreApplication::processEvents();
+  // A control of the window by name, as its kind.
+  template <typename T>
+  T& Control(const std::string& Name) {
+    return Form->FormWindow().Get<T>(Name);
   }
+  // The text of one cell of a list row.
+  static std::string Cell(const TListView& List, int Row, int Column) {
+    return List.Row(Row).at(static_cast<size_t>(Column));
+  }
+  // A click from the user: only an enabled control takes it.
+  bool Click(TControl* Control) { return Binding.UserClick(*Control); }
+  // A button made usable as its panel would make it, then clicked.
+  void ForceClick(TButton* Button) {
+    Button->SetEnabled(true);
+    if (Button->OnClick) Button->OnClick();
+  }
+
+  // Runs the window's loop until it has nothing more to do for now.
+  void Settle() { Binding.Settle(); }
 };

@@ -3,18 +3,10 @@
 // panel 1 would tell, and the whole road of a pack written and read back.
 #include <gtest/gtest.h>
 
-#include <QComboBox>
-#include <QGroupBox>
-#include <QLineEdit>
-#include <QProgressBar>
-#include <QPushButton>
-#include <QTimer>
-#include <QTreeWidget>
 #include <filesystem>
 #include <functional>
 
 #include "GameFiles.h"
-#include "app/support/Panel.h"
 #include "ProgramResources.h"
 #include "WindowRig.h"
 #include "Wire.h"
@@ -41,8 +33,8 @@ protected:
   }
   std::vector<uint32_t> CardOffsets() {
     std::vector<uint32_t> Offsets;
-    for (int I = 0; I < Form().lvCardRom->topLevelItemCount(); ++I)
-      Offsets.push_back(TMainForm::CardRowOf(Form().lvCardRom->topLevelItem(I)).Offset);
+    for (int I = 0; I < Form().lvCardRom->RowCount(); ++I)
+      Offsets.push_back(TMainForm::CardRowOf(Form().lvCardRom->Row(I)).Offset);
     return Offsets;
   }
 };
@@ -63,7 +55,7 @@ TEST_F(Write, AsksBeforeOverwritingOnlyWhenTheCardListHasGames) {
     Rig.Form->AddGameFile(Files.Game("new.gb", "NEW GAME", 0));
     Rig.Cable.TakeLog();
     Rig.Dialogs.MessageAnswers = {Case.Answer};
-    Rig.Form->btnWrite->click();
+    Rig.Form->btnWrite->Click();
     const std::string Codes = CodesOf(SentCommands(Rig.Cable));
     if (Case.Asked) {
       ASSERT_EQ(Rig.Dialogs.Messages.size(), 1u);
@@ -74,33 +66,33 @@ TEST_F(Write, AsksBeforeOverwritingOnlyWhenTheCardListHasGames) {
       EXPECT_TRUE(Rig.Dialogs.Messages.empty());
     }
     EXPECT_EQ(Codes.empty(), !Case.Written);
-    EXPECT_EQ(Rig.Form->btnWrite->text(), "&Write");
+    EXPECT_EQ(Rig.Form->btnWrite->Caption(), "&Write");
   }
 }
 
 TEST_F(Write, WithAnEmptyQueueWriteAddsFirstAndACancelEndsIt) {
   Start();
   Rig.Dialogs.OpenAnswers = {{}};
-  Form().btnWrite->setEnabled(true);
-  Form().btnWrite->click();
+  Form().btnWrite->SetEnabled(true);
+  Form().btnWrite->Click();
   EXPECT_EQ(CodesOf(SentCommands(Rig.Cable)), "A");   // Add's own page select, no write
-  EXPECT_EQ(Form().btnWrite->text(), "&Write");
+  EXPECT_EQ(Form().btnWrite->Caption(), "&Write");
 
   const std::vector<uint8_t> Game = GameBytes("ADDED", 0x8000, 0, 4);
   WriteBytes(Files.Path("added.gb"), Game);
   Rig.Dialogs.OpenAnswers = {{Files.Path("added.gb")}};
-  Form().btnWrite->click();
+  Form().btnWrite->Click();
   EXPECT_TRUE(CardHolds(0, Game));
 }
 
 TEST_F(Write, OneGameOnPageTwo) {
   Start();
-  Form().cbPart->setCurrentIndex(1);
+  Rig.Binding.UserChoose(*Form().cbPart, 1);
   const std::vector<uint8_t> Game = GameBytes("PAGE TWO", 0x10000, 1, 5);
   WriteBytes(Files.Path("two.gb"), Game);
   Form().AddGameFile(Files.Path("two.gb"));
   Rig.Cable.TakeLog();
-  Form().btnWrite->click();
+  Form().btnWrite->Click();
 
   const std::vector<TSentCommand> Sent = SentCommands(Rig.Cable);
   // Format, data, the page listed again, identification, page select.
@@ -115,20 +107,20 @@ TEST_F(Write, OneGameOnPageTwo) {
   EXPECT_EQ(Sent.back().Address, 0x400000u);
   EXPECT_TRUE(CardHolds(0x400000, Game));
   EXPECT_EQ(CardOffsets(), std::vector<uint32_t>{0});
-  EXPECT_EQ(Form().lvCardRom->topLevelItem(0)->text(0), "PAGE TWO");
+  EXPECT_EQ(TWindowRig::Cell(*Form().lvCardRom, 0, 0), "PAGE TWO");
   EXPECT_TRUE(std::filesystem::exists(Files.Path("two.gb")));   // the user's own file stays
   EXPECT_EQ(Form().Queue().Count(), 1u);                         // and stays queued
 }
 
 TEST_F(Write, SaveRamOnPageTwoGoesToBareAddressesWithoutAFormat) {
   Start();
-  Form().cbPart->setCurrentIndex(1);
+  Rig.Binding.UserChoose(*Form().cbPart, 1);
   std::vector<uint8_t> Save(1000);
   for (size_t I = 0; I < Save.size(); ++I) Save[I] = static_cast<uint8_t>(I * 3 + 1);
   WriteBytes(Files.Path("game.sav"), Save);
   Rig.Cable.TakeLog();
   Rig.Dialogs.OpenAnswers = {{Files.Path("game.sav")}};
-  Form().btnWriteSRAM->click();
+  Form().btnWriteSRAM->Click();
 
   EXPECT_EQ(Rig.Dialogs.Filters.back(), "Game Boy Save File (*.sav)|*.sav|All Files (*.*)|*.*");
   const std::vector<TSentCommand> Sent = SentCommands(Rig.Cable);
@@ -136,14 +128,14 @@ TEST_F(Write, SaveRamOnPageTwoGoesToBareAddressesWithoutAFormat) {
   for (size_t I = 0; I < 32; ++I) EXPECT_EQ(Sent[I].Address, I * 32);
   EXPECT_EQ(Sent[31].Length, 8u);
   EXPECT_TRUE(std::equal(Save.begin(), Save.end(), Rig.Card.Sram()));
-  EXPECT_EQ(Form().btnWriteSRAM->text(), "&Write SRAM");
+  EXPECT_EQ(Form().btnWriteSRAM->Caption(), "&Write SRAM");
 }
 
 TEST_F(Write, FormatAsksAndOnlyYesClearsThePage) {
   Rig.PutGame(0, "ON THE CARD", 0);
   Start();
   Rig.Dialogs.MessageAnswers = {MB_RESULT_NO};
-  Form().btnEraseChip->click();
+  Form().btnEraseChip->Click();
   ASSERT_EQ(Rig.Dialogs.Messages.size(), 1u);
   EXPECT_EQ(Rig.Dialogs.Messages[0].Text, "Are you sure to format \"Page NO. 1 (32M)\"");
   EXPECT_EQ(Rig.Dialogs.Messages[0].Caption, "Fromat");
@@ -151,12 +143,12 @@ TEST_F(Write, FormatAsksAndOnlyYesClearsThePage) {
   EXPECT_EQ(CodesOf(SentCommands(Rig.Cable)), "");
 
   Rig.Dialogs.MessageAnswers = {MB_RESULT_YES};
-  Form().btnEraseChip->click();
+  Form().btnEraseChip->Click();
   const std::vector<TSentCommand> Sent = SentCommands(Rig.Cable);
   EXPECT_EQ(Squeezed(CodesOf(Sent)), "WPD");   // format, listing through Refresh, identification
   EXPECT_EQ(std::count_if(Sent.begin(), Sent.end(), [](const TSentCommand& C) { return C.Code == 'W'; }), 128);
-  EXPECT_EQ(Form().lvCardRom->topLevelItemCount(), 0);
-  EXPECT_EQ(Form().btnEraseChip->text(), "&Format");
+  EXPECT_EQ(Form().lvCardRom->RowCount(), 0);
+  EXPECT_EQ(Form().btnEraseChip->Caption(), "&Format");
 }
 
 TEST_F(Write, AStopDuringAQueueWriteEndsAtAPacketAndClosesTwice) {
@@ -164,15 +156,13 @@ TEST_F(Write, AStopDuringAQueueWriteEndsAtAPacketAndClosesTwice) {
   Form().AddGameFile(Files.Game("a.gb", "STOP A", 4, 1));
   Form().AddGameFile(Files.Game("b.gb", "STOP B", 4, 2));
   Rig.Cable.TakeLog();
-  QTimer StopMidway;
-  QObject::connect(&StopMidway, &QTimer::timeout, [&] {
-    if (Form().ProgressBar->value() >= 20) {
-      StopMidway.stop();
-      Form().btnWrite->click();
+  Rig.Binding.OnEachPass = [&] {
+    if (Form().ProgressBar->Position() >= 20) {
+      Rig.Binding.OnEachPass = nullptr;
+      Rig.Click(Form().btnWrite);
     }
-  });
-  StopMidway.start(0);
-  Form().btnWrite->click();
+  };
+  Form().btnWrite->Click();
 
   const std::vector<TSentCommand> Sent = SentCommands(Rig.Cable);
   for (const TSentCommand& Command : Sent) ASSERT_EQ(Command.Bytes, Command.Code == 'W' ? 41u : 9u);
@@ -182,7 +172,7 @@ TEST_F(Write, AStopDuringAQueueWriteEndsAtAPacketAndClosesTwice) {
   const long Data = std::count_if(Sent.begin(), Sent.end(), [](const TSentCommand& C) { return C.Code == 'W'; }) - 128;
   EXPECT_GT(Data, 0);
   EXPECT_LT(Data, (32768 + 2 * 524288) / 32);
-  EXPECT_EQ(Form().btnWrite->text(), "&Write");
+  EXPECT_EQ(Form().btnWrite->Caption(), "&Write");
   EXPECT_FALSE(Form().State().Operating);
   EXPECT_EQ(Form().Queue().Count(), 2u);   // the queue stays for the next try
 }
@@ -192,10 +182,10 @@ TEST_F(Write, AnUnplugDuringAWriteLeavesTheErrorInPanelOne) {
   Form().AddGameFile(Files.Game("a.gb", "UNPLUG", 3));
   Rig.Cable.TakeLog();
   Rig.Cable.UnplugAfter(500);
-  Form().btnWrite->click();
+  Form().btnWrite->Click();
   EXPECT_EQ(Rig.Panel(1).rfind("Error Code: ", 0), 0u);
   EXPECT_EQ(Rig.Panel(0), "Device Disconnected");
-  EXPECT_EQ(Form().btnWrite->text(), "&Write");
+  EXPECT_EQ(Form().btnWrite->Caption(), "&Write");
   EXPECT_FALSE(Form().State().Operating);
   EXPECT_TRUE(Rig.Dialogs.Messages.empty());   // the link error stays in the panel, not in a box
 }
@@ -216,11 +206,11 @@ TEST_F(Write, FailuresOnlyThePanelWouldTellGetOneBox) {
       {"queued game deleted", [&] {
          Form().AddGameFile(Gone);
          std::filesystem::remove(Gone);
-         Form().btnWrite->click();
+         Form().btnWrite->Click();
        }, "Open file error!"},
       {"save file too large", [&] {
          Rig.Dialogs.OpenAnswers = {{Files.Path("big.sav")}};
-         Form().btnWriteSRAM->click();
+         Form().btnWriteSRAM->Click();
        }, "Save file too large!\r\nThe save RAM holds 131072 bytes."},
   };
   for (const TCase& Case : Cases) {
@@ -248,9 +238,9 @@ TEST_F(Write, APackWrittenListedReadBackAndWrittenAgain) {
     Chosen.push_back(Files.Path(Names[I]));
   }
   Rig.Dialogs.OpenAnswers = {Chosen};
-  Form().btnAdd->click();
+  Form().btnAdd->Click();
   ASSERT_EQ(Form().Queue().Count(), 4u);
-  EXPECT_EQ(Form().gbWrite->title(), " Ready to burn (Size: 32M, Free: 15M) ");
+  EXPECT_EQ(Form().gbWrite->Caption(), " Ready to burn (Size: 32M, Free: 15M) ");
 
   const std::vector<uint32_t> Offsets = {32768, 65536, 1048576, 2097152};
   // Of the two 1 MiB games the one added last is queued, and placed, first.
@@ -259,7 +249,7 @@ TEST_F(Write, APackWrittenListedReadBackAndWrittenAgain) {
   for (int Round = 0; Round < 2; ++Round) {
     SCOPED_TRACE(Round);
     Rig.Dialogs.MessageAnswers = {MB_RESULT_YES};
-    Form().btnWrite->click();
+    Form().btnWrite->Click();
     EXPECT_EQ(Rig.Dialogs.Messages.size(), static_cast<size_t>(Round));
     ASSERT_EQ(CardOffsets(), Offsets);
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(Rig.Card.Flash() + 0x134), 5), "VA16Z");
@@ -268,11 +258,11 @@ TEST_F(Write, APackWrittenListedReadBackAndWrittenAgain) {
       SCOPED_TRACE(Names[Game]);
       EXPECT_TRUE(CardHolds(Offsets[I], Games[Game]));
       // Back through Read, one game at a time.
-      Form().lvCardRom->clearSelection();
-      Form().lvCardRom->topLevelItem(static_cast<int>(I))->setSelected(true);
+      for (int Row = 0; Row < Form().lvCardRom->RowCount(); ++Row) Form().lvCardRom->SetSelected(Row, false);
+      Form().lvCardRom->SetSelected(static_cast<int>(I), true);
       const std::string Back = Files.Path("back" + std::to_string(Round) + Names[Game]);
       Rig.Dialogs.SaveAnswers = {Back};
-      Form().btnRead->click();
+      Form().btnRead->Click();
       EXPECT_EQ(ReadBytes(Back), Games[Game]);
     }
   }

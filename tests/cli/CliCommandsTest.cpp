@@ -24,6 +24,10 @@ TEST_F(CliCommands, UsageErrorsExitTwoWithOneLine) {
       {"ports", "--set", "0123456789ABCDEG"},
       {"pack", "a.gb"},
       {"--page=2", "test-rom", "a.gb"},
+      {"--emulate-unplug-after=5", "info"},
+      {"--emulate-weak-cell=0x100:1", "info"},
+      {"--emulate", "--emulate-weak-cell=0x100", "info"},
+      {"--emulate", "--emulate-unplug-after=x", "info"},
   };
   for (const auto& Args : Cases) {
     std::string Shown;

@@ -90,7 +90,7 @@ cmp "$SCRATCH/win/card/sram.bin" "$SCRATCH/native/card/sram.bin" || fail "save R
 
 echo "-- the factory flash test reads back into C:\\GBTestROM.gb"
 head -c 65536 /dev/urandom >"$SCRATCH/test.gb"
-win --emulate="$SCRATCH/win/card" test-rom "$SCRATCH/test.gb" >"$SCRATCH/win.out"
+win --emulate="$SCRATCH/win/card" --yes test-rom "$SCRATCH/test.gb" >"$SCRATCH/win.out"
 rc=$?
 [ "$rc" = 0 ] || fail "test-rom: exit $rc: $(cat "$SCRATCH/win.out")"
 grep -qx "OK" "$SCRATCH/win.out" || fail "test-rom: $(cat "$SCRATCH/win.out")"

@@ -81,7 +81,6 @@ TEST(FactoryVerdict, OnlyAWholeRunIsOkAndOnlyAStopOrABrokenCableIsCancelled) {
     if (C.FileSize) WriteBytes(Run.TestFile, MakeGame(C.FileSize, "TEST", 7));
     Run.ReadBackFile = *C.ReadBack ? std::string(C.ReadBack) : Dir.File("back.bin");
     if (C.Arrange) C.Arrange(Rig);
-    Run.BackupSave = false;
     TFactoryResult Result;
     Result.Reason = "unset";
     const TFactoryVerdict Verdict = RunFactoryTest(Run, Rig.Link, &Result);

@@ -1,0 +1,106 @@
+// Reading the card into files: the selected games, the save RAM, and the
+// raw range of the advanced panel.
+#include <algorithm>
+#include <cmath>
+#include <string_view>
+
+#include "app/form/MainForm.h"
+#include "core/link/LinkProtocol.h"
+#include "core/naming/GameFileName.h"
+#include "core/support/Paths.h"
+#include "core/transfer/ReadEngine.h"
+#include "core/transfer/WriteEngine.h"
+
+namespace {
+
+constexpr const char* GameFilter = "GB Game Files (*.gb;*.gbc)|*.gb;*.gbc|All Files (*.*)|*.*";
+constexpr const char* SaveFilter = "Game Boy Save File (*.sav)|*.sav|All Files (*.*)|*.*";
+constexpr uint32_t SmallestReadAll = 32768;   // item i of cbSize reads 32768 x 2^i bytes
+
+// The failures that only panel 1 reports: a file of the user's that could
+// not be made, read or written, or an image that could not be put together.
+constexpr std::string_view PanelOnlyFailures[] = {ReadFileCreateError,  ReadFileWriteError,   WriteOpenGameError,
+                                                  WriteCreatePackError, WriteOpenSourceError, WriteReadSourceError};
+
+}  // namespace
+
+void TMainForm::ShowFailureBox(int BoxesBefore) {
+  if (FFrontEnd.MessageBoxesShown() != BoxesBefore) return;
+  const std::string Text = FFrontEnd.StatusText(1);
+  if (std::find(std::begin(PanelOnlyFailures), std::end(PanelOnlyFailures), Text) != std::end(PanelOnlyFailures))
+    FFrontEnd.ShowMessageBox(Text, "Error", MB_FLAGS_ERROR);
+}
+
+void TMainForm::btnReadClick() {
+  // Nothing to read without a selected card row; a stop click always works.
+  if (!FState.Operating && lvCardRom->SelectedRows().empty()) return;
+  std::vector<TCardRow> Games;
+  std::string Target;   // the one game's file, or the folder of several
+  TOperation Read;
+  Read.RestoredCaption = "&Read";
+  Read.Prepare = [&] {
+    for (int Index : lvCardRom->SelectedRows()) Games.push_back(CardRowOf(lvCardRom->Row(Index)));
+    if (Games.size() == 1) {
+      Target = GameFileName(Games.front().Title, ".gb");
+      return FFrontEnd.ChooseSaveFile(GameFilter, Target, Target);
+    }
+    return FFrontEnd.BrowseForFolder("Select save directory", Target);
+  };
+  Read.Work = [&] {
+    const int Boxes = FFrontEnd.MessageBoxesShown();
+    std::string Skipped;   // files that could not be made; the next game is still read
+    for (const TCardRow& Game : Games) {
+      // Several games go into the folder under their titles, an existing
+      // file of the same name replaced without a question.
+      const std::string File = Games.size() == 1 ? Target : AddBackslash(Target) + GameFileName(Game.Title, ".GB");
+      if (ReadToFile(Game.Offset, Game.Offset + Game.Size, cmdReadRom, File, FLink)) continue;
+      // A Stop or a failed exchange ends the whole read.
+      if (!FState.Operating) break;
+      Skipped += "\r\n" + File;
+    }
+    if (Games.size() > 1 && !Skipped.empty())
+      FFrontEnd.ShowMessageBox(ReadFileCreateError + Skipped, "Error", MB_FLAGS_ERROR);
+    else
+      ShowFailureBox(Boxes);
+  };
+  RunOperation(btnRead, Read);
+}
+
+void TMainForm::btnReadSRAMClick() {
+  std::string File;
+  TOperation ReadSram;
+  ReadSram.RestoredCaption = "&Read SRAM";
+  ReadSram.Prepare = [&] {
+    File = FSaveRamFile;
+    if (!FFrontEnd.ChooseSaveFile(SaveFilter, File, File)) return false;
+    FSaveRamFile = File;
+    return true;
+  };
+  ReadSram.Work = [&] {
+    const int Boxes = FFrontEnd.MessageBoxesShown();
+    ReadToFile(0, SaveRamSize, cmdReadSram, File, FLink);
+    ShowFailureBox(Boxes);
+  };
+  RunOperation(btnReadSRAM, ReadSram);
+}
+
+void TMainForm::btnReadAllClick() {
+  TOperation ReadAll;
+  ReadAll.RestoredCaption = "&Read";
+  ReadAll.Prepare = [&] {
+    if (Edit1->Text().empty()) btnReadB->Click();
+    return !Edit1->Text().empty() && cbSize->ItemIndex() >= 0;
+  };
+  ReadAll.Work = [&] {
+    const int Boxes = FFrontEnd.MessageBoxesShown();
+    const uint32_t Size = SmallestReadAll * static_cast<uint32_t>(std::lround(std::pow(2.0, cbSize->ItemIndex())));
+    ReadToFile(0, Size, cmdReadRom, Edit1->Text(), FLink);
+    ShowFailureBox(Boxes);
+  };
+  RunOperation(btnReadAll, ReadAll);
+}
+
+void TMainForm::btnReadBClick() {
+  std::string File = Edit1->Text();
+  if (FFrontEnd.ChooseSaveFile(GameFilter, File, File)) Edit1->SetText(File);
+}

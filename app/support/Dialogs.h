@@ -1,2 +1,0 @@
-#pragma once
-#include "app/form/Dialogs.h"

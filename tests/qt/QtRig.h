@@ -1,0 +1,67 @@
+#pragma once
+#include <QTest>
+#include <QWidget>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/form/MainForm.h"
+#include "app/memory/ScriptedDialogs.h"
+#include "app/qt/QtBinding.h"
+#include "emulator/CableEmulator.h"
+#include "emulator/EmulatedLinkPort.h"
+
+// The form on the Qt binding and an emulated cable with scripted dialogs.
+class TQtRig {
+public:
+  TCard Card;
+  TCableEmulator Cable{Card};
+  TEmulatedLinkPort Port{Cable};
+  TScriptedDialogs Dialogs;
+  TQtBinding Binding;
+  std::unique_ptr<TMainForm> Form;
+
+  TQtRig() { Cable.EnableLog(true); }
+  ~TQtRig() {
+    if (Form) Form->State().Operating = false;
+  }
+
+  // Creates and shows the window and waits for its first idle moment.
+  bool Start(const std::vector<std::string>& Arguments = {}) {
+    Form = std::make_unique<TMainForm>(Binding, Port, Dialogs, Arguments);
+    Form->Show();
+    return QTest::qWaitFor([this] { return Form->FirstIdleDone(); }, 5000);
+  }
+
+  // The window's widget, and its widgets by name.
+  QWidget& Window() { return dynamic_cast<QWidget&>(Form->FormWindow()); }
+  template <typename T = QWidget>
+  T* Widget(const char* Name) {
+    return Window().findChild<T*>(QString::fromLatin1(Name));
+  }
+
+  void PutGame(uint32_t Address, const std::string& Title, uint8_t SizeCode) {
+    uint8_t* Block = Card.Flash() + Address;
+    const uint8_t LogoTail[4] = {0xBB, 0xB9, 0x33, 0x3E};
+    std::memcpy(Block + 0x130, LogoTail, 4);
+    std::memset(Block + 0x134, 0, 16);
+    std::memcpy(Block + 0x134, Title.data(), Title.size());
+    Block[0x148] = SizeCode;
+  }
+
+  std::string SentCodes() {
+    std::string Codes;
+    for (const TTransfer& Transfer : Cable.TakeLog()) {
+      if (Transfer.In || Transfer.Bytes.empty()) continue;
+      Codes.push_back(Transfer.Bytes[0] == 0xFF ? 'P' : static_cast<char>(Transfer.Bytes[0]));
+    }
+    return Codes;
+  }
+
+  std::string Panel(int Index) { return Form->FrontEnd().StatusText(Index); }
+
+  static void Settle() {
+    for (int I = 0; I < 5; ++I) QCoreApplication::processEvents();
+  }
+};
