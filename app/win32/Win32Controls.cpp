@@ -370,11 +370,17 @@ TWin32MenuItem& TWin32PopupMenu::Add(const std::string& Caption) {
   return *FItems.back();
 }
 
+void TWin32PopupMenu::AddSeparator() { AppendMenuA(FMenu, MF_SEPARATOR, 0, nullptr); }
+
 void TWin32PopupMenu::Popup(HWND Owner, int X, int Y) {
   const UINT Chosen = static_cast<UINT>(
       TrackPopupMenu(FMenu, TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_LEFTALIGN, X, Y, 0, Owner, nullptr));
-  for (const auto& Item : FItems)
-    if (Item->Id() == Chosen) Item->Click();
+  for (const auto& Item : FItems) {
+    if (Item->Id() != Chosen || !Item->Enabled()) continue;
+    // A checkable item flips its mark before its event, as the form expects.
+    if (Item->Checkable()) Item->SetChecked(!Item->Checked());
+    Item->Click();
+  }
 }
 
 TWin32MenuItem::TWin32MenuItem(HMENU Menu, UINT Id, const std::string& Caption)
@@ -387,7 +393,14 @@ void TWin32MenuItem::SetEnabled(bool Enabled) {
 
 void TWin32MenuItem::SetCaption(const std::string& Caption) {
   FCaption = Caption;
-  ModifyMenuA(FMenu, FId, MF_BYCOMMAND | MF_STRING | (FEnabled ? MF_ENABLED : MF_GRAYED), FId, Caption.c_str());
+  ModifyMenuA(FMenu, FId,
+              MF_BYCOMMAND | MF_STRING | (FEnabled ? MF_ENABLED : MF_GRAYED) | (FChecked ? MF_CHECKED : MF_UNCHECKED),
+              FId, Caption.c_str());
+}
+
+void TWin32MenuItem::SetChecked(bool Checked) {
+  FChecked = Checked;
+  CheckMenuItem(FMenu, FId, MF_BYCOMMAND | (Checked ? MF_CHECKED : MF_UNCHECKED));
 }
 
 // ---- List view

@@ -167,6 +167,7 @@ public:
   TWin32PopupMenu();
   ~TWin32PopupMenu();
   TWin32MenuItem& Add(const std::string& Caption);
+  void AddSeparator();
   // Shows the menu at screen point X, Y; the chosen item runs its OnClick.
   void Popup(HWND Owner, int X, int Y);
 
@@ -188,6 +189,10 @@ public:
   std::string Hint() const override { return FHint; }
   void SetCaption(const std::string& Caption) override;
   std::string Caption() const override { return FCaption; }
+  void SetCheckable(bool Checkable) override { FCheckable = Checkable; }
+  bool Checkable() const { return FCheckable; }
+  void SetChecked(bool Checked) override;
+  bool Checked() const override { return FChecked; }
   UINT Id() const { return FId; }
 
 private:
@@ -197,6 +202,8 @@ private:
   std::string FHint;
   bool FVisible = true;
   bool FEnabled = true;
+  bool FCheckable = false;
+  bool FChecked = false;
 };
 
 // A list in report mode with its columns; cells past the columns are kept

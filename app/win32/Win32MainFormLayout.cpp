@@ -58,6 +58,9 @@ std::unique_ptr<TWin32FormWindow> BuildMainFormWindow(TWin32Binding& Binding) {
   // The queue's popup menu; the form's actions set its items' captions.
   W.PopupMenu = std::make_unique<TWin32PopupMenu>();
   for (const char* Item : {"Add1", "Remove1", "RemoveAll1"}) W.Name(Item, W.PopupMenu->Add(Item));
+  // The verify switch, so the window keeps its size.
+  W.PopupMenu->AddSeparator();
+  W.Name("Verify1", W.PopupMenu->Add("Verify1"));
   Queue.PopupMenu = W.PopupMenu.get();
 
   L.Add("ProgressBar", std::make_unique<TWin32ProgressBar>(On("ProgressBar"), Place(6, 200, 492, 14)));
