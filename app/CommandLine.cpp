@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdio>
 #include <string_view>
 
 namespace {
@@ -88,4 +89,18 @@ std::string CommandLineUsage(const std::string& Program) {
          "  --demo            with --emulate: an empty card (no game on page 1) gets a pack of demo games\n"
          "  --help            this text\n" +
          LinkTestAidsUsage();
+}
+
+int AnswerCommandLine(const TCommandLine& Line, const std::string& Program) {
+  if (!Line.Error.empty()) {
+    std::fprintf(stderr, "flashquill: %s\n%s", Line.Error.c_str(), CommandLineUsage(Program).c_str());
+    return 2;
+  }
+  for (const std::string& Ignored : Line.Ignored)
+    std::fprintf(stderr, "flashquill: ignoring the unknown argument '%s'\n", Ignored.c_str());
+  if (Line.Help) {
+    std::fputs(CommandLineUsage(Program).c_str(), stdout);
+    return 0;
+  }
+  return -1;
 }

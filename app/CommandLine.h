@@ -22,3 +22,9 @@ struct TCommandLine {
 
 TCommandLine ParseCommandLine(int Argc, const char* const* Argv);
 std::string CommandLineUsage(const std::string& Program);
+
+// Says what the command line itself asks for, before any window exists: a
+// bad option with the usage on standard error, each ignored argument, or the
+// usage on standard output for --help. Returns the exit code when the program
+// ends here, or -1 when it goes on to its window. Every front end starts so.
+int AnswerCommandLine(const TCommandLine& Line, const std::string& Program);

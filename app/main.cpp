@@ -25,16 +25,7 @@
 int main(int argc, char** argv) {
   const TCommandLine Line = ParseCommandLine(argc, argv);
   const std::string Program = argc > 0 && argv[0] ? argv[0] : "flashquill";
-  if (!Line.Error.empty()) {
-    std::fprintf(stderr, "flashquill: %s\n%s", Line.Error.c_str(), CommandLineUsage(Program).c_str());
-    return 2;
-  }
-  for (const std::string& Ignored : Line.Ignored)
-    std::fprintf(stderr, "flashquill: ignoring the unknown argument '%s'\n", Ignored.c_str());
-  if (Line.Help) {
-    std::fputs(CommandLineUsage(Program).c_str(), stdout);
-    return 0;
-  }
+  if (const int Exit = AnswerCommandLine(Line, Program); Exit >= 0) return Exit;
 
 #ifdef FQ_HAVE_RESOURCES
   RegisterResources(ProgramResources());

@@ -63,15 +63,7 @@ int main(int argc, char** argv) {
   UseStartingConsole();
   const TCommandLine Line = ParseCommandLine(argc, argv);
   const std::string Program = "flashquill";
-  if (!Line.Error.empty()) {
-    const std::string Text = "flashquill: " + Line.Error + "\n" + CommandLineUsage(Program);
-    std::fputs(Text.c_str(), stderr);
-    return 2;
-  }
-  if (Line.Help) {
-    std::fputs(CommandLineUsage(Program).c_str(), stdout);
-    return 0;
-  }
+  if (const int Exit = AnswerCommandLine(Line, Program); Exit >= 0) return Exit;
 
 #ifdef FQ_HAVE_RESOURCES
   RegisterResources(ProgramResources());

@@ -38,4 +38,39 @@ TEST(CommandLine, UnknownDashArgumentsAreIgnoredAndSaid) {
   }
 }
 
+// Both window programs start through AnswerCommandLine: what it says and
+// whether the program goes on.
+TEST(CommandLine, AnswerSaysIgnoredArgumentsAndEndsOnlyForHelpOrAMistake) {
+  struct TAnswerCase {
+    std::vector<const char*> Args;
+    int Exit;
+    const char* Err;   // a text standard error must hold, or ""
+  };
+  const TAnswerCase Cases[] = {
+      {{"-rom"}, -1, "flashquill: ignoring the unknown argument '-rom'"},
+      {{"/sram"}, -1, ""},
+      {{"--help"}, 0, ""},
+      {{"--emulte"}, 2, "flashquill: "},
+  };
+  for (const TAnswerCase& Case : Cases) {
+    SCOPED_TRACE(Case.Args.front());
+    std::vector<const char*> Argv = {"flashquill"};
+    Argv.insert(Argv.end(), Case.Args.begin(), Case.Args.end());
+    const TCommandLine Line = ParseCommandLine(static_cast<int>(Argv.size()), Argv.data());
+    testing::internal::CaptureStderr();
+    testing::internal::CaptureStdout();
+    const int Exit = AnswerCommandLine(Line, "flashquill");
+    const std::string Out = testing::internal::GetCapturedStdout();
+    const std::string Err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(Exit, Case.Exit);
+    EXPECT_NE(Err.find(Case.Err), std::string::npos) << Err;
+    if (Case.Exit == -1 && *Case.Err == 0) {
+      EXPECT_TRUE(Err.empty()) << Err;
+    }
+    if (Case.Exit == 0) {
+      EXPECT_FALSE(Out.empty());
+    }
+  }
+}
+
 }  // namespace
