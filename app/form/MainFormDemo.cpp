@@ -17,7 +17,11 @@ bool TMainForm::WriteDemoPack(const std::vector<std::string>& Games) {
     btnWriteClick();
     Written = lvCardRom->RowCount() > 0;
   }
-  // The games came from a temporary folder that goes away.
+  // The games came from a temporary folder that goes away. Emptying the
+  // queue identifies the chip, which clears panel 1; the write's outcome
+  // stays there for the user to read.
+  const std::string Outcome = FFrontEnd.StatusText(1);
   RemoveAllMenuExecute();
+  if (!Outcome.empty()) FFrontEnd.SetStatusText(1, Outcome);
   return Written;
 }

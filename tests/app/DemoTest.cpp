@@ -43,6 +43,7 @@ TEST(Demo, AnEmptyCardGetsThePackAndAFullOneKeepsItsGames) {
     EXPECT_TRUE(Rig.Form->Queue().Empty());
     EXPECT_EQ(Rig.Form->lvROMs->RowCount(), 0);
     EXPECT_TRUE(Rig.Dialogs.Messages.empty());
+    EXPECT_EQ(Rig.Form->FrontEnd().StatusText(1).rfind("Write complete.", 0), 0u) << Rig.Form->FrontEnd().StatusText(1);
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(Rig.Card.Flash() + 0x134), 5), "VA16Z");
   }
   {
