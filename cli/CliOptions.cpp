@@ -2,35 +2,17 @@
 
 #include <cstdlib>
 
+#include "core/support/NumberText.h"
+
 namespace {
 
 bool StartsWith(const std::string& Text, const std::string& Prefix) { return Text.rfind(Prefix, 0) == 0; }
 
-// Decimal, or hexadecimal after "0x"; the whole text, nothing else.
-bool ParseUnsigned(const std::string& Text, uint64_t Limit, uint64_t& Value) {
-  if (Text.empty()) return false;
-  const bool Hex = Text.size() > 2 && (Text[0] == '0') && (Text[1] == 'x' || Text[1] == 'X');
-  const std::string Digits = Hex ? Text.substr(2) : Text;
-  if (Digits.empty() || Digits.size() > 16) return false;
-  uint64_t Result = 0;
-  for (char C : Digits) {
-    unsigned Digit;
-    if (C >= '0' && C <= '9') Digit = static_cast<unsigned>(C - '0');
-    else if (Hex && C >= 'a' && C <= 'f') Digit = static_cast<unsigned>(C - 'a' + 10);
-    else if (Hex && C >= 'A' && C <= 'F') Digit = static_cast<unsigned>(C - 'A' + 10);
-    else return false;
-    Result = Result * (Hex ? 16 : 10) + Digit;
-    if (Result > Limit) return false;
-  }
-  Value = Result;
-  return true;
-}
-
 bool ParseFault(const std::string& Text, TReadFault& Fault) {
   const size_t Colon = Text.find(':');
   uint64_t Offset = 0, Mask = 0;
-  if (Colon == std::string::npos || !ParseUnsigned(Text.substr(0, Colon), 4095, Offset) ||
-      !ParseUnsigned(Text.substr(Colon + 1), 0xFF, Mask) || Mask == 0)
+  if (Colon == std::string::npos || !ParseUnsignedUpTo(Text.substr(0, Colon), 4095, Offset) ||
+      !ParseUnsignedUpTo(Text.substr(Colon + 1), 0xFF, Mask) || Mask == 0)
     return false;
   Fault.Offset = static_cast<uint32_t>(Offset);
   Fault.Mask = static_cast<uint8_t>(Mask);

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "core/support/NumberText.h"
+
 namespace {
 
 bool StartsWith(const std::string& Text, const std::string& Prefix) { return Text.compare(0, Prefix.size(), Prefix) == 0; }
@@ -22,25 +24,6 @@ bool ParseUsbNumber(const std::string& Text, uint16_t& Value) {
   return true;
 }
 
-// Decimal, or hexadecimal after "0x", up to Limit; the whole text.
-bool ParseNumberUpTo(const std::string& Text, uint64_t Limit, uint64_t& Value) {
-  const bool Hex = Text.size() > 2 && Text[0] == '0' && (Text[1] == 'x' || Text[1] == 'X');
-  const std::string Digits = Hex ? Text.substr(2) : Text;
-  if (Digits.empty() || Digits.size() > 12) return false;
-  uint64_t Result = 0;
-  for (char C : Digits) {
-    unsigned Digit;
-    if (C >= '0' && C <= '9') Digit = static_cast<unsigned>(C - '0');
-    else if (Hex && C >= 'a' && C <= 'f') Digit = static_cast<unsigned>(C - 'a' + 10);
-    else if (Hex && C >= 'A' && C <= 'F') Digit = static_cast<unsigned>(C - 'A' + 10);
-    else return false;
-    Result = Result * (Hex ? 16 : 10) + Digit;
-    if (Result > Limit) return false;
-  }
-  Value = Result;
-  return true;
-}
-
 // Arg is Name exactly, or Name followed by "=" and a value.
 bool IsOption(const std::string& Arg, const std::string& Name) {
   return Arg == Name || StartsWith(Arg, Name + "=");
@@ -53,7 +36,7 @@ bool ParseLinkOption(const std::string& Arg, TLinkOptions& Options, std::string&
   if (IsOption(Arg, "--emulate-unplug-after")) {
     const std::string Value = Arg.size() > 23 ? Arg.substr(23) : std::string();
     uint64_t Count = 0;
-    if (!ParseNumberUpTo(Value, 1000000000, Count)) {
+    if (!ParseUnsignedUpTo(Value, 1000000000, Count)) {
       Error = Arg + ": expected --emulate-unplug-after=N, the number of exchanges before the cable is pulled";
       return true;
     }
@@ -64,8 +47,8 @@ bool ParseLinkOption(const std::string& Arg, TLinkOptions& Options, std::string&
     const std::string Value = Arg.size() > 20 ? Arg.substr(20) : std::string();
     const size_t Colon = Value.find(':');
     uint64_t Address = 0, Mask = 0;
-    if (Colon == std::string::npos || !ParseNumberUpTo(Value.substr(0, Colon), 0x7FFFFF, Address) ||
-        !ParseNumberUpTo(Value.substr(Colon + 1), 0xFF, Mask) || Mask == 0) {
+    if (Colon == std::string::npos || !ParseUnsignedUpTo(Value.substr(0, Colon), 0x7FFFFF, Address) ||
+        !ParseUnsignedUpTo(Value.substr(Colon + 1), 0xFF, Mask) || Mask == 0) {
       Error = Arg + ": expected --emulate-weak-cell=ADDRESS:MASK (a flash ADDRESS below 0x800000, MASK 1 to 0xFF)";
       return true;
     }

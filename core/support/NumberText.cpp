@@ -86,3 +86,22 @@ int64_t HexToInt(const std::string& S) {
   }
   return Result;
 }
+
+bool ParseUnsignedUpTo(const std::string& Text, uint64_t Limit, uint64_t& Value) {
+  const bool Hex = Text.size() > 2 && Text[0] == '0' && (Text[1] == 'x' || Text[1] == 'X');
+  const std::string Digits = Hex ? Text.substr(2) : Text;
+  if (Digits.empty() || Digits.size() > 16) return false;
+  uint64_t Result = 0;
+  for (char C : Digits) {
+    unsigned Digit;
+    if (C >= '0' && C <= '9') Digit = static_cast<unsigned>(C - '0');
+    else if (Hex && C >= 'a' && C <= 'f') Digit = static_cast<unsigned>(C - 'a' + 10);
+    else if (Hex && C >= 'A' && C <= 'F') Digit = static_cast<unsigned>(C - 'A' + 10);
+    else return false;
+    // Checked at every digit, so the sum never wraps for any Limit below 2^60.
+    Result = Result * (Hex ? 16 : 10) + Digit;
+    if (Result > Limit) return false;
+  }
+  Value = Result;
+  return true;
+}

@@ -15,5 +15,9 @@ int32_t ParseNumber(const std::string& S);
 // Hexadecimal text with an optional final "H"; more than 8 digits give 0.
 // Characters are not checked: outside A-F each counts its code minus 48.
 int64_t HexToInt(const std::string& S);
+// The whole text as a decimal number, or hexadecimal after "0x", from 0 up
+// to Limit; anything else (signs, blanks, a number above Limit) is refused.
+// For option values, where a mistyped number must not pass as another one.
+bool ParseUnsignedUpTo(const std::string& Text, uint64_t Limit, uint64_t& Value);
 // S without leading and trailing characters of codes 0 to 32.
 std::string TrimBlanks(const std::string& S);

@@ -87,6 +87,31 @@ TEST(HexToInt, DigitsByCodeWithoutValidation) {
   for (const auto& C : Cases) EXPECT_EQ(HexToInt(C.Text), C.Expected) << '"' << C.Text << '"';
 }
 
+// Option values: the whole text, decimal or "0x" hexadecimal, within a limit.
+TEST(ParseUnsignedUpTo, WholeTextWithinTheLimit) {
+  struct TCase {
+    const char* Text;
+    uint64_t Limit;
+    bool Accepted;
+    uint64_t Value;
+  };
+  const TCase Cases[] = {
+      {"0", 10, true, 0},          {"10", 10, true, 10},       {"11", 10, false, 0},
+      {"0x7FFFFF", 0x7FFFFF, true, 0x7FFFFF},                  {"0x800000", 0x7FFFFF, false, 0},
+      {"0xff", 0xFF, true, 0xFF},  {"", 10, false, 0},         {"0x", 10, false, 0},
+      {"-1", 10, false, 0},        {" 1", 10, false, 0},       {"1a", 100, false, 0},
+      {"99999999999999999999", 1000000000, false, 0},
+  };
+  for (const TCase& Case : Cases) {
+    SCOPED_TRACE(Case.Text);
+    uint64_t Value = 0;
+    EXPECT_EQ(ParseUnsignedUpTo(Case.Text, Case.Limit, Value), Case.Accepted);
+    if (Case.Accepted) {
+      EXPECT_EQ(Value, Case.Value);
+    }
+  }
+}
+
 TEST(Bytes, LittleEndianReadAndSwap) {
   const uint8_t Data[4] = {0x78, 0x56, 0x34, 0x12};
   EXPECT_EQ(ReadLE32(Data), 0x12345678u);
