@@ -4,7 +4,6 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <cstdio>
-#include <exception>
 #include <memory>
 
 #include "app/CommandLine.h"
@@ -37,14 +36,9 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName(QStringLiteral("Flashquill"));
 
   std::string Error;
-  std::unique_ptr<TLinkPort> Port;
-  try {
-    Port = MakeLinkPort(Line.Link, Error);
-  } catch (const std::exception& Failure) {
-    Error = Failure.what();
-  }
+  const std::unique_ptr<TLinkPort> Port = MakeLinkPort(Line.Link, Error);
   if (!Port) {
-    std::fprintf(stderr, "flashquill: %s\n", Error.empty() ? "the cable cannot be reached" : Error.c_str());
+    std::fprintf(stderr, "flashquill: %s\n", Error.c_str());
     return 1;
   }
 

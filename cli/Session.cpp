@@ -1,7 +1,6 @@
 #include "cli/Session.h"
 
 #include <cstdio>
-#include <exception>
 #include <filesystem>
 #include <system_error>
 
@@ -16,13 +15,9 @@ TCliSession::TCliSession(const TCliOptions& Options, const std::string& Program)
 
 bool TCliSession::OpenPort() {
   std::string Error;
-  try {
-    FPort = MakeLinkPort(FOptions.Link, Error);
-  } catch (const std::exception& Failure) {
-    Error = Failure.what();
-  }
+  FPort = MakeLinkPort(FOptions.Link, Error);
   if (!FPort) {
-    FrontEnd.Error(Error.empty() ? "the cable cannot be reached" : Error);
+    FrontEnd.Error(Error);
     return false;
   }
   FLink = std::make_unique<TLink>(*FPort, State, FrontEnd);

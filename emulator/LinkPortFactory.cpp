@@ -45,7 +45,9 @@ std::unique_ptr<TLinkPort> MakeUsbPort(const TLinkOptions& Options, std::string&
 
 }  // namespace
 
-std::unique_ptr<TLinkPort> MakeLinkPort(const TLinkOptions& Options, std::string& Error) {
+namespace {
+
+std::unique_ptr<TLinkPort> OpenLinkPort(const TLinkOptions& Options, std::string& Error) {
   Error = CheckLinkOptions(Options);
   if (!Error.empty()) return nullptr;
   std::unique_ptr<TLinkPort> Port = Options.Emulate ? MakeEmulatedPort(Options, Error) : MakeUsbPort(Options, Error);
@@ -57,4 +59,19 @@ std::unique_ptr<TLinkPort> MakeLinkPort(const TLinkOptions& Options, std::string
     return nullptr;
   }
   return Traced;
+}
+
+}  // namespace
+
+std::unique_ptr<TLinkPort> MakeLinkPort(const TLinkOptions& Options, std::string& Error) {
+  // Every front end gets a port or a reason, never an exception.
+  std::unique_ptr<TLinkPort> Port;
+  try {
+    Port = OpenLinkPort(Options, Error);
+  } catch (const std::exception& Failure) {
+    Error = Failure.what();
+    Port.reset();
+  }
+  if (!Port && Error.empty()) Error = "the cable cannot be reached";
+  return Port;
 }

@@ -3,7 +3,6 @@
 #include <windows.h>
 
 #include <cstdio>
-#include <exception>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -74,15 +73,10 @@ int main(int argc, char** argv) {
 
   std::string Error;
   std::unique_ptr<TLinkPort> Port;
-  try {
-    Port = MakeLinkPort(Line.Link, Error);
-  } catch (const std::exception& Failure) {
-    Error = Failure.what();
-  }
+  Port = MakeLinkPort(Line.Link, Error);
   if (!Port) {
-    const std::string Text = Error.empty() ? "the cable cannot be reached" : Error;
-    std::fprintf(stderr, "flashquill: %s\n", Text.c_str());
-    MessageBoxA(nullptr, Text.c_str(), "Flashquill", MB_ICONERROR | MB_OK);
+    std::fprintf(stderr, "flashquill: %s\n", Error.c_str());
+    MessageBoxA(nullptr, Error.c_str(), "Flashquill", MB_ICONERROR | MB_OK);
     return 1;
   }
 
