@@ -20,17 +20,34 @@ bool IsFolder(const std::string& Path) {
   return Attributes != INVALID_FILE_ATTRIBUTES && (Attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-// An initial path names a folder to open in, or a file to offer (in its
-// folder).
-void StartAt(OPENFILENAMEA& Chooser, const std::string& InitialPath, std::string& Folder, std::vector<char>& Buffer) {
-  if (InitialPath.empty()) return;
-  if (IsFolder(InitialPath)) {
-    Folder = InitialPath;
-    Chooser.lpstrInitialDir = Folder.c_str();
-    return;
+// One file chooser, open or save, with the texts its fields point into; it
+// stays where it was made while the system's dialog runs.
+struct TChooser {
+  std::string Filters;
+  std::vector<char> Buffer = std::vector<char>(ChooserBuffer, '\0');
+  std::string Folder;
+  OPENFILENAMEA Fields{};
+
+  TChooser(const std::string& Filter, const std::string& InitialPath, DWORD Flags) : Filters(ChooserFilter(Filter)) {
+    Fields.lStructSize = sizeof Fields;
+    Fields.hwndOwner = Owner();
+    Fields.lpstrFilter = Filters.c_str();
+    Fields.lpstrFile = Buffer.data();
+    Fields.nMaxFile = static_cast<DWORD>(Buffer.size());
+    Fields.Flags = OFN_EXPLORER | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | Flags;
+    // An initial path names a folder to open in, or a file to offer (in its
+    // folder).
+    if (InitialPath.empty()) return;
+    if (IsFolder(InitialPath)) {
+      Folder = InitialPath;
+      Fields.lpstrInitialDir = Folder.c_str();
+      return;
+    }
+    std::strncpy(Buffer.data(), InitialPath.c_str(), Buffer.size() - 1);
   }
-  std::strncpy(Buffer.data(), InitialPath.c_str(), Buffer.size() - 1);
-}
+  TChooser(const TChooser&) = delete;
+  TChooser& operator=(const TChooser&) = delete;
+};
 
 int CALLBACK FolderStart(HWND Dialog, UINT Msg, LPARAM, LPARAM Data) {
   if (Msg == BFFM_INITIALIZED && Data) SendMessageA(Dialog, BFFM_SETSELECTIONA, TRUE, Data);
@@ -78,38 +95,17 @@ int TWin32Dialogs::ShowMessageBox(const std::string& Text, const std::string& Ca
 
 bool TWin32Dialogs::ChooseOpenFiles(const std::string& Filter, const std::string& InitialPath, bool Multiple,
                                     std::vector<std::string>& Files) {
-  const std::string Filters = ChooserFilter(Filter);
-  std::vector<char> Buffer(ChooserBuffer, '\0');
-  std::string Folder;
-  OPENFILENAMEA Chooser{};
-  Chooser.lStructSize = sizeof Chooser;
-  Chooser.hwndOwner = Owner();
-  Chooser.lpstrFilter = Filters.c_str();
-  Chooser.lpstrFile = Buffer.data();
-  Chooser.nMaxFile = static_cast<DWORD>(Buffer.size());
-  Chooser.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY |
-                  (Multiple ? OFN_ALLOWMULTISELECT : 0);
-  StartAt(Chooser, InitialPath, Folder, Buffer);
-  if (!GetOpenFileNameA(&Chooser)) return false;
-  Files = ChosenFiles(Buffer.data());
+  TChooser Chooser(Filter, InitialPath, OFN_FILEMUSTEXIST | (Multiple ? OFN_ALLOWMULTISELECT : 0));
+  if (!GetOpenFileNameA(&Chooser.Fields)) return false;
+  Files = ChosenFiles(Chooser.Buffer.data());
   return !Files.empty();
 }
 
 bool TWin32Dialogs::ChooseSaveFile(const std::string& Filter, const std::string& InitialPath, std::string& File) {
-  const std::string Filters = ChooserFilter(Filter);
-  std::vector<char> Buffer(ChooserBuffer, '\0');
-  std::string Folder;
-  OPENFILENAMEA Chooser{};
-  Chooser.lStructSize = sizeof Chooser;
-  Chooser.hwndOwner = Owner();
-  Chooser.lpstrFilter = Filters.c_str();
-  Chooser.lpstrFile = Buffer.data();
-  Chooser.nMaxFile = static_cast<DWORD>(Buffer.size());
   // Asks before a file is overwritten.
-  Chooser.Flags = OFN_EXPLORER | OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY;
-  StartAt(Chooser, InitialPath, Folder, Buffer);
-  if (!GetSaveFileNameA(&Chooser) || !Buffer[0]) return false;
-  File = Buffer.data();
+  TChooser Chooser(Filter, InitialPath, OFN_OVERWRITEPROMPT);
+  if (!GetSaveFileNameA(&Chooser.Fields) || !Chooser.Buffer[0]) return false;
+  File = Chooser.Buffer.data();
   return true;
 }
 
