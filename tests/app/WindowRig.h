@@ -9,6 +9,7 @@
 #include "app/memory/ScriptedDialogs.h"
 #include "emulator/CableEmulator.h"
 #include "emulator/EmulatedLinkPort.h"
+#include "tests/app/Wire.h"
 
 // The window's form on the in-memory binding and an emulated cable with
 // scripted dialogs, every transfer logged.
@@ -34,26 +35,11 @@ public:
     return Form->FirstIdleDone();
   }
 
-  // A game header at a flash address: logo tail, title, ROM-size code.
   void PutGame(uint32_t Address, const std::string& Title, uint8_t SizeCode) {
-    uint8_t* Block = Card.Flash() + Address;
-    const uint8_t LogoTail[4] = {0xBB, 0xB9, 0x33, 0x3E};
-    std::memcpy(Block + 0x130, LogoTail, 4);
-    std::memset(Block + 0x134, 0, 16);
-    std::memcpy(Block + 0x134, Title.data(), Title.size());
-    Block[0x148] = SizeCode;
+    PutGameHeader(Card.Flash(), Address, Title, SizeCode);
   }
 
-  // The command codes sent since the last call, one character each
-  // ('D', 'A', 'W', ...; a 512-byte probe shows as 'P').
-  std::string SentCodes() {
-    std::string Codes;
-    for (const TTransfer& Transfer : Cable.TakeLog()) {
-      if (Transfer.In || Transfer.Bytes.empty()) continue;
-      Codes.push_back(Transfer.Bytes[0] == 0xFF ? 'P' : static_cast<char>(Transfer.Bytes[0]));
-    }
-    return Codes;
-  }
+  std::string SentCodes() { return ::SentCodes(Cable); }
 
   // The flash address of every probe sent since the last call.
   std::vector<uint32_t> ProbeAddresses() {

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -40,4 +41,25 @@ inline std::string Squeezed(const std::string& Codes) {
   for (char C : Codes)
     if (Out.empty() || Out.back() != C) Out.push_back(C);
   return Out;
+}
+
+// The command codes sent since the last take, one character each ('D', 'A',
+// 'W', ...; a 512-byte probe shows as 'P').
+inline std::string SentCodes(TCableEmulator& Cable) {
+  std::string Codes;
+  for (const TTransfer& Transfer : Cable.TakeLog()) {
+    if (Transfer.In || Transfer.Bytes.empty()) continue;
+    Codes.push_back(Transfer.Bytes[0] == 0xFF ? 'P' : static_cast<char>(Transfer.Bytes[0]));
+  }
+  return Codes;
+}
+
+// A game header at a flash address: logo tail, title, ROM-size code.
+inline void PutGameHeader(uint8_t* Flash, uint32_t Address, const std::string& Title, uint8_t SizeCode) {
+  uint8_t* Block = Flash + Address;
+  const uint8_t LogoTail[4] = {0xBB, 0xB9, 0x33, 0x3E};
+  std::memcpy(Block + 0x130, LogoTail, 4);
+  std::memset(Block + 0x134, 0, 16);
+  std::memcpy(Block + 0x134, Title.data(), Title.size());
+  Block[0x148] = SizeCode;
 }

@@ -11,6 +11,7 @@
 #include "app/qt/QtBinding.h"
 #include "emulator/CableEmulator.h"
 #include "emulator/EmulatedLinkPort.h"
+#include "tests/app/Wire.h"
 
 // The form on the Qt binding and an emulated cable with scripted dialogs.
 class TQtRig {
@@ -42,22 +43,10 @@ public:
   }
 
   void PutGame(uint32_t Address, const std::string& Title, uint8_t SizeCode) {
-    uint8_t* Block = Card.Flash() + Address;
-    const uint8_t LogoTail[4] = {0xBB, 0xB9, 0x33, 0x3E};
-    std::memcpy(Block + 0x130, LogoTail, 4);
-    std::memset(Block + 0x134, 0, 16);
-    std::memcpy(Block + 0x134, Title.data(), Title.size());
-    Block[0x148] = SizeCode;
+    PutGameHeader(Card.Flash(), Address, Title, SizeCode);
   }
 
-  std::string SentCodes() {
-    std::string Codes;
-    for (const TTransfer& Transfer : Cable.TakeLog()) {
-      if (Transfer.In || Transfer.Bytes.empty()) continue;
-      Codes.push_back(Transfer.Bytes[0] == 0xFF ? 'P' : static_cast<char>(Transfer.Bytes[0]));
-    }
-    return Codes;
-  }
+  std::string SentCodes() { return ::SentCodes(Cable); }
 
   std::string Panel(int Index) { return Form->FrontEnd().StatusText(Index); }
 
