@@ -44,6 +44,12 @@ struct TCommandInfo {
   size_t MinPositionals;
   size_t MaxPositionals;                    // SIZE_MAX: any number
   bool NeedsCable;
+  // What shell completion offers for the command's names, one word a place
+  // (the last repeating when any number are taken), and OPTION=WORD for an
+  // option's value. A word is "index" or "none" (nothing to offer), "file",
+  // "dir", "size" (the read sizes) or file suffixes such as "gb|gbc". Left
+  // out: every name and value is a file.
+  const char* Completion = nullptr;
 };
 
 const std::vector<TCommandInfo>& CommandTable();

@@ -27,7 +27,7 @@ const std::vector<TCommandInfo>& CommandTable() {
        "confirmation.\n"
        "  --all    every game of the page\n"
        "  -o PATH  the file or folder\n",
-       {"--all"}, {"-o"}, 0, SIZE_MAX, true},
+       {"--all"}, {"-o"}, 0, SIZE_MAX, true, "index"},
       {"write", "FILE... [--no-verify] [--force]", "games to the selected page (a pack when two or more)",
        "Writes games to the selected page, as the window's Write does: the files\n"
        "are queued in ascending order of size and tested against the space of the\n"
@@ -44,10 +44,10 @@ const std::vector<TCommandInfo>& CommandTable() {
        "  --no-verify  do not read the written range back\n"
        "  --verify     (the default) read it back and compare\n"
        "  --force      queue files that fail the header checks anyway\n",
-       {"--verify", "--no-verify", "--force"}, {}, 1, SIZE_MAX, true},
+       {"--verify", "--no-verify", "--force"}, {}, 1, SIZE_MAX, true, "gb|gbc"},
       {"read-sram", "FILE", "save RAM (131072 bytes) into FILE",
        "Reads the 131072 bytes of save RAM into FILE; an existing FILE is replaced\n"
-       "only after confirmation.\n", {}, {}, 1, 1, true},
+       "only after confirmation.\n", {}, {}, 1, 1, true, "sav"},
       {"write-sram", "FILE [--no-verify]", "FILE into save RAM",
        "Writes FILE (at most 131072 bytes) into save RAM from address 0, after the\n"
        "question (--yes, or on a terminal). The save RAM as it was is first read into\n"
@@ -55,7 +55,7 @@ const std::vector<TCommandInfo>& CommandTable() {
        "is written. The written range is then read back and compared.\n"
        "  --no-verify  do not read the written range back\n"
        "  --verify     (the default) read it back and compare\n",
-       {"--verify", "--no-verify"}, {}, 1, 1, true},
+       {"--verify", "--no-verify"}, {}, 1, 1, true, "sav"},
       {"format", "", "the selected page",
        "Clears the header area of every 32 KiB block of the selected page, so\n"
        "that it lists no games. Asks first (--yes, or on a terminal).\n",
@@ -66,7 +66,7 @@ const std::vector<TCommandInfo>& CommandTable() {
        "8192K(8M) (K and M: KiB and MiB; \"1M\" alone also does), or a byte count\n"
        "(decimal or 0x hexadecimal) up to 8388608. An existing FILE is replaced only\n"
        "after confirmation.\n",
-       {}, {}, 2, 2, true},
+       {}, {}, 2, 2, true, "size file"},
       {"write-raw", "FILE [--no-verify]", "FILE to the flash from address 0",
        "Writes FILE (at most 8388608 bytes) to the flash from card address 0,\n"
        "whatever page is selected, after formatting the page or pages it covers.\n"
@@ -81,7 +81,7 @@ const std::vector<TCommandInfo>& CommandTable() {
        "image. The same queue rules and header checks refuse what would not fit\n"
        "or fails them.\n"
        "  --force  queue files that fail the header checks anyway\n",
-       {"--force"}, {"-o"}, 1, SIZE_MAX, false},
+       {"--force"}, {"-o"}, 1, SIZE_MAX, false, "gb|gbc -o=gb"},
       {"test-rom", "FILE [--write-only]", "the factory flash test; prints OK, FAILED or CANCLED",
        "Writes FILE to the flash from address 0 (after wiping page 1), reads as\n"
        "many bytes back into GBTestROM.gb in the data folder ($XDG_DATA_HOME/\n"
@@ -89,18 +89,18 @@ const std::vector<TCommandInfo>& CommandTable() {
        "or CANCLED, and the reason of FAILED or CANCLED. Always on page 1. Asks first\n"
        "(--yes, or on a terminal).\n"
        "  --write-only  only write; OK when the write ran to its end\n",
-       {"--write-only"}, {}, 1, 1, true},
+       {"--write-only"}, {}, 1, 1, true, "gb|gbc"},
       {"test-sram", "FILE", "the factory save RAM test; prints OK, FAILED or CANCLED",
        "Writes FILE into save RAM from address 0, reads as many bytes back into\n"
        "GBTestSRAM.sav in the data folder and compares. Prints OK, FAILED or\n"
        "CANCLED. Asks first (--yes, or on a terminal); the save RAM as it was is\n"
        "first read into backups/ in the data folder.\n",
-       {}, {}, 1, 1, true},
+       {}, {}, 1, 1, true, "sav"},
       {"ports", "[--set HEX16]", "the cable's eight port bytes",
        "Reads the eight port bytes P0IO P1IO P2IO P3IO P0 P1 P2 P3 and prints\n"
        "them as 16 hexadecimal digits, then one by one.\n"
        "  --set HEX16  first set them: exactly 16 hexadecimal digits, in that order\n",
-       {}, {"--set"}, 0, 0, true},
+       {}, {"--set"}, 0, 0, true, "--set=none"},
   };
   return Commands;
 }
