@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <string_view>
 
+#include "core/support/Version.h"
+
 namespace {
 
 // The windowing toolkit's own options, which it takes out of the command
@@ -54,6 +56,10 @@ TCommandLine ParseCommandLine(int Argc, const char* const* Argv) {
       Line.Demo = true;
       continue;
     }
+    if (Arg == "--version") {
+      Line.Version = true;
+      continue;
+    }
     if (IsOwnOption(Arg)) {
       std::string Error;
       if (!ParseLinkOption(Arg, Line.Link, Error) || !Error.empty()) {
@@ -87,7 +93,8 @@ std::string CommandLineUsage(const std::string& Program) {
          "  /rom, /sram       as the first argument: the factory test of the card's flash or save RAM\n" +
          LinkOptionsUsage() +
          "  --demo            with --emulate: an empty card (no game on page 1) gets a pack of demo games\n"
-         "  --help            this text\n" +
+         "  --help            this text\n"
+         "  --version         the program's version and licence\n" +
          LinkTestAidsUsage();
 }
 
@@ -100,6 +107,10 @@ int AnswerCommandLine(const TCommandLine& Line, const std::string& Program) {
     std::fprintf(stderr, "flashquill: ignoring the unknown argument '%s'\n", Ignored.c_str());
   if (Line.Help) {
     std::fputs(CommandLineUsage(Program).c_str(), stdout);
+    return 0;
+  }
+  if (Line.Version) {
+    std::fputs(VersionText("flashquill").c_str(), stdout);
     return 0;
   }
   return -1;

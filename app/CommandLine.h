@@ -12,6 +12,7 @@ struct TCommandLine {
   TLinkOptions Link;
   bool Help = false;
   bool Demo = false;                    // --demo: an empty emulated card gets the demo pack
+  bool Version = false;                 // --version: the version and licence, then the program ends
   std::string Error;                    // non-empty: a bad option, said for the user
   std::vector<std::string> Arguments;   // the arguments that are no options
   // Arguments that look like options but are none of the program's or the

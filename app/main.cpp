@@ -34,6 +34,9 @@ int main(int argc, char** argv) {
 #endif
   QApplication Application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Flashquill"));
+  // The desktop entry's name: a Wayland desktop takes the window's icon and
+  // its place in the task list from that entry.
+  QGuiApplication::setDesktopFileName(QStringLiteral(FQ_DESKTOP_ID));
 
   std::string Error;
   const std::unique_ptr<TLinkPort> Port = MakeLinkPort(Line.Link, Error);

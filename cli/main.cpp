@@ -48,9 +48,7 @@ int main(int argc, char** argv) {
   std::string Error;
   if (!ParseCliOptions(argc, argv, Options, Error)) return Usage(Error);
   if (Options.Version) {
-    int Major = 0, Minor = 0, Release = 0, Build = 0;
-    GetVersionNumbers("", Major, Minor, Release, Build);
-    std::printf("%s %d.%d.%d.%d\n", ProgramName, Major, Minor, Release, Build);
+    std::fputs(VersionText(ProgramName).c_str(), stdout);
     return ExitOk;
   }
   // "help" and "help COMMAND" read as --help.

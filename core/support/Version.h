@@ -7,3 +7,7 @@
 // untouched, when FileName is given but names no readable file. An empty
 // FileName asks for the numbers compiled in.
 bool GetVersionNumbers(const std::string& FileName, int& Major, int& Minor, int& Release, int& Build);
+
+// What --version prints: the program's name and version, then its copyright
+// and licence (GPL-3.0-or-later).
+std::string VersionText(const std::string& Program);

@@ -18,6 +18,9 @@ set(_out ${CMAKE_CURRENT_BINARY_DIR})
 # multiarch folder.
 set(FQ_UDEV_RULES_DIR "lib/udev/rules.d" CACHE STRING "Where the udev rule goes, below the install prefix")
 set(FQ_GAMES_DIR_NAME ${CMAKE_INSTALL_DATADIR}/flashquill/games CACHE INTERNAL "Where the demo games go")
+# For the installs made once the whole project is read, in the top folder's
+# scope, where GNUInstallDirs' names are not set.
+set(FQ_DATA_DIR_NAME ${CMAKE_INSTALL_DATADIR} CACHE INTERNAL "Where shared data goes")
 
 install(FILES ${CMAKE_BINARY_DIR}/udev/60-bridgewick-cable.rules DESTINATION ${FQ_UDEV_RULES_DIR})
 # Named by the application's id, which the metadata and the window give too.
@@ -123,9 +126,9 @@ function(fq_install_programs)
   endif()
   # Where bash-completion, zsh and fish look for the completions of packages.
   if(TARGET fq_completion_scripts)
-    install(FILES ${FQ_COMPLETION_BASH} DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
-    install(FILES ${FQ_COMPLETION_ZSH} DESTINATION ${CMAKE_INSTALL_DATADIR}/zsh/vendor-completions)
-    install(FILES ${FQ_COMPLETION_FISH} DESTINATION ${CMAKE_INSTALL_DATADIR}/fish/vendor_completions.d)
+    install(FILES ${FQ_COMPLETION_BASH} DESTINATION ${FQ_DATA_DIR_NAME}/bash-completion/completions)
+    install(FILES ${FQ_COMPLETION_ZSH} DESTINATION ${FQ_DATA_DIR_NAME}/zsh/vendor-completions)
+    install(FILES ${FQ_COMPLETION_FISH} DESTINATION ${FQ_DATA_DIR_NAME}/fish/vendor_completions.d)
   endif()
 
   # Everything the install takes, and nothing else (no tests): what a build

@@ -3,7 +3,8 @@
 ; installation with pnputil is a box the user ticks.
 ;
 ; The build runs makensis with FQ_FILES (the generated list of what this
-; build has: FQ_VERSION, FQ_CLI, FQ_WINDOW, FQ_DRIVER_*) and FQ_OUTFILE.
+; build has: FQ_VERSION, FQ_LICENSE, FQ_CLI, FQ_WINDOW, FQ_DRIVER_*) and
+; FQ_OUTFILE.
 ; The programs are x64 builds, so the installer is one too. The driver
 ; package keeps the 32-bit description and image in driver\x86 for 32-bit
 ; machines, where they are installed by hand.
@@ -16,6 +17,9 @@ Target amd64-unicode
 
 !ifndef FQ_CLI
   !error "the command line's Windows build is missing"
+!endif
+!ifndef FQ_LICENSE
+  !error "the licence text is missing"
 !endif
 
 !define FQ_UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Flashquill"
@@ -40,10 +44,17 @@ VIAddVersionKey "ProductName" "Flashquill"
 VIAddVersionKey "ProductVersion" "${FQ_VERSION}"
 VIAddVersionKey "FileVersion" "${FQ_VERSION}"
 VIAddVersionKey "FileDescription" "Flashquill Setup"
-VIAddVersionKey "LegalCopyright" "Flashquill developers"
+VIAddVersionKey "LegalCopyright" "Copyright (C) 2026 the Flashquill developers; GPL-3.0-or-later"
 
 !define MUI_ABORTWARNING
 !define MUI_COMPONENTSPAGE_SMALLDESC
+; Flashquill is free software under the GNU GPL, version 3 or later: the
+; licence is shown before anything is installed, and installed next to the
+; programs.
+!define MUI_LICENSEPAGE_TEXT_TOP "Flashquill is free software under the GNU General Public License, version 3 or later."
+!define MUI_LICENSEPAGE_BUTTON "&Next >"
+!define MUI_LICENSEPAGE_TEXT_BOTTOM "The licence grants you the right to use, change and share Flashquill; accepting it is not required to use the program."
+!insertmacro MUI_PAGE_LICENSE "${FQ_LICENSE}"
 !insertmacro MUI_PAGE_COMPONENTS
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
@@ -72,6 +83,7 @@ Section "Flashquill" SecProgram
     File "/oname=flashquill.exe" "${FQ_WINDOW}"
   !endif
   File "/oname=flashquill-cli.exe" "${FQ_CLI}"
+  File "/oname=LICENSE.txt" "${FQ_LICENSE}"
 
   ; The driver package: copied always, installed only by its own section.
   SetOutPath "$INSTDIR\driver\x64"
@@ -169,6 +181,7 @@ Section "Uninstall"
 
   Delete "$INSTDIR\flashquill.exe"
   Delete "$INSTDIR\flashquill-cli.exe"
+  Delete "$INSTDIR\LICENSE.txt"
   !ifdef FQ_DRIVER_INF_X64
     Delete "$INSTDIR\driver\x64\${FQ_DRIVER_INF_X64_NAME}"
   !endif

@@ -22,8 +22,11 @@ function(fq_windows_installer)
   set(_src ${PROJECT_SOURCE_DIR}/packaging/windows)
   set(_out ${CMAKE_BINARY_DIR}/packaging/windows)
   set(_setup ${CMAKE_BINARY_DIR}/Flashquill-Setup-${PROJECT_VERSION}.exe)
-  set(_lines "!define FQ_VERSION \"${PROJECT_VERSION}\"")
-  set(_depends ${_src}/Flashquill.nsi)
+  # The licence with Windows line ends, as the licence page and Notepad show it.
+  set(_license ${_out}/LICENSE.txt)
+  configure_file(${PROJECT_SOURCE_DIR}/LICENSE ${_license} @ONLY NEWLINE_STYLE CRLF)
+  set(_lines "!define FQ_VERSION \"${PROJECT_VERSION}\"" "!define FQ_LICENSE \"${_license}\"")
+  set(_depends ${_src}/Flashquill.nsi ${PROJECT_SOURCE_DIR}/LICENSE)
   set(_targets "")
 
   # The programs, by target: the command line, and the window by the first

@@ -21,8 +21,8 @@ deb="$(ls "$PWD/$BUILD_DIR"/package/flashquill_*.deb)"
 echo "package: $deb"
 dpkg-deb --field "$deb" Package Version Architecture Depends
 
-# Errors fail the run; warnings and notes are shown.
-lintian --fail-on error "$deb" || { echo "lintian found errors"; exit 1; }
+# Errors and warnings fail the run; notes are shown.
+lintian --fail-on error,warning "$deb" || { echo "lintian found errors or warnings"; exit 1; }
 
 scratch="$(mktemp -d)"
 remove_package() {
@@ -38,7 +38,11 @@ scratch="$(mktemp -d)"
 $SUDO apt-get install -y -qq --no-install-recommends "$deb" >/dev/null
 installed=(
   /usr/bin/flashquill /usr/bin/flashquill-cli
-  /usr/share/applications/flashquill.desktop
+  /usr/share/applications/org.example.flashquill.desktop
+  /usr/share/metainfo/org.example.flashquill.metainfo.xml
+  /usr/share/bash-completion/completions/flashquill-cli
+  /usr/share/zsh/vendor-completions/_flashquill-cli
+  /usr/share/fish/vendor_completions.d/flashquill-cli.fish
   /usr/share/icons/hicolor/scalable/apps/flashquill.svg
   /usr/share/icons/hicolor/48x48/apps/flashquill.png
   /usr/lib/udev/rules.d/60-bridgewick-cable.rules
@@ -57,7 +61,13 @@ grep -q . "$scratch/info"
   /usr/share/flashquill/games/demo32.gb /usr/share/flashquill/games/demo64.gb >/dev/null
 /usr/bin/flashquill-cli --emulate="$scratch/card" list | grep -q "FQ DEMO TWO"
 
-desktop-file-validate /usr/share/applications/flashquill.desktop
+desktop-file-validate /usr/share/applications/org.example.flashquill.desktop
+# The software-centre metadata: no error, no warning (notes are shown).
+appstreamcli validate --no-net --strict /usr/share/metainfo/org.example.flashquill.metainfo.xml
+# The licence and the change log from NEWS, as the package carries them.
+grep -q "^License: GPL-3+" /usr/share/doc/flashquill/copyright
+zcat /usr/share/doc/flashquill/changelog.gz | head -n 1 | grep -q "^flashquill ($(dpkg-deb --field "$deb" Version)) "
+/usr/bin/flashquill-cli --version | grep -q "GPL version 3 or later"
 
 # Machines that leave manual pages out of every package (dpkg path-exclude)
 # get the page rendered from the package's own copy.

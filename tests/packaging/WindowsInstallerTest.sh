@@ -46,7 +46,7 @@ rc=$?
 # What this installer must have put in place: the window and the driver's
 # files as far as the build had them, which its list of files says.
 FILES_NSH="$(dirname "$SETUP")/packaging/windows/Files.nsh"
-expected=("flashquill-cli.exe" "Uninstall.exe")
+expected=("flashquill-cli.exe" "Uninstall.exe" "LICENSE.txt")
 grep -q '^!define FQ_WINDOW ' "$FILES_NSH" && expected+=("flashquill.exe")
 while read -r name file; do
   case "$name" in
@@ -70,7 +70,8 @@ out="$("$WINE64" "$DIR/flashquill-cli.exe" --emulate="Z:$SCRATCH/card" info 2>&1
 rc=$?
 echo "$out"
 { [ "$rc" = 0 ] && [ -n "$out" ] && [ -f "$SCRATCH/card/flash.bin" ]; } || fail "flashquill-cli --emulate info: no answer or no card"
-"$WINE64" "$DIR/flashquill-cli.exe" --version >/dev/null 2>&1 || fail "flashquill-cli --version"
+"$WINE64" "$DIR/flashquill-cli.exe" --version 2>&1 | grep -q "GPL version 3 or later" || fail "flashquill-cli --version without its licence"
+grep -q "GNU GENERAL PUBLIC LICENSE" "$DIR/LICENSE.txt" || fail "LICENSE.txt is not the licence"
 
 echo "-- silent uninstall"
 "$WINE64" "$DIR/Uninstall.exe" /S

@@ -25,3 +25,11 @@ TEST(GetVersionNumbers, TheProjectVersionCompiledIn) {
   EXPECT_FALSE(GetVersionNumbers(Dir.File("missing"), W, X, Y, Z));
   EXPECT_EQ(W + X + Y + Z, 28);
 }
+
+// --version of both programs: name, the version compiled in, the licence.
+TEST(VersionText, NamesTheProgramVersionAndLicence) {
+  const std::string Text = VersionText("flashquill-cli");
+  EXPECT_EQ(Text.rfind(std::string("flashquill-cli ") + FQ_PROJECT_VERSION + "\n", 0), 0u) << Text;
+  EXPECT_NE(Text.find("GNU GPL version 3 or later"), std::string::npos) << Text;
+  EXPECT_NE(Text.find("NO WARRANTY"), std::string::npos) << Text;
+}
