@@ -1,0 +1,7 @@
+#!/usr/bin/env bash
+# Every source file git knows names its licence by its SPDX identifier
+# (scripts/spdx-headers adds the ones missing).
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+python3 scripts/spdx-headers --check
+echo "spdx: every source file has its licence identifier"
