@@ -11,6 +11,7 @@
 //     While it runs, the session and the drivers loaded in it stay up.
 //
 // Output is flushed line by line, so that a script can follow it.
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -72,10 +73,24 @@ int Wait(bool Present, DWORD Seconds) {
   }
 }
 
+// The interface path of a notice. A window registered with the ANSI call
+// should be sent the ANSI record; a path whose second byte is zero came as
+// the wide one, and is said so.
 std::string NoticePath(LPARAM LParam) {
   const auto* Header = reinterpret_cast<const DEV_BROADCAST_HDR*>(LParam);
-  if (!Header || Header->dbch_devicetype != DBT_DEVTYP_DEVICEINTERFACE) return "";
-  return reinterpret_cast<const DEV_BROADCAST_DEVICEINTERFACE_A*>(LParam)->dbcc_name;
+  if (!Header) return "(no record)";
+  if (Header->dbch_devicetype != DBT_DEVTYP_DEVICEINTERFACE) return "(record of type " + std::to_string(Header->dbch_devicetype) + ")";
+  const auto* Ansi = reinterpret_cast<const DEV_BROADCAST_DEVICEINTERFACE_A*>(LParam);
+  const size_t Room = Header->dbch_size > offsetof(DEV_BROADCAST_DEVICEINTERFACE_A, dbcc_name)
+                          ? Header->dbch_size - offsetof(DEV_BROADCAST_DEVICEINTERFACE_A, dbcc_name)
+                          : 0;
+  if (Room >= 2 && Ansi->dbcc_name[0] && !Ansi->dbcc_name[1]) {
+    std::string Path;
+    const auto* Wide = reinterpret_cast<const DEV_BROADCAST_DEVICEINTERFACE_W*>(LParam)->dbcc_name;
+    for (size_t I = 0; I < Room / 2 && Wide[I]; ++I) Path += Wide[I] < 128 ? static_cast<char>(Wide[I]) : '?';
+    return Path + " (as the wide record)";
+  }
+  return std::string(Ansi->dbcc_name, strnlen(Ansi->dbcc_name, Room));
 }
 
 LRESULT CALLBACK Notice(HWND Window, UINT Msg, WPARAM WParam, LPARAM LParam) {
