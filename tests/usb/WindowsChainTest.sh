@@ -123,7 +123,7 @@ wine_session_start() {
   NOTICES_LOG="$RUN/notices-$SESSIONS.log" WINE_LOG="$RUN/wine-$SESSIONS.log"
   local START="$(now)"
   WINEDEBUG="+plugplay,+loaddll,fixme-all,err+all" \
-    timeout 280 "$WINE64" "$HELPERS/LinkWatch.exe" hold 270 > "$NOTICES_LOG" 2> "$WINE_LOG" &
+    timeout 1510 "$WINE64" "$HELPERS/LinkWatch.exe" hold 1500 > "$NOTICES_LOG" 2> "$WINE_LOG" &
   HOLD=$!
   # wine makes the full session before it runs the first program.
   for _ in $(seq 600); do grep -q holding "$NOTICES_LOG" 2>/dev/null && break; sleep 0.1; done
@@ -143,7 +143,6 @@ plug_and_wait() {
   echo "figure: the link interface appeared $(ms_since "$PLUGGED") ms after the plug: $LINK"
 }
 wine_session_start
-echo "figure: wine session up $(ms_since "$WINE_START") ms after the start"
 DOS_PACKAGE="Z:${PACKAGE//\//\\}\\Bridgewick.inf"
 STAGED="$(timeout 60 "$WINE64" "$HELPERS/StageDriver.exe" "$DOS_PACKAGE" 2>&1 | tr -d '\r')"
 echo "staged: $STAGED"
@@ -180,9 +179,9 @@ files_of() { (cd "$1" && find . -type f -exec sha256sum {} + | sort); }
 both() {
   local NAME="$1"; shift
   local START="$(now)"
-  (cd "$W/win" && timeout 300 "$WINE64" "$WCLI" --yes "$@" > ../win.out 2> ../win.err); local U=$?
+  (cd "$W/win" && timeout 900 "$WINE64" "$WCLI" --yes "$@" > ../win.out 2> ../win.err); local U=$?
   local TOOK=$(ms_since "$START")
-  (cd "$W/emu" && XDG_DATA_HOME="$W/emudata" timeout 300 "$CLI" "$EMU" --yes "$@" > ../emu.out 2> ../emu.err); local E=$?
+  (cd "$W/emu" && XDG_DATA_HOME="$W/emudata" timeout 900 "$CLI" "$EMU" --yes "$@" > ../emu.out 2> ../emu.err); local E=$?
   local WHY=""
   [ "$U" = "$E" ] || WHY+=" exit $U on Windows, $E here;"
   cmp -s <(normalize "$W/win.out") <(normalize "$W/emu.out") || WHY+=" standard output differs;"
@@ -263,9 +262,9 @@ fi
 # ---- the window.
 echo "== the window"
 WINDOW_LOG="$RUN/window-status.log"
-(cd "$W/win" && exec timeout 150 "$WINE64" "$WAPP" --trace=window.trace > "$RUN/window.out" 2>&1) &
+(cd "$W/win" && exec timeout 600 "$WINE64" "$WAPP" --trace=window.trace > "$RUN/window.out" 2>&1) &
 APP=$!
-timeout 160 "$WINE64" "$HELPERS/WindowStatus.exe" "Flashquill (Ver:" 150 > "$WINDOW_LOG" 2>&1 &
+timeout 610 "$WINE64" "$HELPERS/WindowStatus.exe" "Flashquill (Ver:" 600 > "$WINDOW_LOG" 2>&1 &
 STATUS=$!
 status_after() {   # waits until the status shows TEXT after line FROM
   local FROM="$1" TEXT="$2" END=$((SECONDS + 60))
