@@ -34,5 +34,5 @@ for REG in "$RUN"/prefix/*.reg; do cp --remove-destination "$TEMPLATE/${REG##*/}
 trap 'rm -rf "$RUN/prefix"' EXIT
 
 set +e
-"$REPO/scripts/usb-vm/run" --limit "${FQ_WINDOWS_CHAIN_LIMIT:-1500}" --share "$BUILD" --share "$WIN" --share "$GAMES" -- \
+"$REPO/scripts/usb-vm/run" --limit "${FQ_WINDOWS_CHAIN_LIMIT:-1500}" --share "$BUILD" --share "$WIN" --share "$PACKAGE" --share "$GAMES" -- \
   bash "$HERE/WindowsChainTest.sh" "$BUILD" "$WIN" "$PACKAGE" "$GAMES" "$RUN" "$KNOWN"
