@@ -57,12 +57,18 @@ void TCliSession::CloseOperation() {
   IdentifyChip();
 }
 
-void TCliSession::NoteIncomplete(const std::string& File, uint64_t Expected) {
+void TCliSession::NoteUnread(const std::string& File, const TTransferOutcome& Read) {
+  if (!Read.Detail.empty()) FrontEnd.Error(Read.Detail);
   std::error_code Error;
-  const uintmax_t Size = std::filesystem::file_size(File, Error);
-  if (Error) return;   // never created: nothing is left behind
-  FrontEnd.Note("Note: " + File + " is incomplete, " + std::to_string(Size) + " of " + std::to_string(Expected) +
-                " bytes.");
+  const bool Kept = std::filesystem::exists(File, Error);
+  std::string Line = "Note: ";
+  if (Read.Reached > 0 || Read.End != TTransferEnd::FileFailed)
+    Line += "the read into " + File + " is incomplete (" + std::to_string(Read.Reached) + " of " +
+            std::to_string(Read.Total) + " bytes), so it was not saved; ";
+  else
+    Line += "nothing was saved in " + File + "; ";
+  Line += Kept ? "the file is as it was before." : "no file was made.";
+  FrontEnd.Note(Line);
 }
 
 void TCliSession::ArmReadFault() {

@@ -19,4 +19,7 @@ struct TTransferOutcome {
   uint32_t Reached = 0;   // bytes moved before it ended
   bool CardTouched = false;   // a write: the format or a packet reached the card
   std::string Reason;     // the status text of a failure; empty when done
+  // A file failure: the file and the system's reason ("out/A.GB: Permission
+  // denied"), one line to say beside the program's own text.
+  std::string Detail;
 };

@@ -49,7 +49,8 @@ bool Refuse(TFrontEnd& FrontEnd, TSharedState& State, const char* Text, const st
 }  // namespace
 
 bool WriteImage(const std::string& FileName, uint8_t Code, const TGameQueue& Queue, TLink& Link,
-                TTransferOutcome* Outcome) {
+                TTransferOutcome* Outcome, std::vector<uint8_t>* Sent) {
+  if (Sent) Sent->clear();
   TFrontEnd& FrontEnd = Link.FrontEnd();
   TSharedState& State = Link.State();
   TTransferOutcome Own;
@@ -136,6 +137,7 @@ bool WriteImage(const std::string& FileName, uint8_t Code, const TGameQueue& Que
     }
   }
 
+  if (Sent) Sent->reserve(Total);
   TLinkWritePacket Packet;
   std::memset(&Packet, 0, sizeof Packet);
   Packet.Header.Code = Code != 0 ? Code : cmdWriteRom;
@@ -152,6 +154,7 @@ bool WriteImage(const std::string& FileName, uint8_t Code, const TGameQueue& Que
     const uint32_t Count = Total - Offset < LinkWriteChunk ? Total - Offset : LinkWriteChunk;
     // The data bytes past Count keep the previous chunk; the packet is sent whole.
     if (std::fread(Packet.Data, 1, Count, Source.File) != Count) return FileFailure(WriteReadSourceError);
+    if (Sent) Sent->insert(Sent->end(), Packet.Data, Packet.Data + Count);
     Packet.Header.Address = SwapDWord(Base + Offset);
     Packet.Header.Length = SwapDWord(Count);
     Result.CardTouched = true;
