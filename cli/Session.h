@@ -48,11 +48,15 @@ public:
   void ArmReadFault();
 
   // The exit status of a finished operation: interrupted, failed or done.
-  int Outcome(bool Succeeded);
+  // Work that a Ctrl-C could not stop (Stoppable false) exits by its
+  // outcome alone.
+  int Outcome(bool Succeeded, bool Stoppable = true);
 
 private:
   TCliOptions FOptions;
   std::unique_ptr<TLinkPort> FPort;
   std::unique_ptr<TLink> FLink;
   TLink::TIdentity FIdentity;
+  bool FTraceErrorSaid = false;
+  std::string FNotice;   // from the transport's setup, said at the first Connect
 };

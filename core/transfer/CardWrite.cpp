@@ -87,6 +87,8 @@ TCardWriteResult WriteToCard(const TCardWriteRequest& Request, TLink& Link) {
     Partial.Total = Write.Total;
     Partial.Reached = Write.Reached;
     Partial.CardTouched = Write.CardTouched;
+    Partial.FormatBlocks = Write.FormatBlocks;
+    Partial.FormatCleared = Write.FormatCleared;
     Result.Report = PartialWriteReport(Partial);
     return Finish(Result, Link);
   }

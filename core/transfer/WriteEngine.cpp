@@ -127,6 +127,8 @@ bool WriteImage(const std::string& FileName, uint8_t Code, const TGameQueue& Que
     const uint32_t Blocks = (Named && Total > PageSize ? 2 : 1) * FormatBlocksPerPage;
     const uint32_t Cleared = Named ? FormatBlocks(0, Blocks, Link) : FormatCard(false, Link);
     Result.CardTouched = Cleared > 0;
+    Result.FormatBlocks = Blocks;
+    Result.FormatCleared = Cleared;
     if (Cleared < Blocks) {
       // The cable stopped taking packets: nothing of the image would get through.
       Link.ReportLinkError();
