@@ -70,7 +70,7 @@ void TCliSession::NoteUnread(const std::string& File, const TTransferOutcome& Re
   std::error_code Error;
   const bool Kept = std::filesystem::exists(File, Error);
   std::string Line = "Note: ";
-  if (Read.Reached > 0 || Read.End != TTransferEnd::FileFailed)
+  if (Read.End != TTransferEnd::FileFailed)
     Line += "the read into " + File + " is incomplete (" + std::to_string(Read.Reached) + " of " +
             std::to_string(Read.Total) + " bytes), so it was not saved; ";
   else

@@ -106,6 +106,18 @@ TReplaceFile::TReplaceFile(const std::string& Target) : FTarget(Target), FFinal(
   }
 
   int Code = 0;
+#ifndef _WIN32
+  // The temporary's name is short; a target name the folder cannot hold
+  // must fail here, at the start, not at the rename after the whole read.
+  {
+    const fs::path Folder = Final.has_parent_path() ? Final.parent_path() : fs::path(".");
+    const long Longest = ::pathconf(Folder.c_str(), _PC_NAME_MAX);
+    if (Longest > 0 && Final.filename().string().size() > static_cast<size_t>(Longest)) {
+      FError = SystemErrorText(ENAMETOOLONG);
+      return;
+    }
+  }
+#endif
   const int Fd = CreateExclusive(TempPattern(Final), FTemp, Code);
   if (Fd < 0) {
     FError = SystemErrorText(Code);

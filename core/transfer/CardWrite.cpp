@@ -90,6 +90,8 @@ TCardWriteResult WriteToCard(const TCardWriteRequest& Request, TLink& Link) {
     Partial.FormatBlocks = Write.FormatBlocks;
     Partial.FormatCleared = Write.FormatCleared;
     Result.Report = PartialWriteReport(Partial);
+    // The file and the system's reason, beside the program's own text.
+    if (!Write.Detail.empty()) Result.Report.insert(Result.Report.begin(), Write.Detail);
     return Finish(Result, Link);
   }
   // A stop in the pump after the last packet: the write is whole, the
