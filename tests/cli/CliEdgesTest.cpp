@@ -182,21 +182,34 @@ TEST_F(CliEdges, ASecondProgramOnTheCardIsRefused) {
   EXPECT_EQ(Run(Cli({"list"}, false)).Status, 0);
 }
 
-// A file replaced while it is written: the verify compares the card with
-// the bytes that went out, which the card holds.
+// A file replaced while it is written: the verify (and the factory test's
+// comparison) judge the card by the bytes that went out, which it holds.
 TEST_F(CliEdges, TheVerifyComparesWithTheBytesSent) {
-  const std::string Image = AddGame("image.gb", "IMAGE", 0x100000);
-  WriteBytes(Path("other.gb"), std::vector<uint8_t>(0x100000, 0x42));
-  bool Replaced = false;
-  const TRun Write = Run(Cli({"-y", "write-raw", Image}, false), [&](pid_t, const std::string& SoFar) {
-    if (Replaced || SoFar.find("Now writting...  Estimate") == std::string::npos) return;
-    fs::rename(Path("other.gb"), Image);
-    Replaced = true;
-  });
-  ASSERT_TRUE(Replaced) << Write.Err;
-  EXPECT_EQ(Write.Status, 0) << Write.Err;
-  EXPECT_NE(Write.Err.find("Verify complete"), std::string::npos) << Write.Err;
-  EXPECT_EQ(Write.Err.find("cannot hold that byte"), std::string::npos) << Write.Err;
+  const struct {
+    const char* What;
+    const char* Command;
+    const char* Says;   // on standard error
+    const char* Out;    // on standard output
+  } Cases[] = {
+      {"write-raw", "write-raw", "Verify complete", ""},
+      {"test-rom", "test-rom", "Checking...", "OK\n"},
+  };
+  for (const auto& C : Cases) {
+    SCOPED_TRACE(C.What);
+    const std::string Image = AddGame("image.gb", "IMAGE", 0x100000);
+    WriteBytes(Path("other.gb"), std::vector<uint8_t>(0x100000, 0x42));
+    bool Replaced = false;
+    const TRun Write = Run(Cli({"-y", C.Command, Image}, false), [&](pid_t, const std::string& SoFar) {
+      if (Replaced || SoFar.find("Now writting...  Estimate") == std::string::npos) return;
+      fs::rename(Path("other.gb"), Image);
+      Replaced = true;
+    });
+    ASSERT_TRUE(Replaced) << Write.Err;
+    EXPECT_EQ(Write.Status, 0) << Write.Err;
+    EXPECT_NE(Write.Err.find(C.Says), std::string::npos) << Write.Err;
+    EXPECT_EQ(Write.Out, C.Out);
+    EXPECT_EQ(Write.Err.find("cannot hold that byte"), std::string::npos) << Write.Err;
+  }
 }
 
 // The boot menu lists 99 games: a 100th is refused, or with --force queued
