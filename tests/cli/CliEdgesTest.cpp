@@ -289,11 +289,14 @@ TEST_F(CliEdges, MessagesNameTheFileAndTheReason) {
 // A format cannot be stopped and is said complete when it is.
 TEST_F(CliEdges, AFormatRunsToItsEndAndSaysSo) {
   ASSERT_EQ(Run(Cli({"-y", "write", AddGame("a.gb", "GAMEA", 0x8000)})).Status, 0);
+  // Held at once when it starts to format, and given its Ctrl-C there.
   bool Sent = false;
   const TRun Format = Run(Cli({"-y", "format"}, false), [&](pid_t Child, const std::string& SoFar) {
     if (!Sent && SoFar.find("Now formatting...") != std::string::npos) {
       Sent = true;
+      ::kill(Child, SIGSTOP);
       ::kill(Child, SIGINT);
+      ::kill(Child, SIGCONT);
     }
   });
   ASSERT_TRUE(Sent) << Format.Err;
