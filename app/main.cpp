@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program: reads its options, sets up the transport they ask for, and
 // runs the window until it closes.
 #include <QApplication>

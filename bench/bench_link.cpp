@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The host's cost of one write packet through TLink on the emulated cable,
 // over one whole 4 MiB page (131072 packets of 32 bytes). This is what the
 // program adds beside the cable's own time per packet; the figure printed is

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Host time per packet of the window's own Write: one full 4 MiB page from
 // the queue onto the emulated cable (in memory, no latency), with the
 // window's two message pumps per packet (a full pass of the event loop

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Host time of the write engine per packet: one full 4 MiB page from a
 // queued game onto the emulated cable (in memory), with every progress and
 // status update and a pump that does nothing.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The commands about the card as a whole: its identity, its listing, the
 // format of a page.
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The commands, what each accepts and its help text.
 #include <cstdint>
 

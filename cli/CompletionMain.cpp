@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes one shell's completion of flashquill-cli, made from its command
 // table; the build runs it for bash, zsh and fish.
 #include <cstdio>

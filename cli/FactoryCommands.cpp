@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The factory tests from a shell: the verdict on standard output, the
 // states on the way as lines on standard error.
 #include <cstdio>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The cable's eight port bytes, read and set as the port test window does.
 #include <cstdio>
 

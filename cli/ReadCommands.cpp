@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The commands that copy the card into files.
 #include <algorithm>
 #include <filesystem>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The commands that write files to the card, and the offline pack.
 #include <cerrno>
 #include <cstdio>

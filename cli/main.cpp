@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // flashquill-cli: the card operations of the window from a shell, on the
 // same core: options, the command, its exit status.
 #include <cstdio>

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # fq_embed_resources(<target> FUNCTION <name>
 #                    [DEPENDS <targets>...]
 #                    RESOURCE <Name> <Type> <file> [RESOURCE <Name> <Type> <file>]...)

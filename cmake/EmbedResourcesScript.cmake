@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Writes the byte tables of fq_embed_resources (cmake -P, at build time).
 # In: MANIFEST (lines "Name|Type|file"), FUNCTION, OUTPUT.
 

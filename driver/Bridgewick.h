@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Bridgewick: the kernel-mode function driver of the Bridgewick Cable. Every
 // write on an open handle becomes one bulk OUT transfer to endpoint 0x02 and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What both builds of Bridgewick share: the kernel's headers, code placement,
 // the device interface class, the cable's endpoints and the two request

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The data path: each read is one bulk IN transfer and each write one bulk
 // OUT transfer, carried out synchronously in the caller's thread.
 #include "Bridgewick.h"

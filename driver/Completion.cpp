@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Request completion helpers shared by both builds.
 #include "driver/BridgewickCommon.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Driver object set-up, device creation and the entries that need no USB work.
 #include "Bridgewick.h"
 

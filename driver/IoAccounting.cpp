@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Request accounting: the outstanding-I/O counter that lets a stop or a
 // removal wait for transfers in progress.
 #include "Bridgewick.h"

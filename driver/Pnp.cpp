@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Plug and Play: start, the query/cancel pairs, stop, surprise removal and
 // removal, with the request gating that keeps transfers away from a device
 // that is not running.

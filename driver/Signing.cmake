@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Test signing of Bridgewick's images: the build makes a self-signed code
 # signing certificate with openssl (its key never leaves the build folder)
 # and embeds an Authenticode signature in each image with osslsigncode.

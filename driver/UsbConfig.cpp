@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // USB set-up run once when the device is added: the hub port check (with a
 // reset when the port is connected but not enabled) and the selection of the
 // device's configuration, which yields the pipes reads and writes use.

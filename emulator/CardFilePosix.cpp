@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Card files on POSIX systems: mkstemp, link and mmap.
 #include <fcntl.h>
 #include <sys/mman.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Card files on Windows: a filled temporary file moved to its name, then a
 // file mapping. Names are in the ANSI code page, as the command line hands
 // them over and as the rest of the program opens its files.

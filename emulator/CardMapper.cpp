@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "emulator/CardMapper.h"
 
 TCardMapper::TCardMapper(const uint8_t* Flash, uint32_t FlashSize, uint8_t* Sram,

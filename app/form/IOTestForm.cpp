@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The port test window's behaviour: reading and writing the port image,
 // the bit and group buttons, periodic reading, Esc.
 #include "app/form/IOTestForm.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Start of the window and its link: creation, first show, the first idle
 // moment, device changes and dropped files.
 #include "app/form/MainForm.h"

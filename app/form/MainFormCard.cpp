@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The card listing in the window: the page choice and the card list.
 #include <algorithm>
 #include <cstdlib>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The demo pack: an empty emulated card gets a few games, written through
 // the queue and the Write button's own steps, so there is something to see.
 #include "app/form/MainForm.h"

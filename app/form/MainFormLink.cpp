@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Which controls are usable: the chip identification and the buttons that
 // follow the link and the lists.
 #include <cstdio>

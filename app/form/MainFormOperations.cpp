@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Operation control: how every long operation starts, is stopped and ends,
 // the close query, and the keys and clicks that open the hidden panels.
 #include "app/form/MainForm.h"

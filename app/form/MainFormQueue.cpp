@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The game queue in the window: lvROMs shows the rows of the queue, Add asks
 // for games, Remove and Remove All take rows out, dropped files join it.
 #include "app/form/MainForm.h"

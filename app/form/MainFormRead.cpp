@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading the card into files: the selected games, the save RAM, and the
 // raw range of the advanced panel.
 #include <algorithm>

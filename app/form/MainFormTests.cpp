@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The factory test box (the "/rom" and "/sram" modes) and the way into the
 // port test window.
 #include <filesystem>

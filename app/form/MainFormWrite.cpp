@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writing to the card: the queue (one game or a pack), a raw image from the
 // advanced panel, the save RAM, and formatting the selected page.
 #include <filesystem>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/form/TextCodes.h"
 
 std::string BytesAsText(const std::string& Bytes) {

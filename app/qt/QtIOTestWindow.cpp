@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The port test window's controls: where they sit and how they look at start.
 #include "app/qt/QtIOTestWindow.h"
 

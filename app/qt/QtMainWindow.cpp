@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TMainForm's window in Qt: the controls, where they sit and how they look
 // at start; dropped files and device changes.
 #include "app/qt/QtMainWindow.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's controls: where they sit and how they look at start,
 // as the window has always looked.
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program on Windows: reads its options, sets up the transport they ask
 // for, and runs the window on the platform's own controls until it closes.
 #include <windows.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Links every part of the core into one program, so that a build for a
 // platform where the core is only cross-compiled proves its symbols resolve
 // (the library alone is never linked there).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Stands in for the USB transport in builds without libusb (the Windows
 // build reaches the cable through its driver instead): a port that never
 // opens, so callers need no build switches of their own.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/support/Bytes.h"
 
 uint32_t ReadLE32(const uint8_t* P) {

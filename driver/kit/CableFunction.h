@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The cable emulator behind the bus's endpoints.
 #include "driver/kit/UsbBus.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The program's transport through Bridgewick on the user-mode kernel layer:
 // the first enabled interface of the cable's class is opened through the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The I/O manager as a program meets it: open a device interface by its
 // symbolic link, read, write, send control requests and close, each call

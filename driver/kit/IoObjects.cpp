@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Device objects, device stacks, device interfaces and requests (IRPs) of the
 // user-mode kernel layer: what IoCreateDevice, IofCallDriver and
 // IofCompleteRequest do in the kernel, with the misuse checks a checked

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Dispatcher objects, IRQL, spin locks and pool of the user-mode kernel layer.
 #include <atomic>
 #include <chrono>

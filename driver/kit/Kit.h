@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The test-facing side of the user-mode kernel layer: what the layer saw the
 // driver do wrong, what it still holds, and the failures it can be told to

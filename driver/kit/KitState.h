@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Shared bookkeeping of the user-mode kernel layer (one per process).
 #include <condition_variable>

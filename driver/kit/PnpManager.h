@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The Plug and Play manager: loads a driver, gives it each device a bus
 // reports (AddDevice) and sends it the device's Plug and Play and power

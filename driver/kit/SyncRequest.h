@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Sends a request the layer built and waits until it is completed.
 #include <wdm.h>

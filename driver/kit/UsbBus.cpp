@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The hub port below Bridgewick. Requests arrive in the sender's thread; with
 // TCompletion::Later they, and every bulk IN that has to wait for the
 // device, are completed from the bus's own thread at DISPATCH_LEVEL, as a

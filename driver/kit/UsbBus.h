@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The USB hub port the cable is plugged into, as the driver below Bridgewick:
 // the physical device object it attaches to. It answers the hub's internal

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The USB driver library's descriptor helpers, as USBD.SYS offers them.
 #include <wdm.h>
 #include <usbdlib.h>

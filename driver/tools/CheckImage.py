@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Checks a built Bridgewick.sys for what Windows punishes in a kernel image
 but no compiler warns about:
 

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Writes the content of a driver package's catalog: the certificate trust
 list that names each file of the package with its hash (the Authenticode
 hash of a PE image, the plain hash of any other file) and the systems the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Bridgewick, 32-bit build: the same cable, interface class and endpoints as
 // the 64-bit build, but the device is configured when it starts, reads and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The three control codes: the saved configuration descriptor, a port
 // reset and the pipe resets.
 #include "driver/x86/Bridgewick.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Driver object set-up, device creation with its capabilities, and the
 // entries that need no USB work: create, close and system control.
 #include "driver/x86/Bridgewick.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Request accounting: the outstanding-I/O counter that lets a removal wait
 // for everything in progress, and the gate on new work.
 #include "driver/x86/Bridgewick.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Plug and Play: start (with the USB set-up), the query/cancel pairs, stop,
 // surprise removal and removal, with the gate that keeps new work away from
 // a device that is not running.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Power: device power follows system power, the device powers up when a
 // handle is opened and down to PowerDownLevel after the last close, and a
 // wait-wake request is armed and waited for.

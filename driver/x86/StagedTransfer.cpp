@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The data path. A read or write of up to one stage is one bulk transfer on
 // the request itself; a longer one is split into stages of StageSize bytes,
 // each with its own request, URB and partial descriptor of the caller's

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // USB set-up at start: the configuration descriptor read at its full
 // length, the selection of the first interface with the stage size as every
 // pipe's transfer size, and the port and pipe resets.

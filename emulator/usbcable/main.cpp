@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // flashquill-cable: the cable emulator as a USB device, through FunctionFS.
 //
 //   flashquill-cable [--card=DIR] [--split-replies=BYTES] FUNCTIONFS_DIR

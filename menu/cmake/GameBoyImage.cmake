@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds a Game Boy image from C (SDCC, -msm83) and SM83 assembly (sdasgb)
 # on the menu's runtime: compile, link at 0x0150 with the runtime's start-up
 # code first, makebin, then FinishImage.py writes the header and checksums.

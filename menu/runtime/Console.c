@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 /* The 20 x 18 text console: one character per background tile, the tile
  * number being the character code. */
 #include <stdarg.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "Runtime.h"
 
 extern const uint8_t FontGlyphs[128 * 8];

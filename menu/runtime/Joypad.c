@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "Runtime.h"
 
 /* Reads the direction pad and the buttons; each group is selected in turn

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "Runtime.h"
 
 static void LoadColours(volatile uint8_t* Index, volatile uint8_t* Data, const uint16_t* Colours, uint8_t Count)

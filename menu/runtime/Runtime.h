@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 /* The small Game Boy runtime under the boot menu and the test games: the
  * hardware registers, a 20 x 18 text console on the background map, the
  * joypad, a millisecond delay and the colour palettes. */

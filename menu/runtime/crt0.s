@@ -1,3 +1,4 @@
+; SPDX-License-Identifier: GPL-3.0-or-later
 ;; Start-up code of the Game Boy runtime: restart and interrupt vectors, the
 ;; cartridge header (finished on the host after linking), then the entry
 ;; that clears work RAM, keeps the console type byte the boot ROM leaves in

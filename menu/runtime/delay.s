@@ -1,3 +1,4 @@
+; SPDX-License-Identifier: GPL-3.0-or-later
 ;; DelayMs(ms): busy-waits about ms milliseconds at the console's normal
 ;; speed (1048576 machine cycles a second). ms arrives in DE.
 

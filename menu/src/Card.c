@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 /* The card as the menu sees it: bank selection, the size probe and the
  * walk over the slots. */
 #include "Runtime.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include <stdint.h>
 
 /* Start of the menu's bank 1: the size probe looks for these bytes at the

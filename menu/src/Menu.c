@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 /* Start-up, the list on screen, the keys, and the hand-over to a game. */
 #include <string.h>
 #include "Runtime.h"

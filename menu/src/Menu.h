@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 /* The boot menu: finds the games on the card, lists them and starts the
  * chosen one through the card's mapper registers. */
 #ifndef FQ_MENU_MENU_H

@@ -1,3 +1,4 @@
+; SPDX-License-Identifier: GPL-3.0-or-later
 ;; StartRoutine: switches the card over to the chosen game and starts it.
 ;; LaunchGame copies these 160 bytes to work RAM and jumps there, because
 ;; the menu's own ROM leaves the address space halfway through; so nothing

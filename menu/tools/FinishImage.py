@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Finishes a Game Boy image after makebin: checks the linked program's
 placement, writes the cartridge header fields and both checksums, and
 optionally marks each 16 KiB bank (at 0x80 of it) so a running program can tell which bank

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Turns the console's character set (Font.txt) into Font.c: 128 glyphs of
 8 bytes, one byte a row, the leftmost pixel in bit 7, for FontLoad."""
 import sys

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The Debian package (cpack in the build folder): flashquill_<version>_<arch>.deb
 # with everything cmake --install puts, below /usr. Its dependencies are
 # read from the programs' own libraries (dpkg-shlibdeps), plus what no

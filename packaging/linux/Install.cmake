@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The install layout on Linux, below CMAKE_INSTALL_PREFIX:
 #   bin/flashquill, bin/flashquill-cli
 #   share/applications/<id>.desktop   the menu entry (<id>: FQ_APP_ID)

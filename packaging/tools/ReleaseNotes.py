@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Reads NEWS, the one change log people write, and makes what the packages
 need from it: the Debian change log and the releases of the software-centre
 metadata. A release starts with a line "VERSION (YYYY-MM-DD)" underlined by

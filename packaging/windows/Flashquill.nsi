@@ -1,3 +1,4 @@
+; SPDX-License-Identifier: GPL-3.0-or-later
 ; Flashquill for 64-bit Windows: the window and the command line, a
 ; Start-menu entry, an uninstaller, and the Bridgewick driver package, whose
 ; installation with pnputil is a box the user ticks.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The Windows installer, Flashquill-Setup-<version>.exe (target
 # windows_installer of the mingw-w64 cross build): the window and the
 # command line, a Start-menu entry, an uninstaller and the Bridgewick driver

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Every source file git knows names its licence by its SPDX identifier
 # (scripts/spdx-headers adds the ones missing).
 set -euo pipefail

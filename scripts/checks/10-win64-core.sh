@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Cross-builds the Qt-free core and the command line for 64-bit Windows with
 # mingw-w64, the Windows transport of the link included, so that a change
 # that breaks the Windows build fails here and not on a Windows machine;

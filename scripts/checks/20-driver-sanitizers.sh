@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Bridgewick's tests on the user-mode kernel layer under AddressSanitizer
 # (with UndefinedBehaviorSanitizer) and ThreadSanitizer, each in a build
 # folder of its own next to the main one. Only the driver's test programs

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The Windows chain test's pieces, made ready before the native build: the
 # wine prefix it copies for each run (cached beside the test machine's
 # kernel) and its small Windows helper programs, in the Windows build made

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The Debian package as a user meets it: built with cpack from the main build
 # folder (the native build after the checks finds everything built), checked
 # with lintian (no errors), installed on this machine with its dependencies,

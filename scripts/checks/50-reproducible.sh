@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The Debian package rebuilt from the same commit gives the same bytes: two
 # builds of only what the package holds (no tests), in build folders of
 # different paths, at different times (the second with its clock a week

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The card list in the window: the page choice, the rows' data, the list
 // kept without a link, a double-click that reads.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window program's start-up arguments: an unknown argument with a dash
 // is said and ignored, the program runs; a mistyped option of its own stops it.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The demo pack of --demo: only an empty emulated card gets it, written
 // through the queue and Write.
 #include <gtest/gtest.h>

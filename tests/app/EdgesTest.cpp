@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window where it meets the file system: files that are no regular
 // files, the boot menu's limit, test files too short to test anything, and
 // saves refused before they are backed up.

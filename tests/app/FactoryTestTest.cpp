@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The factory test box of the "/rom" and "/sram" modes on the emulated card:
 // the full test and the write-only run to their verdicts, stops and link
 // failures on the way, the choice of the test file, and the whole-chip

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The keys and clicks of the window: Esc, the hidden "kvq" sequence, the
 // factory test modes from the first argument, the right-Ctrl click.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Operation control: starting, stopping and ending an operation, the close
 // query, and what happens to device changes and identifications meanwhile.
 #include <gtest/gtest.h>

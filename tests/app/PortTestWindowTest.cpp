@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The port test window on the emulated cable: what a read shows, what the
 // bit and group buttons and the edits send, periodic reading, and the
 // window's opening by a right-Ctrl click and its closing by Esc.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window's message pump between two packets: what the card work shows is
 // painted at the next pump, and a click always gets through, however fast
 // the pumps come.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The queue's buttons and popup menu follow its three actions, and the
 // list buttons follow the queue and the link.
 #include <gtest/gtest.h>

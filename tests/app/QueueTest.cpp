@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The queue in the window: Add through the dialog, refusals, Remove and
 // Remove All, and dropped files; lvROMs shows exactly the queue's rows.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading the card into files from the window: one game, several into a
 // folder (with a Stop), odd titles, the save RAM and the advanced read.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Safe card work in the window: writes verified unless switched off, the
 // outcome kept in panel 1 after the closing identification, a cut-short
 // write or format said with what it left, the header question on queueing,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Start-up: the window connects when shown, lists the page again once idle,
 // and shows whether the card can be used.
 #include <gtest/gtest.h>

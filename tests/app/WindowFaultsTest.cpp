@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Faults of the window that a review found: a test mode whose page a key
 // could change, a factory verdict whose reason the closing steps wiped, a
 // format that let the window come back mid-run, device changes of an

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window's start when its transport cannot be had: the reason in an error
 // box, as a program started from the desktop menu has no standard error to
 // show it on.

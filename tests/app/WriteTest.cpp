@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writing from the window: the confirmation, one game on page 2, the save
 // RAM, the format, a Stop and an unplug during a write, failures that only
 // panel 1 would tell, and the whole road of a pack written and read back.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The other commands end to end: usage errors, the factory tests, the ports,
 // raw and save-RAM round trips, and titles that are no plain text.
 #include "tests/cli/CliRig.h"

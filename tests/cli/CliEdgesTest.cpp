@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where the command line meets the file system and other programs: files
 // replaced only when complete, refusals before anything is touched, one
 // program per card.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Runs the built flashquill-cli as a user would, in a process of its own on
 // an emulated card kept in a scratch folder, and reads what it left behind.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What keeps the command line from losing data: questions before anything
 // is replaced, the save backup, the verify after a write, the header checks,
 // and what a write that ends early says.

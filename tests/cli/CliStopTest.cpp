@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Ctrl-C during a write: it stops between two packets, as the window's Stop
 // does, and the card files hold every packet that went out.
 #include <regex>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes from the command line: the worked example of four games end to end,
 // the image on the wire against the offline pack, refusals, questions and
 // the check after a write.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The command line's Windows build, run under wine on an emulated card, must
 # leave the card and the files exactly as this machine's build does: the same
 # pack image, the same flash and save RAM after a write, the same games read

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # flashquill-cli's bash completion as bash-completion runs it: the generated
 # script loaded after bash-completion's helpers, each case's command line put
 # into COMP_WORDS as bash would, the completion function called and the words

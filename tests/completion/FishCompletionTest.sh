@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # flashquill-cli's fish completion as fish runs it: each case's command line
 # completed by fish itself (complete -C) with the generated script loaded, in
 # a scratch folder of files, and the words offered compared.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # flashquill-cli's zsh completion: zsh reads it without a fault, and zsh's
 # completion system, given the folder it is installed in, finds it for
 # flashquill-cli by its #compdef line.

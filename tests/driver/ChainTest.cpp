@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The whole chain, for either build: the program's link, its card scan, a
 // read and a pack write going through Bridgewick, the simulated USB bus and
 // the cable emulator to the card, which must end up exactly as over the

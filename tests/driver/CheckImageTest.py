@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """The kernel image checker on a driver image built to break each of its
 rules, for x64 and x86: every breach must be named, with the routine for the
 spin-lock calls, and the checker must fail. A checker that passes anything

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Bridgewick (either build) loaded on the user-mode kernel layer: a Plug and
 // Play manager with the driver, one hub port (the bus) and, behind it, a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The kernel layer's own safety net: the misuses the driver tests rely on it
 // to catch must really be caught, or a clean run would prove nothing.
 #include <gtest/gtest.h>

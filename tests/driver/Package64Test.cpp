@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The x64 installation package read back as Windows 10/11 setup reads it:
 // the version section (signature, device class, provider, driver date and
 // version, catalog), the NTamd64 models with the cable's hardware identifier,

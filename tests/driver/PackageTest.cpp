@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The driver's installation package as built: the installation description
 // (sections and entries in order, CR LF line ends, 8-bit text, the cable's
 // hardware identifier) and, among the program's resources, that description

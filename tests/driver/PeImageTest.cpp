@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The built Bridgewick.sys files as Windows would load them: the x64 image
 // (PE32+) and the x86 image (PE32), native, entered at DriverEntry,
 // importing only from the kernel, the HAL and the USB driver library; the

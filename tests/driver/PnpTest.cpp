@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Plug and Play and power: which states let a handle be opened and transfers
 // through, how a stop waits for a transfer in progress, and that the
 // counters come back to their idle values.

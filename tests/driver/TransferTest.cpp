@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The data path: one request, one bulk transfer on the right pipe, and the
 // byte count the caller gets back is what actually moved.
 #include <numeric>

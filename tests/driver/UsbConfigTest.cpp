@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The USB set-up run when the device is added: the port check and reset, the
 // configuration descriptor, the selection and the pipes reads and writes use.
 #include "tests/driver/DriverRig.h"

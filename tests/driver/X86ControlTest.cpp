@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The x86 build's control codes and its forwarding of system control.
 #include "driver/kit/SyncRequest.h"
 #include "tests/driver/DriverRig.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The x86 build's Plug and Play: which states refuse opens, a query-stop
 // refused while stages run, stop and removal cancelling stages in flight,
 // the configuration read at start and the interface's link name.

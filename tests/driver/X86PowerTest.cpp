@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The x86 build's power handling: power-up on open and power-down after the
 // last close, device power following system power, and wait-wake.
 #include "tests/driver/DriverRig.h"

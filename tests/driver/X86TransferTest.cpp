@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The x86 build's data path: requests up to one stage are one transfer on
 // the request itself, longer ones go out as stages all in flight at once,
 // and the byte count is what actually moved.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The cable's firmware: the shape of every command's exchange, the NOR rules
 // as the write commands meet them, and the test controls.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The card model: NOR flash rules, the unconnected address lines, and the
 // card files that keep an emulated card across runs and kills.
 #include <gtest/gtest.h>

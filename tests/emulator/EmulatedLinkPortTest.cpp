@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The emulated cable as a transport: handles that behave like a real device's
 // and plug events delivered on the polling thread.
 #include <gtest/gtest.h>

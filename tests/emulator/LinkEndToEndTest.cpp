@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's link over the transport the command line chooses: TLink on
 // the emulated cable with its card in files, traced.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Choosing the transport from the command-line options, and where the
 // emulated card is kept by default.
 #include <gtest/gtest.h>

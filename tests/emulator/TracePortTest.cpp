@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The trace decorator: one flushed line per transfer, in the trace's format.
 #include <gtest/gtest.h>
 

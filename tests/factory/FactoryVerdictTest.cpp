@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The factory tests' verdicts: "OK" only when the whole test file was written
 // (and, for a full test, read back alike); "CANCLED" only for a stop and a
 // broken cable; every failure of a file "FAILED", with its reason.

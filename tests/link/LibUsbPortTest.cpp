@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The USB transport on a machine without the cable: every step fails
 // cleanly, with the platform's error numbers.
 #include <gtest/gtest.h>

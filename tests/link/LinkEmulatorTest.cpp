@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // TLink on the emulated cable: what the program sees of a real one.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The bytes TLink puts on the wire, checked against a scripted port.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The mapper wired to the emulator's card: the console sees the page last
 // selected with 'A' and the card's own save RAM.
 #include <gtest/gtest.h>

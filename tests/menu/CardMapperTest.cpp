@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The card's mapper on plain memory: the register rules of CardMapper.md.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Shows the menu as a player would see it: runs a card with the demo games
 // (and some headers, to fill two pages) and writes the frames as PPM
 // pictures into the folder given: menu.ppm, page2.ppm, game.ppm,

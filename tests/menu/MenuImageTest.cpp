@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The built menu image is what the program and the console rely on.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Starting a game from the menu: the card is switched over to the chosen
 // game, which then runs from its own 0x0100 with its own banks.
 #include <gtest/gtest.h>

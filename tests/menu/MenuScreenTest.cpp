@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The menu on a real (emulated) console: what the walk over the card finds
 // and how the list, its pages and the cursor look and move.
 #include <gtest/gtest.h>

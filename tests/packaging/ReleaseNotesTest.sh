@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # NEWS, the one change log, and what is made from it: the metadata the build
 # made is valid for software centres and names this version and the cable's
 # USB numbers; faults in a NEWS are refused with their line, nothing written.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The Windows installer under wine, in a prefix of its own: a silent install
 # puts the programs, the driver package, the Start-menu entries, the
 # uninstaller and its Add/Remove Programs entry in place, without installing

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Qt binding: the widgets the form finds are made, named and placed as
 // the window needs them; Qt's input reaches the form's handlers (and a
 // greyed-out control takes none); the pump; the port test window.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The dialog half: filters in the file dialogs' form, and the scripted
 // answers the tests of the operations rely on.
 #include <gtest/gtest.h>

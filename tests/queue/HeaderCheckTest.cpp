@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The header checks a file meets before it is queued: each fault named,
 // a good game passing, the texts the front ends show.
 #include <gtest/gtest.h>

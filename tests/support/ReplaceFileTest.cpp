@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The safe replacement of a file: the target changes only at Commit, and
 // whatever ends the writing early leaves it, and its folder, as they were.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes as the front ends run them: the save backup first, the verify pass
 // after, and a plain account of what a write that ended early left behind.
 #include <gtest/gtest.h>

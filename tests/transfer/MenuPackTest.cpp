@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The whole road of a pack: the real boot menu image and the test games
 // queued, written to the emulated card, then listed by the program and shown
 // by the menu on a console started from that very card.

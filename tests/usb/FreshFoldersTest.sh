@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The USB test machine starts with fresh, empty /tmp, /run, /var/tmp and
 # /root: what a run needs from below them must be shared again. Here the
 # cable's program, the current folder and a --share folder all lie below

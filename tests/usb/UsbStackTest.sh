@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs inside the USB test machine (scripts/usb-vm/run): flashquill-cli and the
 # window over a real kernel's USB stack, against flashquill-cable serving the
 # machine's card through FunctionFS on dummy_hcd.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The Windows chain test's side on this machine: checks that every piece is
 # built, links a fresh copy of the cached wine prefix into the run folder and
 # boots the USB test machine with WindowsChainTest.sh in it.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs inside the USB test machine (WindowsChain.sh boots it): the Windows
 # programs over the whole Windows chain, every piece but the cable's firmware
 # written by someone else than its caller:

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the window's behaviour tests take from POSIX and mingw-w64's C
 // library lacks, for their Windows build (included before each of their

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The window on the platform's own controls, with the real form on the
 // emulated cable: every control the form asks for is there, and the
 // platform's messages (clicks, typed keys, the right Ctrl key, device

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The window's Windows build under wine on an X server of its own: started on
 # an emulated card with a trace and the demo pack, it must say hello to the
 # cable, write the demo pack to the empty card, list the page, show its

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs a test program of the Windows build under wine on an X server of its
 # own (its windows need one), in the run's wine prefix (WINEPREFIX).
 #   WineGTest.sh WINE64 TEST_EXE [gtest options...]

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Makes the wine prefix that the window's wine tests of one run share
 # (making one takes long; each test then starts in it at once).
 #   WinePrefix.sh WINE64 PREFIX WINDOWS_FILES...

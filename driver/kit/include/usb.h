@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // USB descriptors and request blocks (URBs) as USB client drivers use them.
 #include "wdm.h"

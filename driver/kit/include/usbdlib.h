@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The USB driver library's helpers (USBD.SYS): descriptor parsing and the
 // building of configuration-selection requests.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Internal control requests a USB client driver sends to the hub below it.
 #include "wdm.h"

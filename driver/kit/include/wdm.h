@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The kernel as the driver sees it, for the user-mode kernel layer. The names,
 // layouts and meanings are the ones kernel drivers are written against; the

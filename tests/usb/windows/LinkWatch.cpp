@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Watches the cable's link interface from a Windows program, the way the
 // window and the command line find it.
 //

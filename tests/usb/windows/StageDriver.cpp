@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Stages a driver package in the system's driver store as an installer does:
 // the INF is copied in under a name the system chooses and the folder it came
 // from is kept as the source of the files it names, so that Plug and Play

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Follows the first panel of a window's status bar from another program, as
 // a user reads it: prints "0: TEXT" each time the text changes.
 //
