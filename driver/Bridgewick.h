@@ -49,6 +49,7 @@ NTSTATUS NTAPI DispatchClose(PDEVICE_OBJECT DeviceObject, PIRP Irp);
 NTSTATUS NTAPI DispatchRead(PDEVICE_OBJECT DeviceObject, PIRP Irp);
 NTSTATUS NTAPI DispatchWrite(PDEVICE_OBJECT DeviceObject, PIRP Irp);
 NTSTATUS NTAPI DispatchDeviceControl(PDEVICE_OBJECT DeviceObject, PIRP Irp);
+NTSTATUS NTAPI DispatchSystemControl(PDEVICE_OBJECT DeviceObject, PIRP Irp);
 NTSTATUS NTAPI DispatchPower(PDEVICE_OBJECT DeviceObject, PIRP Irp);
 NTSTATUS NTAPI DispatchPnp(PDEVICE_OBJECT DeviceObject, PIRP Irp);
 
@@ -61,6 +62,5 @@ void ReleaseIo(PDEVICE_EXTENSION Extension);
 
 NTSTATUS BulkTransfer(PDEVICE_OBJECT DeviceObject, PIRP Irp, BOOLEAN FromDevice);
 NTSTATUS CallUsbdSync(PDEVICE_EXTENSION Extension, ULONG IoControlCode, PVOID Argument);
-NTSTATUS SubmitUrbSync(PDEVICE_EXTENSION Extension, PURB Urb);
 NTSTATUS CheckAndResetPort(PDEVICE_EXTENSION Extension);
 NTSTATUS ConfigureDevice(PDEVICE_EXTENSION Extension);

@@ -12,6 +12,7 @@ extern "C" BW_INIT NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT DriverObject, PUNIC
   DriverObject->MajorFunction[IRP_MJ_READ] = DispatchRead;
   DriverObject->MajorFunction[IRP_MJ_WRITE] = DispatchWrite;
   DriverObject->MajorFunction[IRP_MJ_DEVICE_CONTROL] = DispatchDeviceControl;
+  DriverObject->MajorFunction[IRP_MJ_SYSTEM_CONTROL] = DispatchSystemControl;
   DriverObject->MajorFunction[IRP_MJ_POWER] = DispatchPower;
   DriverObject->MajorFunction[IRP_MJ_PNP] = DispatchPnp;
   return STATUS_SUCCESS;
@@ -20,8 +21,10 @@ extern "C" BW_INIT NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT DriverObject, PUNIC
 BW_PAGEABLE NTSTATUS NTAPI AddDevice(PDRIVER_OBJECT DriverObject, PDEVICE_OBJECT PhysicalDeviceObject) {
   PAGED_CODE();
   PDEVICE_OBJECT DeviceObject = nullptr;
+  // Secure opens: the device's security is checked on every open, also one
+  // that names something beyond the device.
   NTSTATUS Status = IoCreateDevice(DriverObject, sizeof(DEVICE_EXTENSION), nullptr, FILE_DEVICE_UNKNOWN,
-                                   FILE_REMOVABLE_MEDIA, FALSE, &DeviceObject);
+                                   FILE_REMOVABLE_MEDIA | FILE_DEVICE_SECURE_OPEN, FALSE, &DeviceObject);
   if (!NT_SUCCESS(Status)) return Status;
 
   DeviceObject->Flags &= ~DO_DEVICE_INITIALIZING;
@@ -63,6 +66,9 @@ BW_PAGEABLE NTSTATUS NTAPI AddDevice(PDRIVER_OBJECT DriverObject, PDEVICE_OBJECT
 NTSTATUS NTAPI DispatchCreate(PDEVICE_OBJECT DeviceObject, PIRP Irp) {
   PDEVICE_EXTENSION Extension = static_cast<PDEVICE_EXTENSION>(DeviceObject->DeviceExtension);
   if (Extension->RejectRequests) return CompleteRequest(Irp, STATUS_DEVICE_NOT_CONNECTED, 0);
+  // The device has no namespace below it: a name beyond its own is nothing.
+  PFILE_OBJECT File = IoGetCurrentIrpStackLocation(Irp)->FileObject;
+  if (File != nullptr && File->FileName.Length != 0) return CompleteRequest(Irp, STATUS_OBJECT_NAME_NOT_FOUND, 0);
   InterlockedIncrement(&Extension->OpenHandles);
   return CompleteRequest(Irp, STATUS_SUCCESS, 0);
 }
@@ -78,6 +84,17 @@ NTSTATUS NTAPI DispatchClose(PDEVICE_OBJECT DeviceObject, PIRP Irp) {
 NTSTATUS NTAPI DispatchDeviceControl(PDEVICE_OBJECT DeviceObject, PIRP Irp) {
   UNREFERENCED_PARAMETER(DeviceObject);
   return CompleteRequest(Irp, STATUS_SUCCESS, 0);
+}
+
+// Management instrumentation is the bus's business: the requests go down
+// as they came, under a reference so that a removal waits for them.
+NTSTATUS NTAPI DispatchSystemControl(PDEVICE_OBJECT DeviceObject, PIRP Irp) {
+  PDEVICE_EXTENSION Extension = static_cast<PDEVICE_EXTENSION>(DeviceObject->DeviceExtension);
+  if (!AcquireIo(Extension)) return CompleteRequest(Irp, STATUS_DELETE_PENDING, 0);
+  IoSkipCurrentIrpStackLocation(Irp);
+  NTSTATUS Status = IoCallDriver(Extension->LowerDeviceObject, Irp);
+  ReleaseIo(Extension);
+  return Status;
 }
 
 // Power is the bus's business: every request goes down as it came.

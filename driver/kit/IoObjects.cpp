@@ -57,6 +57,7 @@ extern "C" NTSTATUS NTAPI IoCreateDevice(PDRIVER_OBJECT DriverObject, ULONG Devi
                                          PUNICODE_STRING DeviceName, DEVICE_TYPE DeviceType,
                                          ULONG DeviceCharacteristics, BOOLEAN Exclusive,
                                          PDEVICE_OBJECT* DeviceObject) {
+  KitInternal::RequireIrql("IoCreateDevice");
   (void)DeviceName;
   *DeviceObject = nullptr;
   {
@@ -85,6 +86,7 @@ extern "C" NTSTATUS NTAPI IoCreateDevice(PDRIVER_OBJECT DriverObject, ULONG Devi
 }
 
 extern "C" void NTAPI IoDeleteDevice(PDEVICE_OBJECT DeviceObject) {
+  KitInternal::RequireIrql("IoDeleteDevice");
   std::unique_lock<std::mutex> Lock(KitState().Mutex);
   TKitState& State = KitState();
   if (State.Devices.count(DeviceObject) == 0 || DeviceObject->DeviceObjectExtension->Deleted) {
@@ -113,6 +115,7 @@ extern "C" void NTAPI IoDeleteDevice(PDEVICE_OBJECT DeviceObject) {
 }
 
 extern "C" PDEVICE_OBJECT NTAPI IoAttachDeviceToDeviceStack(PDEVICE_OBJECT SourceDevice, PDEVICE_OBJECT TargetDevice) {
+  KitInternal::RequireIrql("IoAttachDeviceToDeviceStack");
   std::lock_guard<std::mutex> Lock(KitState().Mutex);
   PDEVICE_OBJECT Top = TopOf(TargetDevice);
   if (Top->DeviceObjectExtension->DeletePending || Top->DeviceObjectExtension->Deleted) return nullptr;
@@ -125,6 +128,7 @@ extern "C" PDEVICE_OBJECT NTAPI IoAttachDeviceToDeviceStack(PDEVICE_OBJECT Sourc
 }
 
 extern "C" void NTAPI IoDetachDevice(PDEVICE_OBJECT TargetDevice) {
+  KitInternal::RequireIrql("IoDetachDevice");
   std::lock_guard<std::mutex> Lock(KitState().Mutex);
   PDEVICE_OBJECT Source = TargetDevice->AttachedDevice;
   if (Source == nullptr) {
@@ -136,6 +140,7 @@ extern "C" void NTAPI IoDetachDevice(PDEVICE_OBJECT TargetDevice) {
 }
 
 extern "C" PDEVICE_OBJECT NTAPI IoGetAttachedDevice(PDEVICE_OBJECT DeviceObject) {
+  KitInternal::RequireIrql("IoGetAttachedDevice");
   std::lock_guard<std::mutex> Lock(KitState().Mutex);
   return TopOf(DeviceObject);
 }
@@ -161,6 +166,11 @@ bool KitInternal::IsDeleted(PDEVICE_OBJECT Device) {
   return KitState().Devices.count(Device) == 0 || Device->DeviceObjectExtension->Deleted;
 }
 
+PDEVICE_OBJECT KitInternal::DeviceBelow(PDEVICE_OBJECT Device) {
+  std::lock_guard<std::mutex> Lock(KitState().Mutex);
+  return Device->DeviceObjectExtension->AttachedTo;
+}
+
 void KitInternal::AddOpenFile(PDEVICE_OBJECT Device) {
   std::lock_guard<std::mutex> Lock(KitState().Mutex);
   ++Device->DeviceObjectExtension->OpenFiles;
@@ -178,6 +188,7 @@ void KitInternal::ReleaseOpenFile(PDEVICE_OBJECT Device) {
 // ---- device interfaces ----------------------------------------------------------------
 extern "C" NTSTATUS NTAPI IoRegisterDeviceInterface(PDEVICE_OBJECT PhysicalDeviceObject, CONST GUID* InterfaceClassGuid,
                                                     PUNICODE_STRING ReferenceString, PUNICODE_STRING SymbolicLinkName) {
+  KitInternal::RequireIrql("IoRegisterDeviceInterface");
   std::u16string Link;
   {
     std::lock_guard<std::mutex> Lock(KitState().Mutex);
@@ -205,6 +216,7 @@ extern "C" NTSTATUS NTAPI IoRegisterDeviceInterface(PDEVICE_OBJECT PhysicalDevic
 }
 
 extern "C" NTSTATUS NTAPI IoSetDeviceInterfaceState(PUNICODE_STRING SymbolicLinkName, BOOLEAN Enable) {
+  KitInternal::RequireIrql("IoSetDeviceInterfaceState");
   std::u16string Link = FromUnicodeString(SymbolicLinkName);
   std::lock_guard<std::mutex> Lock(KitState().Mutex);
   for (auto& Entry : KitState().Interfaces) {
@@ -241,6 +253,7 @@ PDEVICE_OBJECT TKit::InterfaceDevice(const std::u16string& Link) {
 
 // ---- requests -----------------------------------------------------------------------------
 extern "C" PIRP NTAPI IoAllocateIrp(CCHAR StackSize, BOOLEAN ChargeQuota) {
+  KitInternal::RequireIrql("IoAllocateIrp");
   (void)ChargeQuota;
   if (StackSize <= 0) {
     TKit::Fault("IoAllocateIrp with no stack locations");
@@ -267,6 +280,7 @@ extern "C" PIRP NTAPI IoAllocateIrp(CCHAR StackSize, BOOLEAN ChargeQuota) {
 }
 
 extern "C" void NTAPI IoFreeIrp(PIRP Irp) {
+  KitInternal::RequireIrql("IoFreeIrp");
   {
     std::lock_guard<std::mutex> Lock(KitState().Mutex);
     TKitState& State = KitState();
@@ -284,6 +298,23 @@ extern "C" void NTAPI IoFreeIrp(PIRP Irp) {
     State.Irps.erase(Found);
   }
   std::free(Irp);
+}
+
+void KitInternal::KeepAfterCompletion(PIRP Irp) {
+  std::lock_guard<std::mutex> Lock(KitState().Mutex);
+  KitState().Irps[Irp].KeptAfterCompletion = true;
+}
+
+void KitInternal::FreeCompletedIrp(PIRP Irp) {
+  {
+    std::lock_guard<std::mutex> Lock(KitState().Mutex);
+    auto Found = KitState().Irps.find(Irp);
+    if (Found == KitState().Irps.end() || !Found->second.Finished) {
+      KitState().Faults.push_back("the I/O manager freed a request that was not completed");
+      return;
+    }
+  }
+  IoFreeIrp(Irp);
 }
 
 PIRP KitInternal::AllocateThreadedIrp(CCHAR StackSize, PIO_STATUS_BLOCK IoStatus, PKEVENT Event, ULONG OutputLength) {
@@ -304,6 +335,7 @@ extern "C" PIRP NTAPI IoBuildDeviceIoControlRequest(ULONG IoControlCode, PDEVICE
                                                     ULONG InputBufferLength, PVOID OutputBuffer,
                                                     ULONG OutputBufferLength, BOOLEAN InternalDeviceIoControl,
                                                     PKEVENT Event, PIO_STATUS_BLOCK IoStatusBlock) {
+  KitInternal::RequireIrql("IoBuildDeviceIoControlRequest");
   ULONG Method = IoControlCode & 3;
   PIRP Irp = KitInternal::AllocateThreadedIrp(DeviceObject->StackSize, IoStatusBlock, Event,
                                               Method == METHOD_BUFFERED ? OutputBufferLength : 0);
@@ -363,6 +395,7 @@ void RecordMisuse(const std::string& Misuse) {
 }  // namespace
 
 extern "C" NTSTATUS NTAPI IofCallDriver(PDEVICE_OBJECT DeviceObject, PIRP Irp) {
+  KitInternal::RequireIrql("IofCallDriver");
   unsigned long long Serial;
   {
     std::lock_guard<std::mutex> Lock(KitState().Mutex);
@@ -373,7 +406,12 @@ extern "C" NTSTATUS NTAPI IofCallDriver(PDEVICE_OBJECT DeviceObject, PIRP Irp) {
       return STATUS_INVALID_PARAMETER;
     }
     Serial = Found->second.Serial;
-    if (State.Devices.count(DeviceObject) == 0 || DeviceObject->DeviceObjectExtension->Deleted) {
+    // A deleted device still gets the requests of the handles open on it,
+    // as Windows delivers them until the last one is closed; nothing else
+    // may reach it.
+    bool OnOpenHandle = Irp->Tail.Overlay.OriginalFileObject != nullptr && State.Devices.count(DeviceObject) != 0 &&
+                        DeviceObject->DeviceObjectExtension->OpenFiles > 0;
+    if (State.Devices.count(DeviceObject) == 0 || (DeviceObject->DeviceObjectExtension->Deleted && !OnOpenHandle)) {
       State.Faults.push_back("IofCallDriver to a deleted device");
       return STATUS_NO_SUCH_DEVICE;
     }
@@ -397,7 +435,16 @@ extern "C" NTSTATUS NTAPI IofCallDriver(PDEVICE_OBJECT DeviceObject, PIRP Irp) {
     Record.MajorFunction = Stack->MajorFunction;
   }
   // The request may be gone once the routine returns; only the key is used.
-  NTSTATUS Status = DeviceObject->DriverObject->MajorFunction[Stack->MajorFunction](DeviceObject, Irp);
+  int LocksBefore = KitInternal::SpinLocksHeld();
+  KIRQL IrqlBefore = KeGetCurrentIrql();
+  UCHAR Major = Stack->MajorFunction;
+  NTSTATUS Status = DeviceObject->DriverObject->MajorFunction[Major](DeviceObject, Irp);
+  if (KitInternal::SpinLocksHeld() != LocksBefore || KeGetCurrentIrql() != IrqlBefore) {
+    char Text[8];
+    std::snprintf(Text, sizeof Text, "0x%02x", Major);
+    TKit::Fault(std::string("a dispatch routine (major function ") + Text +
+                ") returned with a spin lock held or the IRQL changed");
+  }
   std::string Misuse;
   {
     std::lock_guard<std::mutex> Lock(KitState().Mutex);
@@ -444,13 +491,21 @@ void FinishRequest(PIRP Irp) {
   }
   if (Irp->UserIosb != nullptr) *Irp->UserIosb = Irp->IoStatus;
   PKEVENT Event = Irp->UserEvent;
-  IoFreeIrp(Irp);
+  bool Keep;
+  {
+    std::lock_guard<std::mutex> Lock(KitState().Mutex);
+    TKitIrpInfo& Kept = KitState().Irps[Irp];
+    Keep = Kept.KeptAfterCompletion;
+    Kept.Finished = true;
+  }
+  if (!Keep) IoFreeIrp(Irp);
   if (Event != nullptr) KeSetEvent(Event, IO_NO_INCREMENT, FALSE);
 }
 
 }  // namespace
 
 extern "C" void NTAPI IofCompleteRequest(PIRP Irp, CCHAR PriorityBoost) {
+  KitInternal::RequireIrql("IofCompleteRequest");
   (void)PriorityBoost;
   unsigned long long Serial;
   {
@@ -467,6 +522,9 @@ extern "C" void NTAPI IofCompleteRequest(PIRP Irp, CCHAR PriorityBoost) {
     return;
   }
   if (Irp->IoStatus.Status == STATUS_PENDING) TKit::Fault("a request completed with STATUS_PENDING");
+  // A cancel routine left in a completed request would run on freed memory.
+  if (__atomic_load_n(&Irp->CancelRoutine, __ATOMIC_SEQ_CST) != nullptr)
+    TKit::Fault("a request completed with its cancel routine still set");
 
   for (;;) {
     PIO_STACK_LOCATION Stack = IoGetCurrentIrpStackLocation(Irp);
@@ -498,7 +556,10 @@ extern "C" void NTAPI IofCompleteRequest(PIRP Irp, CCHAR PriorityBoost) {
     bool AtTop = Irp->CurrentLocation > Irp->StackCount;
     if (Invoke) {
       PDEVICE_OBJECT Upper = AtTop ? nullptr : IoGetCurrentIrpStackLocation(Irp)->DeviceObject;
-      if (Routine(Upper, Irp, Context) == STATUS_MORE_PROCESSING_REQUIRED) return;
+      int LocksBefore = KitInternal::SpinLocksHeld();
+      NTSTATUS Continue = Routine(Upper, Irp, Context);
+      if (KitInternal::SpinLocksHeld() != LocksBefore) TKit::Fault("a completion routine returned with a spin lock held");
+      if (Continue == STATUS_MORE_PROCESSING_REQUIRED) return;
     } else if (Irp->PendingReturned && !AtTop) {
       IoMarkIrpPending(Irp);
     }
@@ -507,20 +568,41 @@ extern "C" void NTAPI IofCompleteRequest(PIRP Irp, CCHAR PriorityBoost) {
   FinishRequest(Irp);
 }
 
-// The cancel routine runs without a cancel spin lock: the layer has none, so
-// a routine must take whatever lock guards its own queue.
+// As Windows does it: the cancel routine is called at DISPATCH_LEVEL with the
+// cancel spin lock held, and must release it with the IRP's CancelIrql.
 extern "C" BOOLEAN NTAPI IoCancelIrp(PIRP Irp) {
+  KitInternal::RequireIrql("IoCancelIrp");
+  {
+    std::lock_guard<std::mutex> Lock(KitState().Mutex);
+    auto Found = KitState().Irps.find(Irp);
+    if (Found == KitState().Irps.end()) {
+      KitState().Faults.push_back("IoCancelIrp of a request that is not allocated (freed already?)");
+      return FALSE;
+    }
+    // Completed, and only waiting for its thread to free it: too late.
+    if (Found->second.Finished) return FALSE;
+  }
+  KIRQL Old;
+  IoAcquireCancelSpinLock(&Old);
+  int LocksHeld = KitInternal::SpinLocksHeld();
   __atomic_store_n(&Irp->Cancel, TRUE, __ATOMIC_SEQ_CST);
   PDRIVER_CANCEL Routine = IoSetCancelRoutine(Irp, nullptr);
-  if (Routine == nullptr) return FALSE;
+  if (Routine == nullptr) {
+    IoReleaseCancelSpinLock(Old);
+    return FALSE;
+  }
+  Irp->CancelIrql = Old;
   PIO_STACK_LOCATION Stack = IoGetCurrentIrpStackLocation(Irp);
   Routine(Stack->DeviceObject, Irp);
+  if (KitInternal::SpinLocksHeld() != LocksHeld - 1 || KeGetCurrentIrql() != Old)
+    TKit::Fault("a cancel routine returned without releasing the cancel spin lock (or with another lock held)");
   return TRUE;
 }
 
 // ---- memory descriptors --------------------------------------------------------------------
 extern "C" PMDL NTAPI IoAllocateMdl(PVOID VirtualAddress, ULONG Length, BOOLEAN SecondaryBuffer, BOOLEAN ChargeQuota,
                                     PIRP Irp) {
+  KitInternal::RequireIrql("IoAllocateMdl");
   (void)ChargeQuota;
   auto* Mdl = static_cast<PMDL>(std::calloc(1, sizeof(MDL)));
   Mdl->Size = sizeof(MDL);
@@ -542,6 +624,7 @@ extern "C" PMDL NTAPI IoAllocateMdl(PVOID VirtualAddress, ULONG Length, BOOLEAN 
 }
 
 extern "C" void NTAPI IoBuildPartialMdl(PMDL SourceMdl, PMDL TargetMdl, PVOID VirtualAddress, ULONG Length) {
+  KitInternal::RequireIrql("IoBuildPartialMdl");
   PUCHAR Base = static_cast<PUCHAR>(MmGetMdlVirtualAddress(SourceMdl));
   PUCHAR Start = static_cast<PUCHAR>(VirtualAddress);
   ULONG Offset = static_cast<ULONG>(Start - Base);
@@ -558,6 +641,7 @@ extern "C" void NTAPI IoBuildPartialMdl(PMDL SourceMdl, PMDL TargetMdl, PVOID Vi
 }
 
 extern "C" void NTAPI IoFreeMdl(PMDL Mdl) {
+  KitInternal::RequireIrql("IoFreeMdl");
   {
     std::lock_guard<std::mutex> Lock(KitState().Mutex);
     if (KitState().Mdls.erase(Mdl) == 0) {
@@ -570,13 +654,17 @@ extern "C" void NTAPI IoFreeMdl(PMDL Mdl) {
 
 // ---- power -------------------------------------------------------------------------------------
 extern "C" void NTAPI PoStartNextPowerIrp(PIRP Irp) {
+  KitInternal::RequireIrql("PoStartNextPowerIrp");
   if (IoGetCurrentIrpStackLocation(Irp)->MajorFunction != IRP_MJ_POWER)
     TKit::Fault("PoStartNextPowerIrp on a request that is not a power request");
   std::lock_guard<std::mutex> Lock(KitState().Mutex);
   ++KitState().PowerStarted;
 }
 
-extern "C" NTSTATUS NTAPI PoCallDriver(PDEVICE_OBJECT DeviceObject, PIRP Irp) { return IofCallDriver(DeviceObject, Irp); }
+extern "C" NTSTATUS NTAPI PoCallDriver(PDEVICE_OBJECT DeviceObject, PIRP Irp) {
+  KitInternal::RequireIrql("PoCallDriver");
+  return IofCallDriver(DeviceObject, Irp);
+}
 
 // The power manager's own request, as Windows carries it out: the call
 // returns pending at once; a worker thread of the power manager sends the
@@ -609,7 +697,7 @@ void RunPowerRequest(std::unique_ptr<TPowerRequestJob> Job) {
 extern "C" NTSTATUS NTAPI PoRequestPowerIrp(PDEVICE_OBJECT DeviceObject, UCHAR MinorFunction, POWER_STATE PowerState,
                                             PREQUEST_POWER_COMPLETE CompletionFunction, PVOID Context, PIRP* Irp) {
   if (Irp != nullptr) *Irp = nullptr;
-  if (KeGetCurrentIrql() > DISPATCH_LEVEL) TKit::Fault("PoRequestPowerIrp above DISPATCH_LEVEL");
+  KitInternal::RequireIrql("PoRequestPowerIrp");
   {
     std::lock_guard<std::mutex> Lock(KitState().Mutex);
     ++KitState().PowerRequested;

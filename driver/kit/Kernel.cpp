@@ -16,6 +16,19 @@ TKitState& KitState() {
 
 namespace {
 thread_local KIRQL CurrentIrql = PASSIVE_LEVEL;
+// Spin locks this thread holds, the cancel spin lock included.
+thread_local int HeldSpinLocks = 0;
+// What a held spin lock holds: a number of the thread that took it, so that
+// a second acquire by the same thread is told from a wait for another one.
+std::atomic<KSPIN_LOCK> NextLockOwner{1};
+thread_local KSPIN_LOCK LockOwner = 0;
+KSPIN_LOCK OwnerToken() {
+  if (LockOwner == 0) LockOwner = NextLockOwner++;
+  return LockOwner;
+}
+// Freed memory is filled with this, so that a driver reading what it gave
+// back finds garbage instead of its old data.
+constexpr int FreedFill = 0xDD;
 
 bool IsInitialisedEvent(PRKEVENT Event) { return Event->Header.Size == sizeof(KEVENT) / sizeof(LONG); }
 }  // namespace
@@ -123,7 +136,10 @@ extern "C" void NTAPI KitCheckPageable(const char* Routine) {
 }
 
 // ---- events --------------------------------------------------------------------
+int KitInternal::SpinLocksHeld() { return HeldSpinLocks; }
+
 extern "C" void NTAPI KeInitializeEvent(PRKEVENT Event, EVENT_TYPE Type, BOOLEAN State) {
+  KitInternal::RequireIrql("KeInitializeEvent");
   std::lock_guard<std::mutex> Lock(KitState().EventMutex);
   Event->Header.Type = static_cast<UCHAR>(Type);
   Event->Header.Absolute = 0;
@@ -136,7 +152,7 @@ extern "C" void NTAPI KeInitializeEvent(PRKEVENT Event, EVENT_TYPE Type, BOOLEAN
 extern "C" LONG NTAPI KeSetEvent(PRKEVENT Event, KPRIORITY Increment, BOOLEAN Wait) {
   (void)Increment;
   if (Wait) TKit::Fault("KeSetEvent with Wait TRUE is not supported by the layer");
-  if (CurrentIrql > DISPATCH_LEVEL) TKit::Fault("KeSetEvent above DISPATCH_LEVEL");
+  KitInternal::RequireIrql("KeSetEvent");
   std::lock_guard<std::mutex> Lock(KitState().EventMutex);
   if (!IsInitialisedEvent(Event)) TKit::Fault("KeSetEvent on an event that was never initialised");
   LONG Previous = Event->Header.SignalState;
@@ -146,6 +162,7 @@ extern "C" LONG NTAPI KeSetEvent(PRKEVENT Event, KPRIORITY Increment, BOOLEAN Wa
 }
 
 extern "C" LONG NTAPI KeResetEvent(PRKEVENT Event) {
+  KitInternal::RequireIrql("KeResetEvent");
   std::lock_guard<std::mutex> Lock(KitState().EventMutex);
   if (!IsInitialisedEvent(Event)) TKit::Fault("KeResetEvent on an event that was never initialised");
   LONG Previous = Event->Header.SignalState;
@@ -156,6 +173,7 @@ extern "C" LONG NTAPI KeResetEvent(PRKEVENT Event) {
 extern "C" void NTAPI KeClearEvent(PRKEVENT Event) { KeResetEvent(Event); }
 
 extern "C" LONG NTAPI KeReadStateEvent(PRKEVENT Event) {
+  KitInternal::RequireIrql("KeReadStateEvent");
   std::lock_guard<std::mutex> Lock(KitState().EventMutex);
   return Event->Header.SignalState;
 }
@@ -212,27 +230,66 @@ void CheckResidentCaller(const void* ReturnAddress, const char* Routine) {
 }
 }  // namespace
 
-extern "C" void NTAPI KeInitializeSpinLock(PKSPIN_LOCK SpinLock) { __atomic_store_n(SpinLock, 0, __ATOMIC_SEQ_CST); }
+extern "C" void NTAPI KeInitializeSpinLock(PKSPIN_LOCK SpinLock) {
+  KitInternal::RequireIrql("KeInitializeSpinLock");
+  __atomic_store_n(SpinLock, 0, __ATOMIC_SEQ_CST);
+}
+
+namespace {
+// A thread that takes a lock it already holds would spin for ever on a real
+// machine; here it is recorded and the acquire returns.
+void TakeLock(PKSPIN_LOCK SpinLock, PKIRQL OldIrql, const char* Routine) {
+  KitInternal::RequireIrql(Routine);
+  *OldIrql = CurrentIrql;
+  CurrentIrql = DISPATCH_LEVEL;
+  KSPIN_LOCK Me = OwnerToken();
+  if (__atomic_load_n(SpinLock, __ATOMIC_ACQUIRE) == Me) {
+    TKit::Fault(std::string(Routine) + " of a spin lock this thread already holds");
+    return;
+  }
+  KSPIN_LOCK Free = 0;
+  while (!__atomic_compare_exchange_n(SpinLock, &Free, Me, false, __ATOMIC_ACQUIRE, __ATOMIC_RELAXED)) Free = 0;
+  ++HeldSpinLocks;
+}
+
+void DropLock(PKSPIN_LOCK SpinLock, KIRQL NewIrql, const char* Routine) {
+  KitInternal::RequireIrql(Routine);
+  KSPIN_LOCK Holder = __atomic_load_n(SpinLock, __ATOMIC_RELAXED);
+  if (Holder == 0) {
+    TKit::Fault(std::string(Routine) + " on a free lock");
+  } else {
+    if (Holder != OwnerToken()) TKit::Fault(std::string(Routine) + " of a lock another thread holds");
+    __atomic_store_n(SpinLock, 0, __ATOMIC_RELEASE);
+    --HeldSpinLocks;
+  }
+  if (NewIrql > CurrentIrql) TKit::Fault(std::string(Routine) + " raising the IRQL it restores");
+  CurrentIrql = NewIrql;
+}
+}  // namespace
 
 extern "C" void NTAPI KeAcquireSpinLock(PKSPIN_LOCK SpinLock, PKIRQL OldIrql) {
   CheckResidentCaller(__builtin_extract_return_addr(__builtin_return_address(0)), "KeAcquireSpinLock");
-  if (CurrentIrql > DISPATCH_LEVEL) TKit::Fault("KeAcquireSpinLock above DISPATCH_LEVEL");
-  *OldIrql = CurrentIrql;
-  CurrentIrql = DISPATCH_LEVEL;
-  while (__atomic_exchange_n(SpinLock, 1, __ATOMIC_ACQUIRE) != 0) {
-  }
+  TakeLock(SpinLock, OldIrql, "KeAcquireSpinLock");
 }
 
 extern "C" void NTAPI KeReleaseSpinLock(PKSPIN_LOCK SpinLock, KIRQL NewIrql) {
   CheckResidentCaller(__builtin_extract_return_addr(__builtin_return_address(0)), "KeReleaseSpinLock");
-  if (__atomic_load_n(SpinLock, __ATOMIC_RELAXED) == 0) TKit::Fault("KeReleaseSpinLock on a free lock");
-  __atomic_store_n(SpinLock, 0, __ATOMIC_RELEASE);
-  CurrentIrql = NewIrql;
+  DropLock(SpinLock, NewIrql, "KeReleaseSpinLock");
+}
+
+extern "C" void NTAPI IoAcquireCancelSpinLock(PKIRQL Irql) {
+  CheckResidentCaller(__builtin_extract_return_addr(__builtin_return_address(0)), "IoAcquireCancelSpinLock");
+  TakeLock(&KitState().CancelSpinLock, Irql, "IoAcquireCancelSpinLock");
+}
+
+extern "C" void NTAPI IoReleaseCancelSpinLock(KIRQL Irql) {
+  CheckResidentCaller(__builtin_extract_return_addr(__builtin_return_address(0)), "IoReleaseCancelSpinLock");
+  DropLock(&KitState().CancelSpinLock, Irql, "IoReleaseCancelSpinLock");
 }
 
 // ---- pool -------------------------------------------------------------------------
-extern "C" PVOID NTAPI ExAllocatePoolWithTag(POOL_TYPE PoolType, SIZE_T NumberOfBytes, ULONG Tag) {
-  (void)Tag;
+namespace {
+PVOID AllocatePool(POOL_TYPE PoolType, SIZE_T NumberOfBytes, ULONG Tag, bool Tagged) {
   if (PoolType == PagedPool && CurrentIrql >= DISPATCH_LEVEL) TKit::Fault("paged pool allocated at DISPATCH_LEVEL");
   std::lock_guard<std::mutex> Lock(KitState().Mutex);
   TKitState& State = KitState();
@@ -242,52 +299,85 @@ extern "C" PVOID NTAPI ExAllocatePoolWithTag(POOL_TYPE PoolType, SIZE_T NumberOf
   if (Block == nullptr) return nullptr;
   // Fresh pool is not zeroed; a driver that relies on it must be caught.
   std::memset(Block, 0xCD, NumberOfBytes);
-  State.Pool[Block] = {NumberOfBytes, PoolType};
+  State.Pool[Block] = {NumberOfBytes, PoolType, Tag, Tagged};
   return Block;
 }
 
-extern "C" PVOID NTAPI ExAllocatePool(POOL_TYPE PoolType, SIZE_T NumberOfBytes) {
-  return ExAllocatePoolWithTag(PoolType, NumberOfBytes, 0);
+std::string TagText(ULONG Tag) {
+  std::string Text = "'";
+  for (int Byte = 0; Byte < 4; ++Byte) {
+    char Char = char((Tag >> (8 * Byte)) & 0xFF);
+    Text += (Char >= 0x20 && Char < 0x7F) ? Char : '?';
+  }
+  return Text + "'";
 }
 
-extern "C" void NTAPI ExFreePoolWithTag(PVOID P, ULONG Tag) {
-  (void)Tag;
+// Tagged: freed with ExFreePoolWithTag, whose tag must be the allocation's.
+void FreePool(PVOID P, ULONG Tag, bool Tagged, const char* Routine) {
+  KitInternal::RequireIrql(Routine);
   if (P == nullptr) {
-    TKit::Fault("ExFreePool of a null pointer");
+    TKit::Fault(std::string(Routine) + " of a null pointer");
     return;
   }
+  std::string Misuse;
   {
     std::lock_guard<std::mutex> Lock(KitState().Mutex);
     TKitState& State = KitState();
     auto Found = State.Pool.find(P);
-    if (Found != State.Pool.end()) {
+    if (Found == State.Pool.end()) {
+      Misuse = std::string(Routine) + " of a block that is not allocated (freed twice?)";
+    } else {
+      TKitPoolBlock Block = Found->second;
+      if (Block.Type == PagedPool && CurrentIrql > APC_LEVEL)
+        Misuse = std::string("paged pool freed at IRQL ") + std::to_string(CurrentIrql);
+      else if (Tagged && Tag != Block.Tag)
+        Misuse = std::string(Routine) + " with the tag " + TagText(Tag) + " of a block allocated with " +
+                 (Block.Tagged ? TagText(Block.Tag) : std::string("no tag"));
       State.Pool.erase(Found);
       State.Deliveries.erase(P);
+      std::memset(P, FreedFill, Block.Bytes);
       std::free(P);
-      return;
     }
   }
-  TKit::Fault("ExFreePool of a block that is not allocated (freed twice?)");
+  if (!Misuse.empty()) TKit::Fault(Misuse);
+}
+}  // namespace
+
+extern "C" PVOID NTAPI ExAllocatePoolWithTag(POOL_TYPE PoolType, SIZE_T NumberOfBytes, ULONG Tag) {
+  KitInternal::RequireIrql("ExAllocatePoolWithTag");
+  return AllocatePool(PoolType, NumberOfBytes, Tag, true);
 }
 
-extern "C" void NTAPI ExFreePool(PVOID P) { ExFreePoolWithTag(P, 0); }
+extern "C" PVOID NTAPI ExAllocatePool(POOL_TYPE PoolType, SIZE_T NumberOfBytes) {
+  KitInternal::RequireIrql("ExAllocatePool");
+  return AllocatePool(PoolType, NumberOfBytes, 0, false);
+}
+
+extern "C" void NTAPI ExFreePoolWithTag(PVOID P, ULONG Tag) { FreePool(P, Tag, true, "ExFreePoolWithTag"); }
+
+extern "C" void NTAPI ExFreePool(PVOID P) { FreePool(P, 0, false, "ExFreePool"); }
 
 PVOID KitInternal::AllocateSystemBuffer(SIZE_T Bytes) {
   void* Buffer = std::malloc(Bytes ? Bytes : 1);
   std::memset(Buffer, 0xCD, Bytes);
   std::lock_guard<std::mutex> Lock(KitState().Mutex);
-  KitState().SystemBuffers.insert(Buffer);
+  KitState().SystemBuffers[Buffer] = Bytes;
   return Buffer;
 }
 
 void KitInternal::FreeSystemBuffer(PVOID Buffer) {
+  size_t Bytes;
   {
     std::lock_guard<std::mutex> Lock(KitState().Mutex);
-    if (KitState().SystemBuffers.erase(Buffer) == 0) {
+    auto Found = KitState().SystemBuffers.find(Buffer);
+    if (Found == KitState().SystemBuffers.end()) {
       KitState().Faults.push_back("a system buffer freed twice");
       return;
     }
+    Bytes = Found->second;
+    KitState().SystemBuffers.erase(Found);
   }
+  std::memset(Buffer, FreedFill, Bytes);
   std::free(Buffer);
 }
 
@@ -311,6 +401,7 @@ bool KitInternal::DeliveredBytes(const void* Buffer, ULONG* Bytes) {
 
 // ---- strings ---------------------------------------------------------------------
 extern "C" void NTAPI RtlInitUnicodeString(PUNICODE_STRING DestinationString, PCWSTR SourceString) {
+  KitInternal::RequireIrql("RtlInitUnicodeString");
   size_t Units = 0;
   if (SourceString != nullptr)
     while (SourceString[Units] != 0) ++Units;
@@ -320,6 +411,7 @@ extern "C" void NTAPI RtlInitUnicodeString(PUNICODE_STRING DestinationString, PC
 }
 
 extern "C" void NTAPI RtlFreeUnicodeString(PUNICODE_STRING UnicodeString) {
+  KitInternal::RequireIrql("RtlFreeUnicodeString");
   if (UnicodeString->Buffer != nullptr) ExFreePool(UnicodeString->Buffer);
   UnicodeString->Buffer = nullptr;
   UnicodeString->Length = UnicodeString->MaximumLength = 0;

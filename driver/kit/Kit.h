@@ -57,11 +57,24 @@ void SetDeletePending(PDEVICE_OBJECT Device, bool Pending);
 bool IsLiveDevice(PDEVICE_OBJECT Device);
 bool IsDeleted(PDEVICE_OBJECT Device);
 void AddOpenFile(PDEVICE_OBJECT Device);
+// The device the given one is attached on top of, or null.
+PDEVICE_OBJECT DeviceBelow(PDEVICE_OBJECT Device);
 void ReleaseOpenFile(PDEVICE_OBJECT Device);
 // A request the layer owns: on final completion its status goes to the
 // status block, buffered data is copied back (at most OutputLength bytes),
 // the request is freed and the event set.
 PIRP AllocateThreadedIrp(CCHAR StackSize, PIO_STATUS_BLOCK IoStatus, PKEVENT Event, ULONG OutputLength);
+// The I/O manager's own requests stay allocated after their completion until
+// the thread that waited for them frees them, as Windows frees them only in
+// that thread: a cancel may reach such a request right up to then.
+void KeepAfterCompletion(PIRP Irp);
+void FreeCompletedIrp(PIRP Irp);
+// The documented highest IRQL of a kernel routine; RequireIrql records a
+// caller above it (and a routine the layer has no rule for).
+bool IrqlRuleOf(const char* Routine, KIRQL* Maximum);
+void RequireIrql(const char* Routine);
+// Spin locks the calling thread holds.
+int SpinLocksHeld();
 PVOID AllocateSystemBuffer(SIZE_T Bytes);
 void FreeSystemBuffer(PVOID Buffer);
 // Runs the calling thread at an IRQL for the lifetime of the object.

@@ -24,6 +24,8 @@ struct TKitIrpInfo {
   bool Threaded = false;
   ULONG OutputLength = 0;
   unsigned long long Serial = 0;   // tells a request from a later one at the same address
+  bool KeptAfterCompletion = false;  // freed by the I/O manager's waiter, not at completion
+  bool Finished = false;             // completed all the way up
 };
 
 // What one stack location of a request saw: the status its dispatch routine
@@ -45,6 +47,8 @@ struct TKitPendingRecord {
 struct TKitPoolBlock {
   SIZE_T Bytes;
   POOL_TYPE Type;
+  ULONG Tag;
+  bool Tagged;   // from ExAllocatePoolWithTag
 };
 
 struct TKitInterface {
@@ -57,7 +61,7 @@ struct TKitState {
   std::mutex Mutex;                          // everything below but the events
   std::vector<std::string> Faults;
   std::map<void*, TKitPoolBlock> Pool;
-  std::set<void*> SystemBuffers;
+  std::map<void*, size_t> SystemBuffers;
   std::map<PIRP, TKitIrpInfo> Irps;
   unsigned long long IrpSerial = 0;
   std::map<std::pair<unsigned long long, int>, TKitPendingRecord> PendingRecords;
@@ -73,6 +77,8 @@ struct TKitState {
   long PowerRequested = 0;
   NTSTATUS PowerRequestFailure = 0;
   std::vector<std::thread> PowerWorkers;     // PoRequestPowerIrp's requests in flight
+
+  KSPIN_LOCK CancelSpinLock = 0;
 
   std::mutex EventMutex;                     // dispatcher objects
   std::condition_variable EventChanged;

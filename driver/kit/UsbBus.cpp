@@ -122,6 +122,7 @@ PIRP TUsbBus::TakeWaiting() {
 }
 
 void NTAPI TUsbBus::CancelWaiting(PDEVICE_OBJECT Device, PIRP Irp) {
+  IoReleaseCancelSpinLock(Irp->CancelIrql);
   TUsbBus& Bus = Of(Device);
   {
     std::lock_guard<std::mutex> Lock(Bus.FMutex);

@@ -14,6 +14,7 @@ bool Matches(LONG Wanted, UCHAR Value) { return Wanted == -1 || Wanted == Value;
 extern "C" PUSB_INTERFACE_DESCRIPTOR NTAPI USBD_ParseConfigurationDescriptorEx(
     PUSB_CONFIGURATION_DESCRIPTOR ConfigurationDescriptor, PVOID StartPosition, LONG InterfaceNumber,
     LONG AlternateSetting, LONG InterfaceClass, LONG InterfaceSubClass, LONG InterfaceProtocol) {
+  KitInternal::RequireIrql("USBD_ParseConfigurationDescriptorEx");
   ULONG Total = ConfigurationDescriptor->wTotalLength;
   ULONG Received = 0;
   if (KitInternal::DeliveredBytes(ConfigurationDescriptor, &Received) && Total > Received)
@@ -38,6 +39,7 @@ extern "C" PUSB_INTERFACE_DESCRIPTOR NTAPI USBD_ParseConfigurationDescriptorEx(
 
 extern "C" PURB NTAPI USBD_CreateConfigurationRequestEx(PUSB_CONFIGURATION_DESCRIPTOR ConfigurationDescriptor,
                                                         PUSBD_INTERFACE_LIST_ENTRY InterfaceList) {
+  KitInternal::RequireIrql("USBD_CreateConfigurationRequestEx");
   size_t Bytes = offsetof(struct _URB_SELECT_CONFIGURATION, Interface);
   ULONG Interfaces = 0;
   for (PUSBD_INTERFACE_LIST_ENTRY Entry = InterfaceList; Entry->InterfaceDescriptor != nullptr; ++Entry, ++Interfaces)
@@ -71,6 +73,7 @@ extern "C" PURB NTAPI USBD_CreateConfigurationRequestEx(PUSB_CONFIGURATION_DESCR
 
 extern "C" PURB NTAPI USBD_CreateConfigurationRequest(PUSB_CONFIGURATION_DESCRIPTOR ConfigurationDescriptor,
                                                       PUSHORT Siz) {
+  KitInternal::RequireIrql("USBD_CreateConfigurationRequest");
   *Siz = 0;
   USBD_INTERFACE_LIST_ENTRY List[2] = {
       {USBD_ParseConfigurationDescriptorEx(ConfigurationDescriptor, ConfigurationDescriptor, -1, 0, -1, -1, -1), nullptr},
@@ -83,6 +86,7 @@ extern "C" PURB NTAPI USBD_CreateConfigurationRequest(PUSB_CONFIGURATION_DESCRIP
 
 // The interface version of a USB 2.0 stack.
 extern "C" void NTAPI USBD_GetUSBDIVersion(PUSBD_VERSION_INFORMATION VersionInformation) {
+  KitInternal::RequireIrql("USBD_GetUSBDIVersion");
   VersionInformation->USBDI_Version = 0x500;
   VersionInformation->Supported_USB_Version = 0x200;
 }

@@ -22,9 +22,11 @@ constexpr ULONG InterfaceLinkNameUnits = 256;
 // Control codes: buffered, any access, device type FILE_DEVICE_UNKNOWN.
 #define IOCTL_LINK_GET_CONFIG_DESCRIPTOR CTL_CODE(FILE_DEVICE_UNKNOWN, 0x0000, METHOD_BUFFERED, FILE_ANY_ACCESS)
 #define IOCTL_LINK_RESET_DEVICE CTL_CODE(FILE_DEVICE_UNKNOWN, 0x0001, METHOD_BUFFERED, FILE_ANY_ACCESS)
-#define IOCTL_LINK_RESET_PIPES CTL_CODE(FILE_DEVICE_UNKNOWN, 0x0002, METHOD_BUFFERED, FILE_ANY_ACCESS)
+// Resetting the pipes cuts short whatever transfer is in flight, so it takes
+// a handle opened for writing, as writing to the cable does.
+#define IOCTL_LINK_RESET_PIPES CTL_CODE(FILE_DEVICE_UNKNOWN, 0x0002, METHOD_BUFFERED, FILE_WRITE_ACCESS)
 static_assert(IOCTL_LINK_GET_CONFIG_DESCRIPTOR == 0x220000 && IOCTL_LINK_RESET_DEVICE == 0x220004 &&
-                  IOCTL_LINK_RESET_PIPES == 0x220008,
+                  IOCTL_LINK_RESET_PIPES == 0x228008,
               "the program's control codes");
 
 // One stage of a staged request. Urb is cleared when the stage has
@@ -49,7 +51,7 @@ typedef struct _DEVICE_EXTENSION {
   DEVICE_CAPABILITIES Capabilities;
   PIRP PendingSystemPowerIrp;
   PIRP MasterIrp;
-  PURB SingleUrb;
+  PURB SingleUrb[2];   // per direction: DirectionIndex
   LONG PendingStages;
   ULONG BytesTransferred;
   KEVENT RemoveEvent;
@@ -72,12 +74,16 @@ typedef struct _DEVICE_EXTENSION {
   KSPIN_LOCK StageLock;
   USBD_PIPE_HANDLE BulkInPipe;
   USBD_PIPE_HANDLE BulkOutPipe;
-  // The request of the single-stage transfer in progress, and the holds on
-  // it (its completion's, and a cancel's while it runs): the one that drops
-  // the last hold completes it.
-  PIRP SingleIrp;
-  LONG SingleHolds;
+  // The request of the single-stage transfer in progress in each direction,
+  // and the holds on it (its completion's, and a cancel's while it runs):
+  // the one that drops the last hold completes it. A read waiting for the
+  // cable so never keeps the command it waits for from being written.
+  PIRP SingleIrp[2];
+  LONG SingleHolds[2];
 } DEVICE_EXTENSION, *PDEVICE_EXTENSION;
+
+// Slot of a direction in the per-direction fields.
+inline int DirectionIndex(BOOLEAN FromDevice) { return FromDevice ? 0 : 1; }
 
 inline PDEVICE_EXTENSION ExtensionOf(PDEVICE_OBJECT DeviceObject) {
   return static_cast<PDEVICE_EXTENSION>(DeviceObject->DeviceExtension);

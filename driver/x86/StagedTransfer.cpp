@@ -23,8 +23,19 @@ PIRP DetachStagedRequest(PDEVICE_EXTENSION Extension, PSTAGE_ENTRY* Stages, ULON
   return Master;
 }
 
+// A staged request is kept by two holds, counted in its driver context: the
+// stages' (dropped when the last stage has finished) and its cancel routine's.
+// The one that drops the last completes it, so a cancel routine running on
+// another processor never finds it freed.
+LONG* MasterHolds(PIRP Master) { return reinterpret_cast<LONG*>(&Master->Tail.Overlay.DriverContext[0]); }
+
+void DropMasterHold(PIRP Master) {
+  if (InterlockedDecrement(MasterHolds(Master)) == 0) IoCompleteRequest(Master, IO_NO_INCREMENT);
+}
+
 // The rest, outside the lock: the stages' requests and descriptors go, and
-// the caller's request completes.
+// the caller's request completes (or its cancel routine, still running,
+// completes it).
 void FinishStagedRequest(PIRP Master, PSTAGE_ENTRY Stages, ULONG Bytes) {
   for (PSTAGE_ENTRY Entry = Stages; Entry->StageIrp != nullptr; ++Entry) {
     if (Entry->Urb != nullptr) ExFreePoolWithTag(Entry->Urb, PoolTag);
@@ -34,7 +45,9 @@ void FinishStagedRequest(PIRP Master, PSTAGE_ENTRY Stages, ULONG Bytes) {
   ExFreePoolWithTag(Stages, PoolTag);
   // The status is the one set while sending or cancelling, success otherwise.
   Master->IoStatus.Information = MinOf(Bytes, MmGetMdlByteCount(Master->MdlAddress));
-  IoCompleteRequest(Master, IO_NO_INCREMENT);
+  // Taken back before a cancel routine could run: its hold goes too.
+  if (IoSetCancelRoutine(Master, nullptr) != nullptr) InterlockedDecrement(MasterHolds(Master));
+  DropMasterHold(Master);
 }
 
 // Drops Count holds on the staged request; the one that drops the last
@@ -63,6 +76,45 @@ void SetSubmitUrb(PIRP Irp, PURB Urb) {
   Next->MajorFunction = IRP_MJ_INTERNAL_DEVICE_CONTROL;
   Next->Parameters.DeviceIoControl.IoControlCode = IOCTL_INTERNAL_USB_SUBMIT_URB;
   Next->Parameters.Others.Argument1 = Urb;
+}
+
+// Cancels every stage in flight of the staged request Master (any one when
+// null) without waiting for them. TRUE when there was such a request.
+BOOLEAN CancelStageRequests(PDEVICE_EXTENSION Extension, PIRP Master) {
+  KIRQL Old;
+  KeAcquireSpinLock(&Extension->StageLock, &Old);
+  if (Extension->MasterIrp == nullptr || (Master != nullptr && Extension->MasterIrp != Master)) {
+    KeReleaseSpinLock(&Extension->StageLock, Old);
+    return FALSE;
+  }
+  // A hold of its own keeps the stages' requests alive while they are
+  // cancelled; the caller learns its request was cut short.
+  ++Extension->PendingStages;
+  if (NT_SUCCESS(Extension->MasterIrp->IoStatus.Status)) Extension->MasterIrp->IoStatus.Status = STATUS_CANCELLED;
+  PSTAGE_ENTRY Array = Extension->StageArray;
+  KeReleaseSpinLock(&Extension->StageLock, Old);
+
+  // Every stage still in flight, wherever it is in the array: they complete
+  // in any order, so a finished stage says nothing of the ones after it.
+  for (PSTAGE_ENTRY Entry = Array;; ++Entry) {
+    KeAcquireSpinLock(&Extension->StageLock, &Old);
+    PIRP StageIrp = Entry->StageIrp;
+    BOOLEAN InFlight = StageIrp != nullptr && Entry->Urb != nullptr;
+    KeReleaseSpinLock(&Extension->StageLock, Old);
+    if (StageIrp == nullptr) break;
+    if (InFlight) IoCancelIrp(StageIrp);
+  }
+  DropStageHolds(Extension, 1, STATUS_SUCCESS);
+  return TRUE;
+}
+
+// The caller's staged request is cancelled (by its program, or because its
+// thread ended): its stages are, and it completes once they have. Runs at
+// DISPATCH_LEVEL with the cancel spin lock held; nothing here waits.
+void NTAPI CancelStagedRequest(PDEVICE_OBJECT DeviceObject, PIRP Irp) {
+  IoReleaseCancelSpinLock(Irp->CancelIrql);
+  CancelStageRequests(ExtensionOf(DeviceObject), Irp);
+  DropMasterHold(Irp);
 }
 
 }  // namespace
@@ -130,6 +182,8 @@ NTSTATUS StagedTransfer(PDEVICE_OBJECT DeviceObject, PIRP Irp, BOOLEAN FromDevic
       Irp->IoStatus.Status = STATUS_SUCCESS;
       Irp->IoStatus.Information = 0;
       IoMarkIrpPending(Irp);
+      *MasterHolds(Irp) = 2;
+      (void)IoSetCancelRoutine(Irp, CancelStagedRequest);
     }
     KeReleaseSpinLock(&Extension->StageLock, Old);
     if (!NT_SUCCESS(Admitted)) {
@@ -141,8 +195,14 @@ NTSTATUS StagedTransfer(PDEVICE_OBJECT DeviceObject, PIRP Irp, BOOLEAN FromDevic
 
     PUCHAR Base = static_cast<PUCHAR>(MmGetMdlVirtualAddress(Irp->MdlAddress));
     NTSTATUS Failure = STATUS_SUCCESS;
+    // Cancelled before its cancel routine was in place: nothing is sent, and
+    // the cancel routine's hold goes, as it will never run.
+    if (Irp->Cancel && IoSetCancelRoutine(Irp, nullptr) != nullptr) {
+      InterlockedDecrement(MasterHolds(Irp));
+      Failure = STATUS_CANCELLED;
+    }
     LONG Sent = 0;
-    for (; Sent < Stages; ++Sent) {
+    for (; NT_SUCCESS(Failure) && Sent < Stages; ++Sent) {
       ULONG Offset = Sent * Extension->StageSize;
       ULONG Bytes = MinOf(Extension->StageSize, Length - Offset);
       PIRP StageIrp = IoAllocateIrp(static_cast<CCHAR>(Extension->LowerDeviceObject->StackSize + 1), FALSE);
@@ -192,7 +252,7 @@ NTSTATUS StagedTransfer(PDEVICE_OBJECT DeviceObject, PIRP Irp, BOOLEAN FromDevic
     }
 
     // A failed send may have left the pipe halted.
-    if (!NT_SUCCESS(Failure) && CanAcceptIo(Extension) &&
+    if (!NT_SUCCESS(Failure) && Failure != STATUS_CANCELLED && CanAcceptIo(Extension) &&
         !NT_SUCCESS(ResetPipe(Extension, PipeOf(Extension, FromDevice))))
       ResetDevice(Extension);
     // The holds of the stages never sent, and this sender's own.
@@ -234,19 +294,26 @@ NTSTATUS SingleTransfer(PDEVICE_OBJECT DeviceObject, PIRP Irp, BOOLEAN FromDevic
   PURB Urb = BuildTransferUrb(Extension, Irp->MdlAddress, FromDevice);
   if (Urb == nullptr) return CompleteRequest(Irp, STATUS_INSUFFICIENT_RESOURCES, 0);
 
-  // One single-stage transfer at a time, as the bookkeeping exists once.
+  // One single-stage transfer per direction at a time, as the bookkeeping
+  // exists once for each. The gate is looked at again under the lock: a
+  // transfer admitted as it closes is registered before a cancel looks.
+  int Slot = DirectionIndex(FromDevice);
   KIRQL Old;
   KeAcquireSpinLock(&Extension->StageLock, &Old);
-  BOOLEAN Busy = Extension->SingleIrp != nullptr;
-  if (!Busy) {
-    Extension->SingleUrb = Urb;
-    Extension->SingleIrp = Irp;
-    Extension->SingleHolds = 1;
+  NTSTATUS Admitted = STATUS_SUCCESS;
+  if (!CanAcceptIo(Extension))
+    Admitted = STATUS_DELETE_PENDING;
+  else if (Extension->SingleIrp[Slot] != nullptr)
+    Admitted = STATUS_DEVICE_BUSY;
+  if (NT_SUCCESS(Admitted)) {
+    Extension->SingleUrb[Slot] = Urb;
+    Extension->SingleIrp[Slot] = Irp;
+    Extension->SingleHolds[Slot] = 1;
   }
   KeReleaseSpinLock(&Extension->StageLock, Old);
-  if (Busy) {
+  if (!NT_SUCCESS(Admitted)) {
     ExFreePoolWithTag(Urb, PoolTag);
-    return CompleteRequest(Irp, STATUS_DEVICE_BUSY, 0);
+    return CompleteRequest(Irp, Admitted, 0);
   }
 
   SetSubmitUrb(Irp, Urb);
@@ -265,19 +332,19 @@ NTSTATUS NTAPI SingleCompletion(PDEVICE_OBJECT DeviceObject, PIRP Irp, PVOID Con
   PDEVICE_EXTENSION Extension = static_cast<PDEVICE_EXTENSION>(Context);
   if (Irp->PendingReturned) IoMarkIrpPending(Irp);
 
-  // A transfer error shows as fewer bytes than asked for, never more; only
-  // a transfer this driver cancelled says so.
-  PURB Urb = Extension->SingleUrb;
+  int Slot = DirectionIndex(IoGetCurrentIrpStackLocation(Irp)->MajorFunction == IRP_MJ_READ);
+  // Never more bytes than asked for; a failed transfer (a pulled cable, a
+  // transfer error, a cancel) completes with its failure, not as success.
+  PURB Urb = Extension->SingleUrb[Slot];
   ULONG Asked = Irp->MdlAddress != nullptr ? MmGetMdlByteCount(Irp->MdlAddress) : 0;
   ULONG Moved = MinOf(Urb->UrbBulkOrInterruptTransfer.TransferBufferLength, Asked);
-  if (Irp->IoStatus.Status != STATUS_CANCELLED) Irp->IoStatus.Status = STATUS_SUCCESS;
   Irp->IoStatus.Information = Moved;
 
   KIRQL Old;
   KeAcquireSpinLock(&Extension->StageLock, &Old);
-  Extension->SingleUrb = nullptr;
-  BOOLEAN Last = --Extension->SingleHolds == 0;
-  if (Last) Extension->SingleIrp = nullptr;
+  Extension->SingleUrb[Slot] = nullptr;
+  BOOLEAN Last = --Extension->SingleHolds[Slot] == 0;
+  if (Last) Extension->SingleIrp[Slot] = nullptr;
   KeReleaseSpinLock(&Extension->StageLock, Old);
 
   ExFreePoolWithTag(Urb, PoolTag);
@@ -291,42 +358,20 @@ void CancelStages(PDEVICE_EXTENSION Extension) {
   KIRQL Old;
   // A single-stage read may wait for the cable for ever; held while it is
   // cancelled, so that it cannot be completed and freed under the cancel.
-  KeAcquireSpinLock(&Extension->StageLock, &Old);
-  PIRP Single = Extension->SingleIrp;
-  if (Single != nullptr) ++Extension->SingleHolds;
-  KeReleaseSpinLock(&Extension->StageLock, Old);
-  if (Single != nullptr) {
+  for (int Slot = 0; Slot < 2; ++Slot) {
+    KeAcquireSpinLock(&Extension->StageLock, &Old);
+    PIRP Single = Extension->SingleIrp[Slot];
+    if (Single != nullptr) ++Extension->SingleHolds[Slot];
+    KeReleaseSpinLock(&Extension->StageLock, Old);
+    if (Single == nullptr) continue;
     IoCancelIrp(Single);
     KeAcquireSpinLock(&Extension->StageLock, &Old);
-    BOOLEAN Last = --Extension->SingleHolds == 0;
-    if (Last) Extension->SingleIrp = nullptr;
+    BOOLEAN Last = --Extension->SingleHolds[Slot] == 0;
+    if (Last) Extension->SingleIrp[Slot] = nullptr;
     KeReleaseSpinLock(&Extension->StageLock, Old);
     if (Last) IoCompleteRequest(Single, IO_NO_INCREMENT);
   }
 
-  KeAcquireSpinLock(&Extension->StageLock, &Old);
-  if (Extension->MasterIrp == nullptr) {
-    KeReleaseSpinLock(&Extension->StageLock, Old);
-    return;
-  }
-  // A hold of its own keeps the stages' requests alive while they are
-  // cancelled; the caller learns its request was cut short.
-  ++Extension->PendingStages;
-  if (NT_SUCCESS(Extension->MasterIrp->IoStatus.Status)) Extension->MasterIrp->IoStatus.Status = STATUS_CANCELLED;
-  PSTAGE_ENTRY Array = Extension->StageArray;
-  KeReleaseSpinLock(&Extension->StageLock, Old);
-
-  // Every stage still in flight, wherever it is in the array: they complete
-  // in any order, so a finished stage says nothing of the ones after it.
-  for (PSTAGE_ENTRY Entry = Array;; ++Entry) {
-    KeAcquireSpinLock(&Extension->StageLock, &Old);
-    PIRP StageIrp = Entry->StageIrp;
-    BOOLEAN InFlight = StageIrp != nullptr && Entry->Urb != nullptr;
-    KeReleaseSpinLock(&Extension->StageLock, Old);
-    if (StageIrp == nullptr) break;
-    if (InFlight) IoCancelIrp(StageIrp);
-  }
-
-  DropStageHolds(Extension, 1, STATUS_SUCCESS);
+  if (!CancelStageRequests(Extension, nullptr)) return;
   KeWaitForSingleObject(&Extension->StagesDoneEvent, Suspended, KernelMode, FALSE, nullptr);
 }

@@ -166,6 +166,181 @@ TEST(KitTest, KernelMisusesAreReported) {
   EXPECT_EQ(TKit::IrpsInUse(), 0u);
 }
 
+// Routines of a deliberately wrong driver, one misuse each.
+KSPIN_LOCK WrongLock;
+
+NTSTATUS NTAPI ReturnWithLockHeld(PDEVICE_OBJECT, PIRP Irp) {
+  KIRQL Old;
+  KeAcquireSpinLock(&WrongLock, &Old);
+  return CompleteAtOnce(nullptr, Irp);
+}
+
+void NTAPI CancelKeepingTheCancelLock(PDEVICE_OBJECT, PIRP) {}
+
+NTSTATUS NTAPI CompleteWithCancelRoutineSet(PDEVICE_OBJECT, PIRP Irp) {
+  IoSetCancelRoutine(Irp, CancelKeepingTheCancelLock);
+  return CompleteAtOnce(nullptr, Irp);
+}
+
+NTSTATUS NTAPI KeepAtTop(PDEVICE_OBJECT, PIRP, PVOID) { return STATUS_MORE_PROCESSING_REQUIRED; }
+
+// A request of the driver's own, one location deep, that stops at its
+// completion routine.
+PIRP OwnRequest() {
+  PIRP Irp = IoAllocateIrp(2, FALSE);
+  IoSetCompletionRoutine(Irp, KeepAtTop, nullptr, TRUE, TRUE, TRUE);
+  IoSetNextIrpStackLocation(Irp);
+  Irp->IoStatus.Status = STATUS_SUCCESS;
+  return Irp;
+}
+
+TEST(KitTest, WrongIrqlsLocksAndPoolUseOfADriverAreReported) {
+  struct TCase {
+    const char* What;
+    std::function<void()> Misuse;
+    const char* Reported;
+  };
+  const TCase Cases[] = {
+      {"a device control request built at DISPATCH_LEVEL",
+       [] {
+         TFakeDevice Device(CompleteAtOnce);
+         KEVENT Event;
+         IO_STATUS_BLOCK IoStatus;
+         KeInitializeEvent(&Event, NotificationEvent, FALSE);
+         PIRP Irp;
+         {
+           KitInternal::TIrqlScope Dispatch(DISPATCH_LEVEL);
+           Irp = IoBuildDeviceIoControlRequest(0x220003, Device.Device, nullptr, 0, nullptr, 0, TRUE, &Event, &IoStatus);
+         }
+         IoFreeIrp(Irp);
+       },
+       "IoBuildDeviceIoControlRequest called at IRQL 2"},
+      {"a device deleted at DISPATCH_LEVEL",
+       [] {
+         PDRIVER_OBJECT Driver = static_cast<PDRIVER_OBJECT>(std::calloc(1, sizeof(DRIVER_OBJECT)));
+         PDEVICE_OBJECT Device = nullptr;
+         IoCreateDevice(Driver, 0, nullptr, FILE_DEVICE_UNKNOWN, 0, FALSE, &Device);
+         {
+           KitInternal::TIrqlScope Dispatch(DISPATCH_LEVEL);
+           IoDeleteDevice(Device);
+         }
+         std::free(Driver);
+       },
+       "IoDeleteDevice called at IRQL 2"},
+      {"a request completed above DISPATCH_LEVEL",
+       [] {
+         PIRP Irp = OwnRequest();
+         {
+           KitInternal::TIrqlScope Device(5);
+           IofCompleteRequest(Irp, IO_NO_INCREMENT);
+         }
+         IoFreeIrp(Irp);
+       },
+       "IofCompleteRequest called at IRQL 5"},
+      {"nonpaged pool allocated above DISPATCH_LEVEL",
+       [] {
+         PVOID Block;
+         {
+           KitInternal::TIrqlScope Device(5);
+           Block = ExAllocatePool(NonPagedPool, 8);
+         }
+         ExFreePool(Block);
+       },
+       "ExAllocatePool called at IRQL 5"},
+      {"paged pool freed at DISPATCH_LEVEL",
+       [] {
+         PVOID Block = ExAllocatePool(PagedPool, 8);
+         KitInternal::TIrqlScope Dispatch(DISPATCH_LEVEL);
+         ExFreePool(Block);
+       },
+       "paged pool freed at IRQL 2"},
+      {"a block freed with another tag",
+       [] { ExFreePoolWithTag(ExAllocatePoolWithTag(NonPagedPool, 8, 0x206D6457), 0x20206B42); },
+       "with the tag 'Bk  ' of a block allocated with 'Wdm '"},
+      {"a dispatch routine that returns with a spin lock held",
+       [] {
+         KeInitializeSpinLock(&WrongLock);
+         TFakeDevice Device(ReturnWithLockHeld);
+         KEVENT Done;
+         IO_STATUS_BLOCK IoStatus;
+         KeInitializeEvent(&Done, NotificationEvent, FALSE);
+         PIRP Irp = KitInternal::AllocateThreadedIrp(Device.Device->StackSize, &IoStatus, &Done, 0);
+         IoGetNextIrpStackLocation(Irp)->MajorFunction = IRP_MJ_READ;
+         IofCallDriver(Device.Device, Irp);
+         KeReleaseSpinLock(&WrongLock, PASSIVE_LEVEL);
+       },
+       "returned with a spin lock held"},
+      {"a spin lock taken twice by one thread",
+       [] {
+         KSPIN_LOCK Lock;
+         KIRQL Old, Again;
+         KeInitializeSpinLock(&Lock);
+         KeAcquireSpinLock(&Lock, &Old);
+         KeAcquireSpinLock(&Lock, &Again);
+         KeReleaseSpinLock(&Lock, Old);
+       },
+       "of a spin lock this thread already holds"},
+      {"a cancel routine that keeps the cancel spin lock",
+       [] {
+         PIRP Irp = OwnRequest();
+         IoSetCancelRoutine(Irp, CancelKeepingTheCancelLock);
+         IoCancelIrp(Irp);
+         IoReleaseCancelSpinLock(Irp->CancelIrql);
+         IofCompleteRequest(Irp, IO_NO_INCREMENT);
+         IoFreeIrp(Irp);
+       },
+       "a cancel routine returned without releasing the cancel spin lock"},
+      {"a request completed with its cancel routine still set",
+       [] { TFakeDevice(CompleteWithCancelRoutineSet).Read(); },
+       "completed with its cancel routine still set"},
+  };
+  for (const TCase& Case : Cases) {
+    SCOPED_TRACE(Case.What);
+    TKit::ClearFaults();
+    Case.Misuse();
+    auto Faults = TKit::Faults();
+    ASSERT_EQ(Faults.size(), 1u) << (Faults.empty() ? "" : Faults[0] + " / " + Faults.back());
+    EXPECT_NE(Faults[0].find(Case.Reported), std::string::npos) << Faults[0];
+    EXPECT_EQ(KeGetCurrentIrql(), PASSIVE_LEVEL);
+    EXPECT_EQ(KitInternal::SpinLocksHeld(), 0);
+  }
+  TKit::ClearFaults();
+  EXPECT_EQ(TKit::PoolBlocksInUse(), 0u);
+  EXPECT_EQ(TKit::IrpsInUse(), 0u);
+}
+
+// What a cancel routine finds, as Windows calls it: DISPATCH_LEVEL, the
+// cancel spin lock held, the caller's IRQL in the request.
+struct TCancelSeen {
+  KIRQL Irql = PASSIVE_LEVEL;
+  int Locks = 0;
+  KIRQL CancelIrql = HIGH_LEVEL_FOR_TEST;
+  static constexpr KIRQL HIGH_LEVEL_FOR_TEST = 31;
+} CancelSeen;
+
+void NTAPI RecordAndRelease(PDEVICE_OBJECT, PIRP Irp) {
+  CancelSeen.Irql = KeGetCurrentIrql();
+  CancelSeen.Locks = KitInternal::SpinLocksHeld();
+  CancelSeen.CancelIrql = Irp->CancelIrql;
+  IoReleaseCancelSpinLock(Irp->CancelIrql);
+}
+
+TEST(KitTest, ACancelRoutineRunsAtDispatchLevelHoldingTheCancelSpinLock) {
+  TKit::ClearFaults();
+  PIRP Irp = OwnRequest();
+  EXPECT_FALSE(IoCancelIrp(Irp)) << "no cancel routine yet";
+  IoSetCancelRoutine(Irp, RecordAndRelease);
+  EXPECT_TRUE(IoCancelIrp(Irp));
+  EXPECT_EQ(CancelSeen.Irql, DISPATCH_LEVEL);
+  EXPECT_EQ(CancelSeen.Locks, 1);
+  EXPECT_EQ(CancelSeen.CancelIrql, PASSIVE_LEVEL);
+  EXPECT_EQ(KeGetCurrentIrql(), PASSIVE_LEVEL);
+  EXPECT_TRUE(Irp->Cancel);
+  IofCompleteRequest(Irp, IO_NO_INCREMENT);
+  IoFreeIrp(Irp);
+  EXPECT_EQ(TKit::Faults(), std::vector<std::string>{});
+}
+
 TEST(KitTest, PendingAndCompletionAsWindowsExpectsThemAreNoMisuse) {
   TKit::ClearFaults();
   for (PDRIVER_DISPATCH Dispatch : {MarkAndPend, CompleteAtOnce}) {

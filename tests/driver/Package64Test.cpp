@@ -195,6 +195,16 @@ TEST_F(Package64Test, InstallsADemandStartKernelServiceWithoutALoadOrderGroup) {
   EXPECT_EQ(Inf.Value("DestinationDirs", "DefaultDestDir"), "12");
 }
 
+// Without a security descriptor every local user could open the cable and
+// command the card; it goes into the device's hardware key.
+TEST_F(Package64Test, OnlyTheSystemAdministratorsAndTheInteractiveUserMayOpenTheDevice) {
+  ASSERT_TRUE(Inf.Has("Bridgewick_Install.NT.HW"));
+  std::string Section = Inf.Value("Bridgewick_Install.NT.HW", "AddReg");
+  ASSERT_FALSE(Section.empty());
+  ASSERT_EQ(Inf.Section(Section).size(), 1u);
+  EXPECT_EQ(Inf.Section(Section)[0].Value, "HKR,,Security,,\"D:P(A;;GA;;;SY)(A;;GA;;;BA)(A;;GRGW;;;IU)\"");
+}
+
 TEST_F(Package64Test, CopiesTheImageOnlyAndNeverItself) {
   std::string Install = InstallSection();
   std::string InstallNt = Inf.Has(Install + ".NTamd64") ? Install + ".NTamd64" : Install + ".NT";

@@ -44,7 +44,14 @@ std::vector<std::string> Lines(const std::string& Text) {
 
 // An entry with the spaces around '=' and ',' taken out; comments kept apart.
 std::string Squeezed(const std::string& Line) {
-  std::string Text = Line.substr(0, Line.find(';'));
+  // A ';' inside quotes is text (security descriptors are full of them).
+  size_t Comment = std::string::npos;
+  bool Quoted = false;
+  for (size_t At = 0; At < Line.size() && Comment == std::string::npos; ++At) {
+    if (Line[At] == '"') Quoted = !Quoted;
+    if (Line[At] == ';' && !Quoted) Comment = At;
+  }
+  std::string Text = Line.substr(0, Comment);
   std::string Out;
   for (size_t At = 0; At < Text.size(); ++At) {
     char C = Text[At];
@@ -92,6 +99,7 @@ TEST_F(PackageTest, HasEverySectionAndEntryInOrder) {
       {"[DestinationDirs]", {"Bridgewick.Files.Ext=10,System32\\Drivers", "Bridgewick.Files.Inf=10,INF"}},
       {"[Bridgewick.Dev]", {"CopyFiles=Bridgewick.Files.Ext,Bridgewick.Files.Inf", "AddReg=Bridgewick.AddReg"}},
       {"[Bridgewick.Dev.NT]", {"CopyFiles=Bridgewick.Files.Ext,Bridgewick.Files.Inf", "AddReg=Bridgewick.AddReg"}},
+      {"[Bridgewick.Dev.NT.HW]", {"AddReg=Bridgewick.Security.AddReg"}},
       {"[Bridgewick.Dev.NT.Services]", {"Addservice=Bridgewick,0x00000002,Bridgewick.AddService"}},
       {"[Bridgewick.AddService]",
        {"DisplayName=%Bridgewick.SvcDesc%", "ServiceType=1", "StartType=2", "ErrorControl=1",
@@ -100,6 +108,9 @@ TEST_F(PackageTest, HasEverySectionAndEntryInOrder) {
        {"HKR,,DevLoader,,*ntkern", "HKR,,NTMPDriver,,Bridgewick.sys",
         "HKLM,\"System\\Currentcontrolset\\Services\\Bridgewick\\Parameters\",\"MaximumTransferSize\",0x10001,4096",
         "HKLM,\"System\\Currentcontrolset\\Services\\Bridgewick\\Parameters\",\"DebugLevel\",0x10001,2"}},
+      // The device's security, in its hardware key: the system, administrators
+      // and the interactive user only.
+      {"[Bridgewick.Security.AddReg]", {"HKR,,Security,,\"D:P(A;;GA;;;SY)(A;;GA;;;BA)(A;;GRGW;;;IU)\""}},
       {"[Bridgewick.Files.Ext]", {"Bridgewick.sys"}},
       {"[Bridgewick.Files.Inf]", {"Bridgewick.inf"}},
       {"[Strings]",

@@ -3,6 +3,7 @@
 // byte count the caller gets back is what actually moved.
 #include <numeric>
 
+#include "driver/kit/SyncRequest.h"
 #include "tests/driver/DriverRig.h"
 
 namespace {
@@ -239,6 +240,46 @@ TEST_P(TransferTest, AWaitingBulkInIsCancelledAtTheBus) {
   EXPECT_EQ(Urb.UrbHeader.Status, USBD_STATUS_CANCELED);
   EXPECT_EQ(Urb.UrbBulkOrInterruptTransfer.TransferBufferLength, 0u);
   EXPECT_EQ(Rig().Bus.WaitingTransfers(), 0u);
+}
+
+}  // namespace
+
+namespace {
+
+// Overlapped writes on one handle: all in flight at once, they reach the
+// cable in the order the program submitted them.
+TEST_P(TransferTest, SeveralWritesInFlightOnOneHandleReachTheCableInSubmissionOrder) {
+  Start();
+  if (GetParam() == TUsbBus::TCompletion::Later) Rig().Bus.HoldCompletions();
+  std::vector<std::vector<uint8_t>> Packets;
+  for (uint8_t Index = 0; Index < 8; ++Index) Packets.push_back(std::vector<uint8_t>(9 + Index, uint8_t(0x30 + Index)));
+  std::vector<TIoRequest*> Requests;
+  for (auto& Packet : Packets) Requests.push_back(TIoManager::StartWrite(File, Packet.data(), ULONG(Packet.size())));
+  if (GetParam() == TUsbBus::TCompletion::Later) {
+    EXPECT_TRUE(WaitUntil([&] { return Rig().Bus.HeldCompletions() == Packets.size(); }));
+    Rig().Bus.ReleaseCompletions();
+  }
+  for (size_t Index = 0; Index < Requests.size(); ++Index) {
+    ULONG_PTR Moved = 0;
+    EXPECT_EQ(TIoManager::Wait(Requests[Index], &Moved), STATUS_SUCCESS);
+    EXPECT_EQ(Moved, Packets[Index].size());
+  }
+  EXPECT_EQ(Rig().Cable.Written(), Packets);
+  EXPECT_EQ(Rig().IoCount(), 1);
+}
+
+TEST_P(TransferTest, SystemControlRequestsGoDownToTheBus) {
+  Start();
+  PDEVICE_OBJECT Top = IoGetAttachedDevice(Rig().Bus.PhysicalDevice());
+  KEVENT Done;
+  IO_STATUS_BLOCK IoStatus;
+  KeInitializeEvent(&Done, NotificationEvent, FALSE);
+  PIRP Irp = KitInternal::AllocateThreadedIrp(Top->StackSize, &IoStatus, &Done, 0);
+  IoGetNextIrpStackLocation(Irp)->MajorFunction = IRP_MJ_SYSTEM_CONTROL;
+  // It ends with the status it came with: the port has no data blocks.
+  EXPECT_EQ(KitSendAndWait(Top, Irp, &Done, &IoStatus, "a system control request"), STATUS_NOT_SUPPORTED);
+  EXPECT_EQ(Rig().Bus.SystemControlRequests(), 1);
+  EXPECT_EQ(Rig().IoCount(), 1);
 }
 
 }  // namespace

@@ -205,3 +205,23 @@ TEST_P(X86TransferTest, StagesCompletedLastFirstStillAddUpInTheCallersBuffer) {
 }
 
 }  // namespace
+
+namespace {
+
+// A transfer the bus fails is no success with fewer bytes: the caller gets
+// the failure.
+TEST_P(X86TransferTest, AFailedOneStageTransferCompletesWithItsFailure) {
+  Start();
+  Rig().Cable.QueueReply(Pattern(10));
+  std::vector<uint8_t> Short(4);
+  ULONG_PTR Moved = 99;
+  EXPECT_EQ(Rig().Read(File, Short, &Moved), STATUS_UNSUCCESSFUL) << "the packet overran the buffer";
+  Rig().Bus.Unplug();
+  EXPECT_EQ(Rig().Write(File, Pattern(9), &Moved), STATUS_DEVICE_NOT_CONNECTED);
+  EXPECT_EQ(Moved, 0u);
+  EXPECT_EQ(Rig().Read(File, Short, &Moved), STATUS_DEVICE_NOT_CONNECTED);
+  EXPECT_EQ(Moved, 0u);
+  EXPECT_TRUE(IdleAgain(Rig()));
+}
+
+}  // namespace
