@@ -139,7 +139,7 @@ std::vector<std::string> HeaderViewLines(const TGameHeader& Header,
                                                       : "old code " + Hex(Header.OldLicensee, 2);
   Add("Licensee", Header.Licensee + " (" + Code + ")");
   std::string Parts;
-  if (Header.Cartridge.Known) {
+  if (Header.Cartridge.Known && Header.Cartridge.Name != Header.Cartridge.Mapper) {
     Parts = "mapper " + Header.Cartridge.Mapper;
     if (Header.Cartridge.Ram) Parts += ", RAM";
     if (Header.Cartridge.Battery) Parts += ", battery";
