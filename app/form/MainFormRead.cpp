@@ -52,11 +52,16 @@ void TMainForm::btnReadClick() {
   Read.Work = [&] {
     const int Boxes = FFrontEnd.MessageBoxesShown();
     std::string Skipped;   // files that could not be made; the next game is still read
+    std::string Verdicts;  // what the DAT says of each backup
     for (const TCardRow& Game : Games) {
       // Several games go into the folder under their titles, an existing
       // file of the same name replaced without a question.
       const std::string File = Games.size() == 1 ? Target : AddBackslash(Target) + GameFileName(Game.Title, ".GB");
-      if (ReadToFile(Game.Offset, Game.Offset + Game.Size, cmdReadRom, File, FLink)) continue;
+      if (ReadToFile(Game.Offset, Game.Offset + Game.Size, cmdReadRom, File, FLink)) {
+        // A name the user typed stays; the folder's files follow the DAT.
+        if (!FDatFile.empty()) Verdicts += "\r\n" + JudgeReadBackup(File, Game.Title, Games.size() > 1);
+        continue;
+      }
       // A Stop or a failed exchange ends the whole read.
       if (!FState.Operating) break;
       Skipped += "\r\n" + File;
@@ -65,6 +70,11 @@ void TMainForm::btnReadClick() {
       FFrontEnd.ShowMessageBox(ReadFileCreateError + Skipped, "Error", MB_FLAGS_ERROR);
     else
       ShowFailureBox(Boxes);
+    if (!Verdicts.empty()) {
+      const std::string Complete = FFrontEnd.StatusText(1);
+      FFrontEnd.ShowMessageBox("Checked against " + FDatFile + ":" + Verdicts, "Read", MB_FLAGS_INFO);
+      FFrontEnd.SetStatusText(1, Complete);
+    }
   };
   RunOperation(btnRead, Read);
 }
