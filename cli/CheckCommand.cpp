@@ -103,8 +103,9 @@ int TCheckCommand::Run(TCliSession& Session, const TCommandArgs& Args) {
     for (const std::string& File : Args.Positionals) {
       TChecked C;
       C.Source = File;
-      C.Title = ReadGameHeader(File).Title;
+      // Hashed first: a FIFO or a folder is refused there, never opened.
       C.Read = HashFile(File, C.Hashes, C.Problem);
+      if (C.Read) C.Title = ReadGameHeader(File).Title;
       Checked.push_back(C);
     }
   }

@@ -1,16 +1,21 @@
 #include "core/queue/HeaderView.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <filesystem>
 
 #include "core/queue/GameFileInfo.h"
 #include "core/queue/HeaderCheck.h"
 #include "core/support/FileData.h"
+#include "core/support/FileSize.h"
 
 namespace {
 
 constexpr uint32_t ColourFlagOffset = 0x143;
 constexpr uint32_t ManufacturerOffset = 0x13F;
 constexpr uint32_t GlobalChecksumOffset = 0x14E;
+// Two pages of the card: the most a game file can sensibly be.
+constexpr int64_t MaxWholeGame = 0x800000;
 
 std::string Hex(unsigned Value, int Digits) {
   char Text[16];
@@ -112,13 +117,21 @@ bool DecodeGameHeader(const uint8_t* H, int64_t Count, int64_t Size, TGameHeader
 }
 
 bool DecodeGameFile(const std::string& FileName, TGameHeader& Header, std::string& Error) {
-  int64_t Count = -1;
+  // A FIFO or a device would block or never end.
+  std::error_code Code;
+  if (std::filesystem::exists(FileName, Code) && !std::filesystem::is_regular_file(FileName, Code)) {
+    Error = FileName + ": not a regular file";
+    return false;
+  }
+  // Anything larger than a card holds gets its header read, not all of it.
+  const int64_t Size = FileSizeOf(FileName);
+  int64_t Count = Size > MaxWholeGame ? GameHeadReadSize : -1;
   const auto Data = ReadFileData(FileName, Count);
   if (!Data && Count < 0) {
     Error = FileName + ": cannot be read";
     return false;
   }
-  if (!DecodeGameHeader(Data.get(), Data ? Count : 0, Data ? Count : 0, Header)) {
+  if (!DecodeGameHeader(Data.get(), Data ? Count : 0, Data ? std::max(Count, Size) : 0, Header)) {
     Error = FileName + " is too short to hold a Game Boy header";
     return false;
   }

@@ -1,5 +1,7 @@
 // The header view, mended headers and DAT verdicts from the command line, on
 // an emulated card, with a DAT file the test writes itself.
+#include <sys/stat.h>
+
 #include "core/dat/GameHashes.h"
 #include "tests/cli/CliRig.h"
 
@@ -42,6 +44,14 @@ TEST_F(CliDat, HeaderOfAFileAndOfACardGame) {
   Run = this->Run({"header", Path("none.gb")});
   EXPECT_EQ(Run.Status, 1);
   EXPECT_TRUE(Has(Run.Err, "none.gb: cannot be read")) << Run.Err;
+  // A FIFO is refused, not waited on (the run would hang otherwise).
+  ASSERT_EQ(::mkfifo(Path("fifo.gb").c_str(), 0600), 0);
+  for (const std::vector<std::string>& Line : {std::vector<std::string>{"header", Path("fifo.gb")},
+                                               std::vector<std::string>{"check", Path("fifo.gb")}}) {
+    Run = this->Run(Line);
+    EXPECT_EQ(Run.Status, 1) << Line[0];
+    EXPECT_TRUE(Has(Run.Err + Run.Out, "fifo.gb: not a regular file")) << Line[0] << ": " << Run.Err << Run.Out;
+  }
 
   ASSERT_EQ(this->Run(Cli({"--yes", "write", Good})).Status, 0);
   Run = this->Run(Cli({"header", "1"}));
