@@ -140,7 +140,12 @@ private:
     }
     Entry.Crc32 = uint32_t(Crc32[0]) << 24 | uint32_t(Crc32[1]) << 16 | uint32_t(Crc32[2]) << 8 | Crc32[3];
     // The same dump under the same name twice adds nothing.
-    if (!FSeen.emplace(Entry.Game, Entry.Rom, Entry.Size, Entry.Sha1).second) {
+    bool Seen = false;
+    for (auto [It, Last] = FDat.FByCrc.equal_range(Entry.Crc32); It != Last && !Seen; ++It) {
+      const TDatEntry& Other = FDat.FEntries[It->second];
+      Seen = Other.Size == Entry.Size && Other.Sha1 == Entry.Sha1 && Other.Rom == Entry.Rom && Other.Game == Entry.Game;
+    }
+    if (Seen) {
       FDuplicates.push_back(FDat.FFileName + ": line " + std::to_string(Line) + ": \"" + Entry.Game +
                             "\" is listed again; the duplicate is left out");
       return;
@@ -157,7 +162,6 @@ private:
   bool FInGame = false;
   std::string FGame;
   std::vector<std::string> FBad, FDuplicates;
-  std::set<std::tuple<std::string, std::string, uint64_t, std::array<uint8_t, 20>>> FSeen;
 };
 
 bool TDatFile::Load(const std::string& FileName, std::string& Error) {
@@ -181,6 +185,9 @@ bool TDatFile::Load(const std::string& FileName, std::string& Error) {
     return false;
   }
   std::string Text;
+  std::error_code SizeError;
+  const uintmax_t Expected = fs::file_size(FileName, SizeError);
+  if (!SizeError) Text.reserve(static_cast<size_t>(Expected));
   char Buffer[1 << 16];
   for (size_t Got; (Got = std::fread(Buffer, 1, sizeof Buffer, File.get())) > 0;) Text.append(Buffer, Got);
   if (std::ferror(File.get())) {
@@ -193,6 +200,10 @@ bool TDatFile::Load(const std::string& FileName, std::string& Error) {
   }
 
   TDatBuilder Builder(*this);
+  // About one entry per 250 bytes in the published files.
+  FByCrc.reserve(Text.size() / 250);
+  FBySize.reserve(Text.size() / 250);
+  FEntries.reserve(Text.size() / 250);
   std::string XmlError;
   if (!ParseXml(Text, Builder, XmlError)) {
     Error = FileName + ": not a DAT file, its XML is broken (" + XmlError + ")";

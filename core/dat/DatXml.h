@@ -6,7 +6,7 @@
 #include <vector>
 
 // The XML parser under the DAT reader, as element events: the platform's
-// kept parser does the XML itself (expat on Linux and macOS, XmlLite on
+// kept parser does the XML itself (pugixml on Linux and macOS, XmlLite on
 // Windows), so the DAT reader sees only elements and attributes.
 class TXmlHandler {
 public:

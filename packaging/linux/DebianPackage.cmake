@@ -26,7 +26,7 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-# The libraries the programs link (libexpat1 for DAT files, zlib1g and
+# The libraries the programs link (libpugixml1v5 for DAT files, zlib1g and
 # libgcrypt20 for their hashes, libusb, Qt) come into Depends from the
 # binaries themselves.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)

@@ -117,8 +117,8 @@ TEST(DatFile, BadInputGivesClearMessages) {
     std::string Message;    // a part of the error, or of the first warning
   } Cases[] = {
       {"empty file", "", false, "not a DAT file, its XML is broken (line 1:"},
-      {"not XML", "just some text\n", false, "not a DAT file, its XML is broken (line 1:"},
-      {"broken XML", "<datafile><game name=\"a\"></datafile>", false, "mismatched tag"},
+      {"not XML", "just some text\n", false, "not a DAT file, its XML is broken (line "},
+      {"broken XML", "<datafile><game name=\"a\"></datafile>", false, "its XML is broken (line 1:"},
       {"XML but no datafile", "<?xml version=\"1.0\"?>\n<catalog><game/></catalog>", false,
        "not a DAT file (its XML holds no <datafile>, but <catalog>)"},
       {"zip archive", std::string("PK\x03\x04", 4) + "rest", false, "a zip archive; unpack the DAT file"},
