@@ -13,6 +13,8 @@
 // kErrNoSuchDevice, also after the cable is plugged in again, until the port
 // is opened anew. Plugging and unplugging reach the device-change handler from
 // PollDeviceEvents, once for each arrival or removal, on the caller's thread.
+class TCardLock;
+
 class TEmulatedLinkPort : public TLinkPort {
 public:
   // Over a cable that the caller keeps alive for as long as the port.
@@ -31,11 +33,14 @@ public:
   std::string Describe() const override;
 
   TCableEmulator& Cable() { return *FCable; }
+  // Holds the card's lock until the port (and with it the card) is gone.
+  void KeepLock(std::unique_ptr<TCardLock> Lock);
   bool IsOpen() const { return FOpen; }
 
 private:
   bool Usable();
 
+  std::unique_ptr<TCardLock> FLock;   // first, so it is released last
   std::unique_ptr<TCard> FOwnedCard;
   std::unique_ptr<TCableEmulator> FOwnedCable;
   TCableEmulator* FCable;
