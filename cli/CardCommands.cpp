@@ -6,6 +6,7 @@
 #include <string>
 
 #include "cli/Commands.h"
+#include "cli/DatSupport.h"
 #include "cli/ExitCodes.h"
 #include "cli/Session.h"
 #include "cli/TitleText.h"
@@ -48,7 +49,8 @@ int RunInfo(TCliSession& Session, const TCommandArgs&) {
 
 namespace {
 
-void PrintTable(const TCardRowVector& Rows, const std::string& Summary) {
+// Verdicts: what the DAT says of each row ("" for no DAT).
+void PrintTable(const TCardRowVector& Rows, const std::string& Summary, const std::vector<std::string>& Verdicts) {
   size_t TitleWidth = 9;   // "Game Name"
   for (const TCardRow& Row : Rows.Rows) TitleWidth = std::max(TitleWidth, Row.Title.size());
   const int Width = static_cast<int>(TitleWidth);
@@ -57,19 +59,24 @@ void PrintTable(const TCardRowVector& Rows, const std::string& Summary) {
   for (const TCardRow& Row : Rows.Rows) {
     // Padded by the title's own length: each byte is one character on screen.
     const std::string Shown = DisplayTitle(Row.Title);
-    std::printf("%3d  %s%*s  %5s  %8u  %8u\n", ++Index, Shown.c_str(), Width - static_cast<int>(Row.Title.size()), "",
+    std::printf("%3d  %s%*s  %5s  %8u  %8u", ++Index, Shown.c_str(), Width - static_cast<int>(Row.Title.size()), "",
                 Row.SizeText.c_str(), static_cast<unsigned>(Row.Offset), static_cast<unsigned>(Row.Size));
+    const size_t At = static_cast<size_t>(Index - 1);
+    std::printf(At < Verdicts.size() ? "  %s\n" : "%s\n", At < Verdicts.size() ? Verdicts[At].c_str() : "");
   }
   std::printf("%s\n", Summary.c_str());
 }
 
-void PrintJson(const TCardRowVector& Rows, int Page, uint32_t Used, uint32_t Capacity) {
+void PrintJson(const TCardRowVector& Rows, int Page, uint32_t Used, uint32_t Capacity,
+               const std::vector<std::string>& DatFields) {
   std::string Out = "{\"page\":" + std::to_string(Page) + ",\"games\":[";
   int Index = 0;
   for (const TCardRow& Row : Rows.Rows) {
     if (Index) Out += ',';
-    Out += "{\"index\":" + std::to_string(++Index) + ",\"title\":" + JsonString(Row.Title) +
-           ",\"offset\":" + std::to_string(Row.Offset) + ",\"size\":" + std::to_string(Row.Size) + "}";
+    const size_t At = static_cast<size_t>(Index++);
+    Out += "{\"index\":" + std::to_string(Index) + ",\"title\":" + JsonString(Row.Title) +
+           ",\"offset\":" + std::to_string(Row.Offset) + ",\"size\":" + std::to_string(Row.Size) +
+           (At < DatFields.size() ? DatFields[At] : "") + "}";
   }
   Out += "],\"count\":" + std::to_string(Rows.Rows.size()) + ",\"used\":" + std::to_string(Used) +
          ",\"free\":" + std::to_string(static_cast<int64_t>(Capacity) - static_cast<int64_t>(Used)) + "}\n";
@@ -79,10 +86,17 @@ void PrintJson(const TCardRowVector& Rows, int Page, uint32_t Used, uint32_t Cap
 }  // namespace
 
 int RunList(TCliSession& Session, const TCommandArgs& Args) {
+  std::unique_ptr<TDatFile> Dat;
+  if (!LoadDatArgument(Session, Args, Dat)) return Session.Outcome(false);
   if (!Session.Connect()) return Session.Outcome(false);
   TCardRowVector Rows;
   TScanTotals Totals;
   const std::string Summary = Session.ListPage(Rows, Totals);
+  std::vector<std::string> Verdicts, DatFields;
+  if (Totals.Complete && Dat && !JudgeCardRows(Session, *Dat, Rows, Verdicts, DatFields)) {
+    Session.CloseOperation();
+    return Session.Outcome(false);
+  }
   Session.IdentifyChip();
   Session.FrontEnd.Finish();
   if (!Totals.Complete) {
@@ -91,9 +105,9 @@ int RunList(TCliSession& Session, const TCommandArgs& Args) {
     return Session.Outcome(false);
   }
   if (Args.Has("--json"))
-    PrintJson(Rows, Session.Options().Page, Totals.Used, Session.State.CardCapacity);
+    PrintJson(Rows, Session.Options().Page, Totals.Used, Session.State.CardCapacity, DatFields);
   else
-    PrintTable(Rows, Summary);
+    PrintTable(Rows, Summary, Verdicts);
   std::fflush(stdout);
   return Session.Outcome(true);
 }

@@ -2,7 +2,9 @@
 // The commands, what each accepts and its help text.
 #include <cstdint>
 
+#include "cli/CheckCommand.h"
 #include "cli/CliOptions.h"
+#include "cli/HeaderCommand.h"
 
 const std::vector<TCommandInfo>& CommandTable() {
   static const std::vector<TCommandInfo> Commands = {
@@ -10,13 +12,16 @@ const std::vector<TCommandInfo>& CommandTable() {
        "Opens the cable, asks for the flash chip's identifier and shows the\n"
        "connection, the identifier and chip name, and the capacity of a page.\n",
        {}, {}, 0, 0, true},
-      {"list", "[--json]", "games on the selected page, then the summary line",
+      {"list", "[--json] [--dat DAT]", "games on the selected page, then the summary line",
        "Lists the games on the selected page: index, title, size, start offset\n"
        "within the page and size in bytes, then the summary line.\n"
        "  --json   one JSON object instead: {\"page\":1,\"games\":[{\"index\":1,\n"
        "           \"title\":\"...\",\"offset\":32768,\"size\":65536},...],\"count\":N,\n"
-       "           \"used\":BYTES,\"free\":BYTES}\n",
-       {"--json"}, {}, 0, 0, true},
+       "           \"used\":BYTES,\"free\":BYTES}\n"
+       "  --dat DAT  reads every game and adds what the DAT file says of it\n"
+       "           (\"verified: NAME\", \"differs from NAME: bad dump?\", \"not in the DAT\";\n"
+       "           in JSON \"dat\" and \"dat_name\")\n",
+       {"--json"}, {"--dat"}, 0, 0, true},
       {"read", "INDEX... | --all  [-o PATH]", "selected games into files",
        "Reads games of the selected page (INDEX as 'list' numbers them) into files.\n"
        "One game: PATH is the file (default: the title + \".gb\" in the current\n"
@@ -27,9 +32,13 @@ const std::vector<TCommandInfo>& CommandTable() {
        "an empty title gives \"Untitled\". Files there are replaced only after\n"
        "confirmation.\n"
        "  --all    every game of the page\n"
-       "  -o PATH  the file or folder\n",
-       {"--all"}, {"-o"}, 0, SIZE_MAX, true, "index"},
-      {"write", "FILE... [--no-verify] [--force]", "games to the selected page (a pack when two or more)",
+       "  -o PATH  the file or folder\n"
+       "  --dat DAT  checks each backup against the DAT file and says \"verified: NAME\",\n"
+       "           \"differs from NAME: bad dump?\" or \"not in the DAT\"; a verified backup\n"
+       "           takes its entry's name (unless -o names the file). Without it each\n"
+       "           backup's CRC32 and SHA-1 are printed.\n",
+       {"--all"}, {"-o", "--dat"}, 0, SIZE_MAX, true, "index"},
+      {"write", "FILE... [--no-verify] [--force] [--fix-header]", "games to the selected page (a pack when two or more)",
        "Writes games to the selected page, as the window's Write does: the files\n"
        "are queued in ascending order of size and tested against the space of the\n"
        "page (a refused file writes nothing at all); two or more games go behind\n"
@@ -44,8 +53,11 @@ const std::vector<TCommandInfo>& CommandTable() {
        "short or missing.\n"
        "  --no-verify  do not read the written range back\n"
        "  --verify     (the default) read it back and compare\n"
-       "  --force      queue files that fail the header checks anyway\n",
-       {"--verify", "--no-verify", "--force"}, {}, 1, SIZE_MAX, true, "gb|gbc"},
+       "  --force      queue files that fail the header checks anyway\n"
+       "  --fix-header write the games with their header and global checksums\n"
+       "               corrected (the files stay as they are); a wrong logo is never\n"
+       "               mended: such a game will not start on a real console\n",
+       {"--verify", "--no-verify", "--force", "--fix-header"}, {}, 1, SIZE_MAX, true, "gb|gbc"},
       {"read-sram", "FILE", "save RAM (131072 bytes) into FILE",
        "Reads the 131072 bytes of save RAM into FILE; an existing FILE is replaced\n"
        "only after confirmation.\n", {}, {}, 1, 1, true, "sav"},
@@ -76,13 +88,14 @@ const std::vector<TCommandInfo>& CommandTable() {
        "  --no-verify  do not read the written range back\n"
        "  --verify     (the default) read it back and compare\n",
        {"--verify", "--no-verify"}, {}, 1, 1, true},
-      {"pack", "FILE... -o IMAGE [--force]", "build the pack image offline; no cable needed",
+      {"pack", "FILE... -o IMAGE [--force] [--fix-header]", "build the pack image offline; no cable needed",
        "Builds the image that 'write' would send for these games, into IMAGE:\n"
        "the boot menu, then each game at its place; one game alone is its own\n"
        "image. The same queue rules and header checks refuse what would not fit\n"
        "or fails them.\n"
-       "  --force  queue files that fail the header checks anyway\n",
-       {"--force"}, {"-o"}, 1, SIZE_MAX, false, "gb|gbc -o=gb"},
+       "  --force  queue files that fail the header checks anyway\n"
+       "  --fix-header  the image holds the games with their checksums corrected\n",
+       {"--force", "--fix-header"}, {"-o"}, 1, SIZE_MAX, false, "gb|gbc -o=gb"},
       {"test-rom", "FILE [--write-only]", "the factory flash test; prints OK, FAILED or CANCLED",
        "Writes FILE to the flash from address 0 (after wiping page 1), reads as\n"
        "many bytes back into GBTestROM.gb in the data folder ($XDG_DATA_HOME/\n"
@@ -102,6 +115,8 @@ const std::vector<TCommandInfo>& CommandTable() {
        "them as 16 hexadecimal digits, then one by one.\n"
        "  --set HEX16  first set them: exactly 16 hexadecimal digits, in that order\n",
        {}, {"--set"}, 0, 0, true, "--set=none"},
+      THeaderCommand::Info(),
+      TCheckCommand::Info(),
   };
   return Commands;
 }

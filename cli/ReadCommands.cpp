@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "cli/Commands.h"
+#include "cli/DatSupport.h"
 #include "cli/ExitCodes.h"
 #include "cli/SizeArgument.h"
 #include "cli/Session.h"
@@ -66,6 +67,8 @@ int RunRead(TCliSession& Session, const TCommandArgs& Args) {
     Wanted.push_back(Index);
   }
 
+  std::unique_ptr<TDatFile> Dat;
+  if (!LoadDatArgument(Session, Args, Dat)) return Session.Outcome(false);
   if (!Session.Connect()) return Session.Outcome(false);
   TCardRowVector Rows;
   TScanTotals Totals;
@@ -145,6 +148,9 @@ int RunRead(TCliSession& Session, const TCommandArgs& Args) {
       AllRead = false;
       Session.NoteUnread(Target, Read);
       Skipped.push_back(Game);
+    } else {
+      // A name the user gave stays; the others follow the DAT entry.
+      JudgeBackup(Session, Dat.get(), Target, Row.Title, !(Output && !NamesFolder(*Output)));
     }
     // A stop or a failed exchange ends the whole read; a file that could not
     // be made only skips its game.

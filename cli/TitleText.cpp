@@ -47,3 +47,21 @@ std::string JsonString(const std::string& Title) {
   }
   return Out + "\"";
 }
+
+std::string JsonText(const std::string& Text) {
+  std::string Out = "\"";
+  for (char C : Text) {
+    const auto Byte = static_cast<unsigned char>(C);
+    if (Byte == '"' || Byte == '\\') {
+      Out += '\\';
+      Out += static_cast<char>(Byte);
+    } else if (Byte < 0x20 || Byte == 0x7F) {
+      char Escape[8];
+      std::snprintf(Escape, sizeof Escape, "\\u%04x", Byte);
+      Out += Escape;
+    } else {
+      Out += static_cast<char>(Byte);
+    }
+  }
+  return Out + "\"";
+}

@@ -15,6 +15,9 @@
 #include "core/queue/GameFileInfo.h"
 #include "core/queue/GameQueue.h"
 #include "core/queue/HeaderCheck.h"
+#include "core/queue/HeaderMend.h"
+#include "core/queue/HeaderView.h"
+#include "core/support/FileData.h"
 #include "core/queue/PackImage.h"
 #include "core/support/FileData.h"
 #include "core/support/ReplaceFile.h"
@@ -26,18 +29,51 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// The header problems of a file once its checksums are mended; a wrong logo
+// stays a problem, and is said as such.
+std::vector<std::string> ProblemsAfterMending(TCliSession& Session, const std::string& File) {
+  int64_t Count = -1;
+  const auto Data = ReadFileData(File, Count);
+  if (!Data || Count < 0) return CheckGameHeader(File);
+  MendHeaderBytes(Data.get(), Count);
+  TGameHeader Header;
+  if (DecodeGameHeader(Data.get(), Count, Count, Header) && !Header.LogoValid)
+    Session.FrontEnd.Note("Note: " + LogoNotMendedText(File));
+  return CheckHeaderBytes(Data.get(), Count, Count);
+}
+
+// Every queued game whose checksums are wrong goes out from a mended copy.
+bool MendQueue(TCliSession& Session, TGameQueue& Queue, TMendedCopies& Copies) {
+  for (size_t I = 0; I < Queue.Count(); ++I) {
+    const std::string Original = Queue.Rows()[I].FileName;
+    bool Mended = false;
+    std::string Error;
+    if (!Copies.Mend(Queue, I, Mended, Error)) {
+      Session.FrontEnd.Error(Error);
+      return false;
+    }
+    if (Mended)
+      Session.FrontEnd.Note("Note: " + Original + ": the header checksums are mended in what is written; the file "
+                            "stays as it is.");
+  }
+  return true;
+}
+
 // Queues the files by the window's rules. Every file is tried, so that one
 // run names every refusal; false when any was refused. A file the queue
 // would take but whose header fails the checks is refused with the reasons
 // unless Force is given (then it is queued, with a note).
-bool QueueFiles(TCliSession& Session, const std::vector<std::string>& Files, TGameQueue& Queue, bool Force) {
+bool QueueFiles(TCliSession& Session, const std::vector<std::string>& Files, TGameQueue& Queue, bool Force,
+                TMendedCopies* Mend = nullptr) {
   bool AllQueued = true;
   Queue.AllowPastMenuLimit = Force;
   for (const std::string& File : Files) {
     Session.FrontEnd.SetContext(File);
     // The queue's own refusals (no file, no game, no space) come first.
     if (ReadGameHeader(File).Usable()) {
-      if (const std::vector<std::string> Problems = CheckGameHeader(File); !Problems.empty()) {
+      // With --fix-header, what mending leaves is what counts.
+      if (const std::vector<std::string> Problems = Mend ? ProblemsAfterMending(Session, File) : CheckGameHeader(File);
+          !Problems.empty()) {
         if (!Force) {
           Session.FrontEnd.Error(HeaderProblemsLine(File, Problems) + " Give --force to queue it anyway.");
           AllQueued = false;
@@ -54,6 +90,7 @@ bool QueueFiles(TCliSession& Session, const std::vector<std::string>& Files, TGa
                           std::to_string(TGameQueue::MenuGameLimit) + "; games " +
                           std::to_string(TGameQueue::MenuGameLimit + 1) + " to " + std::to_string(Queue.Count()) +
                           " can never be started (--force).");
+  if (AllQueued && Mend && !MendQueue(Session, Queue, *Mend)) return false;
   return AllQueued;
 }
 
@@ -114,7 +151,8 @@ int WriteNamedFile(TCliSession& Session, const TCommandArgs& Args, TCardWriteKin
 
 int RunWrite(TCliSession& Session, const TCommandArgs& Args) {
   TGameQueue Queue;
-  if (!QueueFiles(Session, Args.Positionals, Queue, Args.Has("--force"))) {
+  TMendedCopies Mended;
+  if (!QueueFiles(Session, Args.Positionals, Queue, Args.Has("--force"), Args.Has("--fix-header") ? &Mended : nullptr)) {
     Session.FrontEnd.Error("Nothing was written: every game must fit the page and pass the header checks.");
     return Session.Outcome(false);
   }
@@ -167,7 +205,8 @@ int RunPack(TCliSession& Session, const TCommandArgs& Args) {
   const std::optional<std::string> Image = Args.Value("-o");
   if (!Image) return UsageError(Session, "pack: the image file is missing (pack FILE... -o IMAGE)");
   TGameQueue Queue;
-  if (!QueueFiles(Session, Args.Positionals, Queue, Args.Has("--force"))) {
+  TMendedCopies Mended;
+  if (!QueueFiles(Session, Args.Positionals, Queue, Args.Has("--force"), Args.Has("--fix-header") ? &Mended : nullptr)) {
     Session.FrontEnd.Error("No image was built: every game must fit the page and pass the header checks.");
     return Session.Outcome(false);
   }
@@ -210,7 +249,7 @@ int RunPack(TCliSession& Session, const TCommandArgs& Args) {
   for (size_t I = 0; I < Queue.Count(); ++I) {
     const TQueueRow& Row = Queue.Rows()[I];
     std::printf("%8u  %8u  %s  %s\n", static_cast<unsigned>(Offsets[I]), static_cast<unsigned>(Row.Size),
-                DisplayTitle(Row.Title).c_str(), Row.FileName.c_str());
+                DisplayTitle(Row.Title).c_str(), Mended.OriginalOf(Row.FileName).c_str());
   }
   std::printf("%s: %llu bytes\n", Image->c_str(), static_cast<unsigned long long>(SizeOfFile(*Image)));
   std::fflush(stdout);

@@ -4,7 +4,9 @@
 #include <cstdio>
 #include <string>
 
+#include "cli/CheckCommand.h"
 #include "cli/CliOptions.h"
+#include "cli/HeaderCommand.h"
 #include "cli/Commands.h"
 #include "cli/ExitCodes.h"
 #include "cli/Interrupt.h"
@@ -34,6 +36,8 @@ int Dispatch(const std::string& Command, TCliSession& Session, const TCommandArg
   if (Command == "test-rom") return RunFactoryTest(Session, Args, false);
   if (Command == "test-sram") return RunFactoryTest(Session, Args, true);
   if (Command == "ports") return RunPorts(Session, Args);
+  if (Command == THeaderCommand::Info().Name) return THeaderCommand::Run(Session, Args);
+  if (Command == TCheckCommand::Info().Name) return TCheckCommand::Run(Session, Args);
   return UsageError(Session, "unknown command '" + Command + "'");
 }
 

@@ -57,6 +57,10 @@ const std::vector<TControlInfo>& MainFormControls() {
       {"Remove1", K::MenuItem, "PopupMenu1"},
       {"RemoveAll1", K::MenuItem, "PopupMenu1"},
       {"Verify1", K::MenuItem, "PopupMenu1"},
+      {"Details1", K::MenuItem, "PopupMenu1"},
+      {"CardDetails1", K::MenuItem, "PopupMenu2"},
+      {"CardCheck1", K::MenuItem, "PopupMenu2"},
+      {"DatFile1", K::MenuItem, "PopupMenu2"},
   };
   return Controls;
 }

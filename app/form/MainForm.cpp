@@ -138,6 +138,7 @@ void TMainForm::BindEvents() {
   Verify1->SetCheckable(true);
   Verify1->SetChecked(FVerifyWrites);
   Verify1->OnClick = [this] { Verify1Click(); };
+  BindDetailsControls();
 
   // A changed queue row (its text, state or selection) re-identifies the
   // chip; a changed card list updates the buttons.

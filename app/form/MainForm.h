@@ -5,6 +5,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <set>
 #include <vector>
 
 #include "app/form/Action.h"
@@ -13,6 +14,7 @@
 #include "app/form/WindowFrontEnd.h"
 #include "core/SharedState.h"
 #include "core/card/CardRow.h"
+#include "core/dat/DatFile.h"
 #include "core/link/Link.h"
 #include "core/queue/GameQueue.h"
 #include "core/transfer/PartialWrite.h"
@@ -107,6 +109,16 @@ public:
   // Checked: every write is read back and compared (the queue's popup menu).
   TMenuItem* Verify1 = nullptr;
   static constexpr const char* VerifyCaption = "&Verify after writing";
+  // The header details of a queued game (queue's menu) and of a card game,
+  // the DAT check of card games and the choice of the DAT file (the card
+  // list's menu, PopupMenu2).
+  TMenuItem* Details1 = nullptr;
+  TMenuItem* CardDetails1 = nullptr;
+  TMenuItem* CardCheck1 = nullptr;
+  TMenuItem* DatFile1 = nullptr;
+  static constexpr const char* DetailsCaption = "Header &details...";
+  static constexpr const char* CheckCaption = "&Check against the DAT";
+  static constexpr const char* DatFileCaption = "Choose &DAT file...";
   // The queue's three actions (ActionList1), which btnAdd, BitBtn3, BitBtn4
   // and the popup menu's items follow.
   TAction AddMenu{"&Add"};
@@ -140,6 +152,12 @@ public:
   void RemoveAllMenuExecute();
   void Verify1Click();
   bool VerifyWrites() const { return FVerifyWrites; }
+  void Details1Click();
+  void CardDetails1Click();
+  void CardCheck1Click();
+  void DatFile1Click();
+  // The DAT file the window checks against ("" for none), as remembered.
+  const std::string& DatFileName() const { return FDatFile; }
   void btnWriteClick();
   void btnReadClick();
   void btnEraseChipClick();
@@ -241,7 +259,23 @@ private:
   // A question before the queue takes a file that fails the header checks;
   // true when it may be queued.
   bool HeaderAccepted(const std::string& FileName);
+  // For a file queued with a wrong header checksum: whether the write should
+  // carry it mended (FMendFiles).
+  void AskToMend(const std::string& FileName);
   bool FVerifyWrites = true;
+  // Header details and DAT verdicts (MainFormDetails.cpp).
+  void BindDetailsControls();
+  // The DAT loaded (again when its file changed); null, with an error box,
+  // when there is none or it cannot be used.
+  const TDatFile* Dat();
+  // What the DAT says of a backup just read into File; a verified backup of
+  // a folder read (Rename) takes its entry's name. Returns the line to show.
+  std::string JudgeReadBackup(const std::string& File, const std::string& Title, bool Rename);
+  // Queued files whose header checksums the user asked to have mended.
+  std::set<std::string> FMendFiles;
+  std::string FDatFile;
+  std::unique_ptr<TDatFile> FDat;
+  std::string FDatLoaded;   // the file FDat came from
   std::string FKeptOutcome;      // the last operation's outcome for panel 1 ("" for none)
   TGameQueue FQueue;
   std::string FSaveRamFile;     // what the save dialog of Read SRAM held last

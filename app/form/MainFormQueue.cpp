@@ -5,6 +5,10 @@
 #include "app/form/TextCodes.h"
 #include "core/queue/GameFileInfo.h"
 #include "core/queue/HeaderCheck.h"
+#include "core/queue/HeaderMend.h"
+#include "core/queue/HeaderView.h"
+
+#include <filesystem>
 
 namespace {
 
@@ -50,7 +54,23 @@ bool TMainForm::HeaderAccepted(const std::string& FileName) {
   const std::vector<std::string> Problems = CheckGameHeader(FileName);
   if (Problems.empty()) return true;
   // Never refused nor queued unseen: the user decides, once per file.
-  return FFrontEnd.ShowMessageBox(HeaderQuestion(FileName, Problems), "Add", MB_FLAGS_QUESTION) == MB_RESULT_YES;
+  if (FFrontEnd.ShowMessageBox(HeaderQuestion(FileName, Problems), "Add", MB_FLAGS_QUESTION) != MB_RESULT_YES)
+    return false;
+  AskToMend(FileName);
+  return true;
+}
+
+void TMainForm::AskToMend(const std::string& FileName) {
+  TGameHeader Header;
+  std::string Error;
+  if (!DecodeGameFile(FileName, Header, Error) || Header.HeaderChecksum == Header.HeaderChecksumComputed) return;
+  std::string Question = "Write " + std::filesystem::path(FileName).filename().string() +
+                         " with its header checksum mended? The file on disk stays as it is.";
+  if (!Header.LogoValid) Question += "\r\n" + LogoNotMendedText(FileName);
+  if (FFrontEnd.ShowMessageBox(Question, "Add", MB_FLAGS_QUESTION) == MB_RESULT_YES)
+    FMendFiles.insert(FileName);
+  else
+    FMendFiles.erase(FileName);
 }
 
 void TMainForm::AddGameFile(const std::string& FileName) {

@@ -54,6 +54,7 @@ void TMainForm::btnReadClick() {
     const int Boxes = FFrontEnd.MessageBoxesShown();
     std::string Skipped;   // files that could not be made; the next game is still read
     std::string NotRead;   // games a failed exchange left unread
+    std::string Verdicts;  // what the DAT says of each backup
     // Several games go into the folder under their titles, an existing file
     // of the same name replaced without a question; two games of one title
     // get names of their own.
@@ -65,7 +66,11 @@ void TMainForm::btnReadClick() {
       const TCardRow& Game = Games[Index];
       const std::string File = Games.size() == 1 ? Target : AddBackslash(Target) + Names[Index];
       TTransferOutcome Outcome;
-      if (ReadToFile(Game.Offset, Game.Offset + Game.Size, cmdReadRom, File, FLink, &Outcome)) continue;
+      if (ReadToFile(Game.Offset, Game.Offset + Game.Size, cmdReadRom, File, FLink, &Outcome)) {
+        // A name the user typed stays; the folder's files follow the DAT.
+        if (!FDatFile.empty()) Verdicts += "\r\n" + JudgeReadBackup(File, Game.Title, Games.size() > 1);
+        continue;
+      }
       Detail = Outcome.Detail;
       // A Stop or a failed exchange ends the whole read.
       if (!FState.Operating) {
@@ -81,6 +86,11 @@ void TMainForm::btnReadClick() {
       FFrontEnd.ShowMessageBox(FFrontEnd.StatusText(1) + "\r\nNot read:" + NotRead, "Error", MB_FLAGS_ERROR);
     else
       ShowFailureBox(Boxes, Detail);
+    if (!Verdicts.empty()) {
+      const std::string Complete = FFrontEnd.StatusText(1);
+      FFrontEnd.ShowMessageBox("Checked against " + FDatFile + ":" + Verdicts, "Read", MB_FLAGS_INFO);
+      FFrontEnd.SetStatusText(1, Complete);
+    }
   };
   RunOperation(btnRead, Read);
 }

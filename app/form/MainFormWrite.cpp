@@ -6,6 +6,7 @@
 
 #include "app/form/MainForm.h"
 #include "core/link/LinkProtocol.h"
+#include "core/queue/HeaderMend.h"
 #include "core/transfer/CardWrite.h"
 #include "core/transfer/FormatCard.h"
 #include "core/transfer/PartialWrite.h"
@@ -29,6 +30,22 @@ void TMainForm::WriteCard(TCardWriteKind Kind, const std::string& FileName) {
   Request.Kind = Kind;
   Request.FileName = FileName;
   Request.Queue = &FQueue;
+  // Games the user asked to have mended go out from mended copies.
+  TGameQueue Mended = FQueue;
+  TMendedCopies Copies;
+  if (Kind == TCardWriteKind::Queue && !FMendFiles.empty()) {
+    for (size_t I = 0; I < Mended.Count(); ++I) {
+      if (!FMendFiles.count(Mended.Rows()[I].FileName)) continue;
+      bool Changed = false;
+      std::string Error;
+      if (!Copies.Mend(Mended, I, Changed, Error)) {
+        FKeptOutcome = Error;
+        FFrontEnd.ShowMessageBox(Error + "\r\nNothing was written.", "Error", MB_FLAGS_ERROR);
+        return;
+      }
+    }
+    Request.Queue = &Mended;
+  }
   Request.Verify = FVerifyWrites;
   Request.BackupSave = true;
   const TCardWriteResult Result = WriteToCard(Request, FLink);

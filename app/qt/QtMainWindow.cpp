@@ -165,6 +165,9 @@ void TQtMainWindow::CreateControls() {
   PopupMenu1->addSeparator();
   QAction* Verify1 = PopupMenu1->addAction(QString());
   Verify1->setObjectName(QStringLiteral("Verify1"));
+  PopupMenu1->addSeparator();
+  QAction* Details1 = PopupMenu1->addAction(QString());
+  Details1->setObjectName(QStringLiteral("Details1"));
   QObject::connect(lvROMs, &QTreeWidget::customContextMenuRequested, PopupMenu1, [lvROMs, PopupMenu1](const QPoint& At) {
     if (lvROMs->isEnabled()) PopupMenu1->popup(lvROMs->viewport()->mapToGlobal(At));
   });
@@ -178,6 +181,21 @@ void TQtMainWindow::CreateControls() {
       MakeBox(pMain, "gbCardInfo", QStringLiteral(" Card Information "), QRect(6, 218, 492, 162), true);
   QTreeWidget* lvCardRom = MakeReportView(gbCardInfo, "lvCardRom", QRect(10, 20, 472, 104),
                                           {{QStringLiteral("Game Name"), 200}, {QStringLiteral("Size"), 100}});
+  // The card list's popup menu: header details, the DAT check, the DAT file.
+  lvCardRom->setContextMenuPolicy(Qt::CustomContextMenu);
+  auto* PopupMenu2 = new QMenu(this);
+  PopupMenu2->setObjectName(QStringLiteral("PopupMenu2"));
+  QAction* CardDetails1 = PopupMenu2->addAction(QString());
+  CardDetails1->setObjectName(QStringLiteral("CardDetails1"));
+  QAction* CardCheck1 = PopupMenu2->addAction(QString());
+  CardCheck1->setObjectName(QStringLiteral("CardCheck1"));
+  PopupMenu2->addSeparator();
+  QAction* DatFile1 = PopupMenu2->addAction(QString());
+  DatFile1->setObjectName(QStringLiteral("DatFile1"));
+  QObject::connect(lvCardRom, &QTreeWidget::customContextMenuRequested, PopupMenu2,
+                   [lvCardRom, PopupMenu2](const QPoint& At) {
+                     if (lvCardRom->isEnabled()) PopupMenu2->popup(lvCardRom->viewport()->mapToGlobal(At));
+                   });
   auto* pFindGame = Make<TPanelFrame>(gbCardInfo, "pFindGame", QRect(156, 52, 180, 36));
   pFindGame->setFrameShape(QFrame::Panel);
   pFindGame->setFrameShadow(QFrame::Raised);
@@ -308,6 +326,10 @@ void TQtMainWindow::CreateControls() {
   Keep("Remove1", std::make_unique<TQtMenuItem>(Remove1));
   Keep("RemoveAll1", std::make_unique<TQtMenuItem>(RemoveAll1));
   Keep("Verify1", std::make_unique<TQtMenuItem>(Verify1));
+  Keep("Details1", std::make_unique<TQtMenuItem>(Details1));
+  Keep("CardDetails1", std::make_unique<TQtMenuItem>(CardDetails1));
+  Keep("CardCheck1", std::make_unique<TQtMenuItem>(CardCheck1));
+  Keep("DatFile1", std::make_unique<TQtMenuItem>(DatFile1));
 }
 
 void TQtMainWindow::dragEnterEvent(QDragEnterEvent* Event) {

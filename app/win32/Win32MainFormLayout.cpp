@@ -62,13 +62,21 @@ std::unique_ptr<TWin32FormWindow> BuildMainFormWindow(TWin32Binding& Binding) {
   // The verify switch, so the window keeps its size.
   W.PopupMenu->AddSeparator();
   W.Name("Verify1", W.PopupMenu->Add("Verify1"));
+  W.PopupMenu->AddSeparator();
+  W.Name("Details1", W.PopupMenu->Add("Details1"));
   Queue.PopupMenu = W.PopupMenu.get();
 
   L.Add("ProgressBar", std::make_unique<TWin32ProgressBar>(On("ProgressBar"), Place(6, 200, 492, 14)));
   L.Add("gbCardInfo", std::make_unique<TWin32Panel>(On("gbCardInfo"), Place(6, 218, 492, 162), Bold, " Card Information ",
                                                     TFrame::Group));
-  L.Add("lvCardRom", std::make_unique<TWin32ListView>(On("lvCardRom"), Place(10, 20, 472, 104), Plain,
-                                                      TColumns{{"Game Name", 200}, {"Size", 100}}));
+  auto& Card = L.Add("lvCardRom", std::make_unique<TWin32ListView>(On("lvCardRom"), Place(10, 20, 472, 104), Plain,
+                                                                  TColumns{{"Game Name", 200}, {"Size", 100}}));
+  // The card list's popup menu: header details, the DAT check, the DAT file.
+  W.CardPopupMenu = std::make_unique<TWin32PopupMenu>();
+  for (const char* Item : {"CardDetails1", "CardCheck1"}) W.Name(Item, W.CardPopupMenu->Add(Item));
+  W.CardPopupMenu->AddSeparator();
+  W.Name("DatFile1", W.CardPopupMenu->Add("DatFile1"));
+  Card.PopupMenu = W.CardPopupMenu.get();
   L.Add("pFindGame", std::make_unique<TWin32Panel>(On("pFindGame"), Place(156, 52, 180, 36), Bold, "Now loading...",
                                                    TFrame::Raised))
       .SetVisible(false);

@@ -163,6 +163,7 @@ TWin32FormWindow::~TWin32FormWindow() {
   FOwned.clear();
   FLooks.clear();
   PopupMenu.reset();
+  CardPopupMenu.reset();
   FWindow.reset();
   for (HFONT Made : FFonts) DeleteObject(Made);
 }

@@ -72,7 +72,8 @@ public:
   // window's own.
   HFONT Font(const char* Family, int PixelHeight, bool Bold);
   HFONT WindowFont() const { return FWindowFont; }
-  std::unique_ptr<TWin32PopupMenu> PopupMenu;
+  std::unique_ptr<TWin32PopupMenu> PopupMenu;       // the queue's
+  std::unique_ptr<TWin32PopupMenu> CardPopupMenu;   // the card list's
   // The named controls that a panel or group box holds take over its state.
   void Hold(TControl& Holder, TControl& Held);
 

@@ -49,6 +49,9 @@ public:
   void RemoveRows(const std::vector<size_t>& Indices);
   // Empties the queue (RemoveAllMenuExecute).
   void RemoveAll();
+  // The game of row Index comes from another file of the same bytes but a
+  // mended header; the row keeps its place, title and size.
+  void SetRowFile(size_t Index, const std::string& FileName) { FRows.at(Index).FileName = FileName; }
 
   const std::vector<TQueueRow>& Rows() const { return FRows; }
   size_t Count() const { return FRows.size(); }

@@ -30,13 +30,16 @@ std::string SizeWords(int64_t Bytes) {
 }  // namespace
 
 std::vector<std::string> CheckGameHeader(const std::string& FileName) {
-  std::vector<std::string> Problems;
   int64_t Count = GameHeaderEnd;
   const auto Head = ReadFileData(FileName, Count);
   const int64_t Size = FileSizeOf(FileName);
   if (!Head || Count < 0 || Size < 0) return {"cannot be read"};
+  return CheckHeaderBytes(Head.get(), Count, Size);
+}
+
+std::vector<std::string> CheckHeaderBytes(const uint8_t* H, int64_t Count, int64_t Size) {
+  std::vector<std::string> Problems;
   if (Count < GameHeaderEnd) return {"is too short to hold a Game Boy header"};
-  const uint8_t* H = Head.get();
 
   bool Logo = true;
   for (uint32_t I = 0; I < HeaderLogoSize; ++I) Logo = Logo && H[HeaderLogoOffset + I] == HeaderLogo[I];

@@ -23,6 +23,9 @@ uint8_t HeaderChecksum(const uint8_t* Header);   // Header: the file from byte 0
 // will never see it"); empty when the file passes. A file that cannot be read at all gives
 // that as its one problem.
 std::vector<std::string> CheckGameHeader(const std::string& FileName);
+// The same checks on bytes already read: Count bytes of the game from byte
+// 0 (at least GameHeaderEnd for a header), Size the game's whole length.
+std::vector<std::string> CheckHeaderBytes(const uint8_t* Head, int64_t Count, int64_t Size);
 
 // The question the window asks once for a file that failed (Yes queues it
 // anyway): "NAME has no Game Boy logo: ...\r\nQueue it anyway?".

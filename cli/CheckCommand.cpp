@@ -1,0 +1,119 @@
+#include "cli/CheckCommand.h"
+
+#include <cstdio>
+
+#include "cli/Commands.h"
+#include "cli/DatSupport.h"
+#include "cli/ExitCodes.h"
+#include "cli/Session.h"
+#include "cli/TitleText.h"
+#include "core/dat/DatVerdict.h"
+#include "core/queue/GameFileInfo.h"
+
+namespace {
+
+struct TChecked {
+  std::string Source;     // the file, or "game N"
+  std::string Title;      // header title, raw bytes
+  bool Read = false;
+  TGameHashes Hashes;
+  std::string Problem;    // why it could not be read
+};
+
+void Print(const std::vector<TChecked>& Checked, const TDatFile* Dat, bool Json) {
+  std::string Out = Json ? "[" : "";
+  for (size_t I = 0; I < Checked.size(); ++I) {
+    const TChecked& C = Checked[I];
+    if (!Json) {
+      // A problem names the file itself.
+      Out += (C.Read ? C.Source + ": " + DumpLine(Dat, C.Hashes, C.Title) : C.Problem) + "\n";
+      continue;
+    }
+    Out += (I ? "," : "") + std::string("{\"source\":") + JsonText(C.Source) + ",\"title\":" + JsonString(C.Title);
+    if (!C.Read) {
+      Out += ",\"error\":" + JsonText(C.Problem) + "}";
+      continue;
+    }
+    Out += ",\"size\":" + std::to_string(C.Hashes.Size) + ",\"crc32\":\"" + Crc32Text(C.Hashes.Crc32) +
+           "\",\"sha1\":\"" + Sha1Text(C.Hashes.Sha1) + "\"";
+    if (Dat) {
+      const TDatVerdict Verdict = JudgeDump(*Dat, C.Hashes, C.Title);
+      Out += ",\"dat\":\"" + std::string(Verdict.Word()) + "\",\"dat_name\":" +
+             (Verdict.Entry ? JsonText(Verdict.Entry->Game) : std::string("null"));
+    }
+    Out += "}";
+  }
+  if (Json) Out += "]\n";
+  std::fputs(Out.c_str(), stdout);
+  std::fflush(stdout);
+}
+
+}  // namespace
+
+const TCommandInfo& TCheckCommand::Info() {
+  static const TCommandInfo Command = {
+      "check", "FILE... | --card  [--dat DAT] [--json]", "dumps against a DAT file of known-good dumps",
+      "Checks game files, or with --card every game of the selected page, against\n"
+      "a DAT file (the XML lists of known-good dumps that preservation groups\n"
+      "publish). Each dump gets one line: \"verified: NAME\" (size, CRC32 and SHA-1\n"
+      "match an entry), \"differs from NAME: bad dump?\" (an entry of the same\n"
+      "title and size has other hashes) or \"not in the DAT\". Without --dat each\n"
+      "line gives the CRC32 and SHA-1 instead. The exit status is 0 when every\n"
+      "dump was read (and, with --dat, verified).\n"
+      "  --card     the games on the selected page (read from the card)\n"
+      "  --dat DAT  the DAT file\n"
+      "  --json     one JSON array instead, an object per dump\n",
+      {"--card", "--json"}, {"--dat"}, 0, SIZE_MAX, false};
+  return Command;
+}
+
+int TCheckCommand::Run(TCliSession& Session, const TCommandArgs& Args) {
+  const bool Card = Args.Has("--card");
+  if (Card == !Args.Positionals.empty())
+    return UsageError(Session, Card ? "check: give files or --card, not both" : "check: give files or --card");
+  std::unique_ptr<TDatFile> Dat;
+  if (!LoadDatArgument(Session, Args, Dat)) return ExitFailed;
+
+  std::vector<TChecked> Checked;
+  bool AllGood = true;
+  if (Card) {
+    if (!Session.OpenPort() || !Session.Connect()) return Session.Outcome(false);
+    TCardRowVector Rows;
+    TScanTotals Totals;
+    Session.ListPage(Rows, Totals);
+    if (!Totals.Complete) {
+      Session.FrontEnd.Error("the listing of " + Session.PageName() + " stopped at a failed exchange");
+      return Session.Outcome(false);
+    }
+    for (size_t I = 0; I < Rows.Rows.size(); ++I) {
+      TChecked C;
+      C.Source = "game " + std::to_string(I + 1);
+      C.Title = Rows.Rows[I].Title;
+      C.Read = HashCardGame(Session, Rows.Rows[I], C.Hashes);
+      if (!C.Read) {
+        // A stop or a failed exchange ends the check; what was read is said.
+        Session.CloseOperation();
+        Print(Checked, Dat.get(), Args.Has("--json"));
+        return Session.Outcome(false);
+      }
+      Checked.push_back(C);
+    }
+    Session.CloseOperation();
+  } else {
+    for (const std::string& File : Args.Positionals) {
+      TChecked C;
+      C.Source = File;
+      // Hashed first: a FIFO or a folder is refused there, never opened.
+      C.Read = HashFile(File, C.Hashes, C.Problem);
+      if (C.Read) C.Title = ReadGameHeader(File).Title;
+      Checked.push_back(C);
+    }
+  }
+  Session.FrontEnd.Finish();
+  Print(Checked, Dat.get(), Args.Has("--json"));
+  for (const TChecked& C : Checked) {
+    if (!C.Read) AllGood = false;
+    else if (Dat && JudgeDump(*Dat, C.Hashes, C.Title).Match != TDatMatch::Verified) AllGood = false;
+  }
+  return Card ? Session.Outcome(AllGood) : (AllGood ? ExitOk : ExitFailed);
+}
