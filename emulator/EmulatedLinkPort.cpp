@@ -25,7 +25,14 @@ intptr_t TEmulatedLinkPort::Open(TFrontEnd& FrontEnd) {
   return FNextHandle++;
 }
 
-void TEmulatedLinkPort::Close() { FOpen = false; }
+void TEmulatedLinkPort::Close() {
+  CancelAll();
+  FOpen = false;
+}
+
+void TEmulatedLinkPort::EnableTiming(const TCableTimingFigures& Figures) {
+  FTiming = std::make_unique<TCableTiming>(Figures);
+}
 
 // A closed port, or one opened before the cable last went away, reaches no
 // device; the cable itself is not asked then.
@@ -41,18 +48,75 @@ bool TEmulatedLinkPort::Usable() {
   return true;
 }
 
+long TEmulatedLinkPort::Deliver(const uint8_t* Data, size_t Count, int& Error) {
+  if (!Usable()) {
+    Error = FLastError;
+    return -1;
+  }
+  const long Moved = FCable->BulkOut(Data, Count);
+  Error = Moved < 0 ? FCable->LastError() : 0;
+  return Moved;
+}
+
+// A synchronous transfer goes out behind the writes in flight.
+void TEmulatedLinkPort::DeliverInFlight() {
+  for (TWriteInFlight& Write : FInFlight) {
+    if (Write.Delivered) continue;
+    Write.Result = Deliver(Write.Bytes.data(), Write.Bytes.size(), Write.Error);
+    Write.Delivered = true;
+  }
+}
+
 long TEmulatedLinkPort::Write(const uint8_t* Data, size_t Count) {
+  DeliverInFlight();
   if (!Usable()) return -1;
+  if (FTiming) FTiming->WaitUntil(FTiming->StartOut(Count, TCableEmulator::WorkOf(Data, Count)));
   long Moved = FCable->BulkOut(Data, Count);
   if (Moved < 0) FLastError = FCable->LastError();
   return Moved;
 }
 
 long TEmulatedLinkPort::Read(uint8_t* Data, size_t Count) {
+  DeliverInFlight();
   if (!Usable()) return -1;
+  if (FTiming) FTiming->WaitUntil(FTiming->StartIn(Count));
   long Moved = FCable->BulkIn(Data, Count);
   if (Moved < 0) FLastError = FCable->LastError();
   return Moved;
+}
+
+// A host controller queues far more; past this a caller gains nothing.
+unsigned TEmulatedLinkPort::MaxInFlight() const { return 64; }
+
+bool TEmulatedLinkPort::Start(const uint8_t* Data, size_t Count) {
+  // A transfer is refused at its start only where a real one is: no handle,
+  // or a handle to a cable that has gone.
+  if (!Usable()) return false;
+  TWriteInFlight Write;
+  Write.Bytes.assign(Data, Data + Count);
+  if (FTiming) Write.SeenAt = FTiming->StartOut(Count, TCableEmulator::WorkOf(Data, Count));
+  FInFlight.push_back(std::move(Write));
+  return true;
+}
+
+long TEmulatedLinkPort::FinishOldest() {
+  if (FInFlight.empty()) {
+    FLastError = kErrNotOpen;
+    return -1;
+  }
+  TWriteInFlight& Write = FInFlight.front();
+  if (!Write.Delivered) Write.Result = Deliver(Write.Bytes.data(), Write.Bytes.size(), Write.Error);
+  if (FTiming) FTiming->WaitUntil(Write.SeenAt);
+  const long Result = Write.Result;
+  if (Result < 0) FLastError = Write.Error;
+  FInFlight.pop_front();
+  return Result;
+}
+
+void TEmulatedLinkPort::CancelAll() {
+  // Those not delivered never reach the cable; the last error stays the
+  // error of the transfer that failed, if one did.
+  FInFlight.clear();
 }
 
 int TEmulatedLinkPort::LastError() const { return FLastError; }

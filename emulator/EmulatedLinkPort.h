@@ -1,6 +1,8 @@
 #pragma once
+#include <deque>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "core/link/LinkPort.h"
 #include "emulator/CableEmulator.h"
@@ -13,7 +15,17 @@
 // kErrNoSuchDevice, also after the cable is plugged in again, until the port
 // is opened anew. Plugging and unplugging reach the device-change handler from
 // PollDeviceEvents, once for each arrival or removal, on the caller's thread.
-class TEmulatedLinkPort : public TLinkPort {
+//
+// Writes can be kept in flight, as on a host controller that queues them: a
+// write started reaches the cable when the port must know how it ended (its
+// FinishOldest, or a synchronous transfer behind it), so the cable sees the
+// transfers in the order started, and one the cable does not take fails only
+// when its end is asked for. A write cancelled before then never reaches it.
+//
+// With a timing model the port keeps the cable's time on a virtual clock
+// (SimulatedNanoseconds): each transfer as the model times it, the host
+// waiting only where it waits for a transfer to end.
+class TEmulatedLinkPort : public TLinkPort, private TAsyncWrites {
 public:
   // Over a cable that the caller keeps alive for as long as the port.
   explicit TEmulatedLinkPort(TCableEmulator& Cable);
@@ -29,12 +41,35 @@ public:
   void SetDeviceChangeHandler(std::function<void()> Handler) override;
   void PollDeviceEvents() override;
   std::string Describe() const override;
+  TAsyncWrites* AsyncWrites() override { return this; }
+  int64_t SimulatedNanoseconds() const override { return FTiming ? FTiming->Now() : -1; }
+
+  // Times every transfer from now on with these figures.
+  void EnableTiming(const TCableTimingFigures& Figures = {});
+  const TCableTiming* Timing() const { return FTiming.get(); }
 
   TCableEmulator& Cable() { return *FCable; }
   bool IsOpen() const { return FOpen; }
 
 private:
+  // A write started and not yet finished.
+  struct TWriteInFlight {
+    std::vector<uint8_t> Bytes;
+    int64_t SeenAt = 0;      // when the host sees it end (timing model)
+    bool Delivered = false;  // it has reached the cable
+    long Result = 0;
+    int Error = 0;
+  };
+
+  unsigned MaxInFlight() const override;
+  bool Start(const uint8_t* Data, size_t Count) override;
+  long FinishOldest() override;
+  void CancelAll() override;
+  size_t InFlight() const override { return FInFlight.size(); }
+
   bool Usable();
+  long Deliver(const uint8_t* Data, size_t Count, int& Error);
+  void DeliverInFlight();
 
   std::unique_ptr<TCard> FOwnedCard;
   std::unique_ptr<TCableEmulator> FOwnedCable;
@@ -45,4 +80,6 @@ private:
   intptr_t FNextHandle = 1;
   int FLastError = 0;
   std::function<void()> FHandler;
+  std::deque<TWriteInFlight> FInFlight;
+  std::unique_ptr<TCableTiming> FTiming;
 };
