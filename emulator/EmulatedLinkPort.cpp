@@ -58,17 +58,7 @@ long TEmulatedLinkPort::Deliver(const uint8_t* Data, size_t Count, int& Error) {
   return Moved;
 }
 
-// A synchronous transfer goes out behind the writes in flight.
-void TEmulatedLinkPort::DeliverInFlight() {
-  for (TWriteInFlight& Write : FInFlight) {
-    if (Write.Delivered) continue;
-    Write.Result = Deliver(Write.Bytes.data(), Write.Bytes.size(), Write.Error);
-    Write.Delivered = true;
-  }
-}
-
 long TEmulatedLinkPort::Write(const uint8_t* Data, size_t Count) {
-  DeliverInFlight();
   if (!Usable()) return -1;
   if (FTiming) FTiming->WaitUntil(FTiming->StartOut(Count, TCableEmulator::WorkOf(Data, Count)));
   long Moved = FCable->BulkOut(Data, Count);
@@ -77,7 +67,6 @@ long TEmulatedLinkPort::Write(const uint8_t* Data, size_t Count) {
 }
 
 long TEmulatedLinkPort::Read(uint8_t* Data, size_t Count) {
-  DeliverInFlight();
   if (!Usable()) return -1;
   if (FTiming) FTiming->WaitUntil(FTiming->StartIn(Count));
   long Moved = FCable->BulkIn(Data, Count);
@@ -93,9 +82,11 @@ bool TEmulatedLinkPort::Start(const uint8_t* Data, size_t Count) {
   // or a handle to a cable that has gone.
   if (!Usable()) return false;
   TWriteInFlight Write;
-  Write.Bytes.assign(Data, Data + Count);
   if (FTiming) Write.SeenAt = FTiming->StartOut(Count, TCableEmulator::WorkOf(Data, Count));
-  FInFlight.push_back(std::move(Write));
+  // The cable takes it at once, as the bus would while the program goes
+  // on; how it went is told only when its end is asked for.
+  Write.Result = Deliver(Data, Count, Write.Error);
+  FInFlight.push_back(Write);
   return true;
 }
 
@@ -104,8 +95,7 @@ long TEmulatedLinkPort::FinishOldest() {
     FLastError = kErrNotOpen;
     return -1;
   }
-  TWriteInFlight& Write = FInFlight.front();
-  if (!Write.Delivered) Write.Result = Deliver(Write.Bytes.data(), Write.Bytes.size(), Write.Error);
+  const TWriteInFlight Write = FInFlight.front();
   if (FTiming) FTiming->WaitUntil(Write.SeenAt);
   const long Result = Write.Result;
   if (Result < 0) FLastError = Write.Error;
@@ -114,8 +104,8 @@ long TEmulatedLinkPort::FinishOldest() {
 }
 
 void TEmulatedLinkPort::CancelAll() {
-  // Those not delivered never reach the cable; the last error stays the
-  // error of the transfer that failed, if one did.
+  // The cable has them already; what is dropped is only how they went. The
+  // last error stays the error of the transfer that failed, if one did.
   FInFlight.clear();
 }
 

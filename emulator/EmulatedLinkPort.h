@@ -17,10 +17,9 @@
 // PollDeviceEvents, once for each arrival or removal, on the caller's thread.
 //
 // Writes can be kept in flight, as on a host controller that queues them: a
-// write started reaches the cable when the port must know how it ended (its
-// FinishOldest, or a synchronous transfer behind it), so the cable sees the
-// transfers in the order started, and one the cable does not take fails only
-// when its end is asked for. A write cancelled before then never reaches it.
+// write started reaches the cable at once, in the order started, but how it
+// went (bytes taken, or the error of a cable that has gone) is told only when
+// its end is asked for (FinishOldest), as a real completion comes later.
 //
 // With a timing model the port keeps the cable's time on a virtual clock
 // (SimulatedNanoseconds): each transfer as the model times it, the host
@@ -54,9 +53,7 @@ public:
 private:
   // A write started and not yet finished.
   struct TWriteInFlight {
-    std::vector<uint8_t> Bytes;
     int64_t SeenAt = 0;      // when the host sees it end (timing model)
-    bool Delivered = false;  // it has reached the cable
     long Result = 0;
     int Error = 0;
   };
@@ -69,7 +66,6 @@ private:
 
   bool Usable();
   long Deliver(const uint8_t* Data, size_t Count, int& Error);
-  void DeliverInFlight();
 
   std::unique_ptr<TCard> FOwnedCard;
   std::unique_ptr<TCableEmulator> FOwnedCable;

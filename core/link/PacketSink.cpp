@@ -70,7 +70,15 @@ bool TPacketSink::Send(const TLinkWritePacket& Packet) {
   while (FInFlightBytes.Count >= Depth())
     if (!FinishOldest()) return false;
   if (!Writes->Start(Bytes, PacketSize)) {
-    Fail();
+    // The packets ahead of this one may still have been taken: their ends
+    // are collected first, so they count. The failure is this packet's
+    // unless one of them failed before it.
+    const int Error = FPort.LastError();
+    Settle();
+    if (!FFailed) {
+      FFailed = true;
+      FFailureError = Error;
+    }
     return false;
   }
   FInFlightBytes.Push(Count);
