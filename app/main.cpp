@@ -11,7 +11,7 @@
 #include "app/form/MainForm.h"
 #include "app/qt/QtBinding.h"
 #include "app/qt/QtDialogs.h"
-#include "emulator/LinkPortFactory.h"
+#include "app/WindowStart.h"
 #ifdef FQ_HAVE_DEMO_GAMES
 #include "DemoGameResources.h"
 #endif
@@ -35,14 +35,10 @@ int main(int argc, char** argv) {
   QApplication Application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Flashquill"));
 
-  std::string Error;
-  const std::unique_ptr<TLinkPort> Port = MakeLinkPort(Line.Link, Error);
-  if (!Port) {
-    std::fprintf(stderr, "flashquill: %s\n", Error.c_str());
-    return 1;
-  }
-
   TQtDialogs Dialogs;
+  const std::unique_ptr<TLinkPort> Port = OpenWindowPort(Line.Link, "flashquill", Dialogs);
+  if (!Port) return 1;
+
   TQtBinding Binding;
   TMainForm Form(Binding, *Port, Dialogs, Line.Arguments);
   Form.Show();

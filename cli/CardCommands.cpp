@@ -105,6 +105,9 @@ int RunFormat(TCliSession& Session, const TCommandArgs&) {
     Session.FrontEnd.Note("Nothing was formatted.");
     return Session.Outcome(false);
   }
+  // A format cannot be stopped: a Ctrl-C says so, and the exit status is
+  // the format's own.
+  Session.FrontEnd.SetUnstoppable("Ctrl-C: a format cannot be stopped; it runs to its end.");
   const uint32_t Cleared = FormatCard(false, Session.Link());
   if (Cleared < FormatBlocksPerPage) {
     // The cable stopped taking packets: say so, and what the page holds now.
@@ -119,13 +122,24 @@ int RunFormat(TCliSession& Session, const TCommandArgs&) {
     for (const std::string& Line : PartialWriteReport(Partial)) Session.FrontEnd.Note(Line);
     Session.FrontEnd.Error("Format failed.");
     Session.CloseOperation();
-    return Session.Outcome(false);
+    Session.FrontEnd.SetUnstoppable("");
+    return Session.Outcome(false, false);
   }
   // The listing afterwards shows what the format left.
   TCardRowVector Rows;
   TScanTotals Totals;
   const std::string Summary = Session.ListPage(Rows, Totals);
   Session.CloseOperation();
-  if (Totals.Complete) Session.FrontEnd.Note("Format complete.  " + Session.PageName() + " " + Summary);
-  return Session.Outcome(Totals.Complete);
+  Session.FrontEnd.SetUnstoppable("");
+  if (Totals.Complete) {
+    Session.FrontEnd.Note("Format complete.  " + Session.PageName() + " " + Summary);
+    return Session.Outcome(true, false);
+  }
+  // Every block was cleared before the cable went: the format is whole,
+  // only the listing afterwards failed.
+  Session.FrontEnd.FlushPendingError();
+  Session.FrontEnd.Note("Format complete: all " + std::to_string(FormatBlocksPerPage) + " blocks of " +
+                        Session.PageName() + " were cleared, but the page could not be listed afterwards.");
+  Session.FrontEnd.ClearFailed();
+  return Session.Outcome(true, false);
 }

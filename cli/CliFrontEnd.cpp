@@ -129,6 +129,11 @@ std::string TCliFrontEnd::StatusText(int Panel) const { return FPanels[Panel & 1
 
 void TCliFrontEnd::PumpMessages() {
   if (!Interrupted()) return;
+  if (!FUnstoppable.empty()) {
+    if (!FStopSaid) Note(FUnstoppable);
+    FStopSaid = true;
+    return;
+  }
   // The same as the window's Stop: the running loop ends at its next check.
   FState.Operating = false;
   if (!FStopSaid) {

@@ -56,6 +56,9 @@ public:
 
   // True when a Ctrl-C stopped an operation (or came at all).
   bool StopRequested() const { return FStopSaid; }
+  // Work that cannot be stopped (a format): while Text is set, a Ctrl-C says
+  // Text instead of the stop, and leaves Operating alone.
+  void SetUnstoppable(const std::string& Text) { FUnstoppable = Text; }
 
   // Ends a bar or busy text still on the terminal; call before the program
   // prints its results or ends.
@@ -85,4 +88,5 @@ private:
   std::string FContext;
   bool FFailed = false;
   bool FStopSaid = false;
+  std::string FUnstoppable;
 };

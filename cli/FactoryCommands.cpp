@@ -1,8 +1,6 @@
 // The factory tests from a shell: the verdict on standard output, the
 // states on the way as lines on standard error.
 #include <cstdio>
-#include <filesystem>
-#include <system_error>
 
 #include "cli/Commands.h"
 #include "cli/ExitCodes.h"
@@ -18,10 +16,14 @@ int RunFactoryTest(TCliSession& Session, const TCommandArgs& Args, bool Sram) {
   Run.Mode = Sram ? TFactoryMode::Sram : TFactoryMode::Rom;
   Run.WriteOnly = Args.Has("--write-only");
   Run.TestFile = Args.Positionals[0];
-  std::error_code Error;
-  if (!std::filesystem::is_regular_file(Run.TestFile, Error)) {
-    Session.FrontEnd.Error(Run.TestFile + ": no such test file");
-    return Session.Outcome(false);
+  // Refused before the question, with the card untouched.
+  // A refused test file is a failed test: the verdict says so as well.
+  if (const std::string Refusal = FactoryTestFileRefusal(Run.TestFile, Run.Mode); !Refusal.empty()) {
+    Session.FrontEnd.Error(Refusal);
+    Session.FrontEnd.Finish();
+    std::printf("%s\n", FactoryVerdictText(TFactoryVerdict::Failed));
+    std::fflush(stdout);
+    return ExitFailed;
   }
   if (!Session.Connect()) return Session.Outcome(false);
   Session.State.PageBase = 0;

@@ -13,6 +13,7 @@
 #include "core/link/LinkProtocol.h"
 #include "core/naming/GameFileName.h"
 #include "core/support/Paths.h"
+#include "core/transfer/RawRead.h"
 #include "core/transfer/ReadEngine.h"
 #include "core/transfer/WriteEngine.h"
 
@@ -108,14 +109,15 @@ int RunRead(TCliSession& Session, const TCommandArgs& Args) {
       return Session.Outcome(false);
     }
     const char* Extension = Selected.size() == 1 ? ".gb" : ".GB";
+    // Two games of one title get names of their own ("TITLE (2).GB"), so
+    // neither replaces the other.
+    std::vector<std::string> Titles;
+    for (size_t Index : Selected) Titles.push_back(Rows.Rows[Index - 1].Title);
+    const std::vector<std::string> Names = GameFileNames(Titles, Extension);
     std::map<std::string, size_t> Taken;
+    size_t Next = 0;
     for (size_t Index : Selected) {
-      const std::string Target = AddBackslash(Folder) + GameFileName(Rows.Rows[Index - 1].Title, Extension);
-      // Two games of one title share a name: the later one replaces the
-      // earlier, as in the window, but not without saying so.
-      if (const auto Before = Taken.find(Target); Before != Taken.end())
-        Session.FrontEnd.Note("Note: games " + std::to_string(Before->second) + " and " + std::to_string(Index) +
-                              " both go to " + Target + "; the later one replaces the earlier.");
+      const std::string Target = AddBackslash(Folder) + Names[Next++];
       Taken[Target] = Index;
       Targets.emplace_back(Index, Target);
     }
@@ -131,16 +133,31 @@ int RunRead(TCliSession& Session, const TCommandArgs& Args) {
   }
 
   bool AllRead = true;
-  for (const auto& [Index, Target] : Targets) {
+  std::vector<std::string> Skipped;   // games whose file could not be made or whose read did not end
+  for (size_t Next = 0; Next < Targets.size(); ++Next) {
+    const auto& [Index, Target] = Targets[Next];
     const TCardRow& Row = Rows.Rows[Index - 1];
+    const std::string Game = "game " + std::to_string(Index) + " \"" + DisplayTitle(Row.Title) + "\"";
     Session.FrontEnd.Note("Game " + std::to_string(Index) + " \"" + DisplayTitle(Row.Title) + "\" into " + Target);
-    if (!ReadToFile(Row.Offset, Row.Offset + Row.Size, cmdReadRom, Target, Session.Link())) {
+    TTransferOutcome Read;
+    if (!ReadToFile(Row.Offset, Row.Offset + Row.Size, cmdReadRom, Target, Session.Link(), &Read)) {
       AllRead = false;
-      Session.NoteIncomplete(Target, Row.Size);
+      Session.NoteUnread(Target, Read);
+      Skipped.push_back(Game);
     }
     // A stop or a failed exchange ends the whole read; a file that could not
     // be made only skips its game.
-    if (!Session.State.Operating) break;
+    if (!Session.State.Operating) {
+      for (size_t Rest = Next + 1; Rest < Targets.size(); ++Rest)
+        Skipped.push_back("game " + std::to_string(Targets[Rest].first) + " \"" +
+                          DisplayTitle(Rows.Rows[Targets[Rest].first - 1].Title) + "\"");
+      break;
+    }
+  }
+  if (Targets.size() > 1 && !Skipped.empty()) {
+    std::string Line = "Not read: ";
+    for (size_t I = 0; I < Skipped.size(); ++I) Line += (I ? ", " : "") + Skipped[I];
+    Session.FrontEnd.Note(Line + ".");
   }
   Session.CloseOperation();
   return Session.Outcome(AllRead);
@@ -153,8 +170,9 @@ int RunReadSram(TCliSession& Session, const TCommandArgs& Args) {
     return Session.Outcome(false);
   }
   Session.State.PageBase = static_cast<uint32_t>(Session.Options().Page - 1) << 22;
-  const bool Read = ReadToFile(0, SaveRamSize, cmdReadSram, Args.Positionals[0], Session.Link());
-  if (!Read) Session.NoteIncomplete(Args.Positionals[0], SaveRamSize);
+  TTransferOutcome Outcome;
+  const bool Read = ReadToFile(0, SaveRamSize, cmdReadSram, Args.Positionals[0], Session.Link(), &Outcome);
+  if (!Read) Session.NoteUnread(Args.Positionals[0], Outcome);
   Session.CloseOperation();
   return Session.Outcome(Read);
 }
@@ -165,14 +183,18 @@ int RunReadRaw(TCliSession& Session, const TCommandArgs& Args) {
     return UsageError(Session, "read-raw: '" + Args.Positionals[0] +
                                    "' is no size: one of 32K 64K 128K 256K 512K 1024K(1M) 2048K(2M) 4096K(4M) "
                                    "8192K(8M), or a byte count up to 8388608");
+  const uint32_t PageBase = static_cast<uint32_t>(Session.Options().Page - 1) << 22;
+  if (const std::string Refusal = RawReadRefusal(PageBase, Size); !Refusal.empty())
+    return UsageError(Session, "read-raw: " + Refusal);
   if (!Session.Connect()) return Session.Outcome(false);
   if (!MayReplace(Session, Args.Positionals[1])) {
     Session.FrontEnd.Note("Nothing was read.");
     return Session.Outcome(false);
   }
-  Session.State.PageBase = static_cast<uint32_t>(Session.Options().Page - 1) << 22;
-  const bool Read = ReadToFile(0, Size, cmdReadRom, Args.Positionals[1], Session.Link());
-  if (!Read) Session.NoteIncomplete(Args.Positionals[1], Size);
+  Session.State.PageBase = PageBase;
+  TTransferOutcome Outcome;
+  const bool Read = ReadToFile(0, Size, cmdReadRom, Args.Positionals[1], Session.Link(), &Outcome);
+  if (!Read) Session.NoteUnread(Args.Positionals[1], Outcome);
   Session.CloseOperation();
   return Session.Outcome(Read);
 }

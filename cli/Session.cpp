@@ -6,6 +6,7 @@
 
 #include "cli/ExitCodes.h"
 #include "cli/Interrupt.h"
+#include "core/link/PlatformErrors.h"
 #include "core/link/TracePort.h"
 #include "emulator/EmulatedLinkPort.h"
 #include "emulator/LinkPortFactory.h"
@@ -15,7 +16,7 @@ TCliSession::TCliSession(const TCliOptions& Options, const std::string& Program)
 
 bool TCliSession::OpenPort() {
   std::string Error;
-  FPort = MakeLinkPort(FOptions.Link, Error);
+  FPort = MakeLinkPort(FOptions.Link, Error, &FNotice);
   if (!FPort) {
     FrontEnd.Error(Error);
     return false;
@@ -25,8 +26,15 @@ bool TCliSession::OpenPort() {
 }
 
 bool TCliSession::Connect(bool NeedChip) {
+  // A card folder that did not hold a card: said once the command uses it,
+  // so that a mistyped folder is not taken for a wiped card.
+  if (!FNotice.empty()) FrontEnd.Note(FNotice);
+  FNotice.clear();
   if (!FLink->Reconnect()) {
-    FrontEnd.Error("Device Disconnected: no cable found (" + FPort->Describe() + ")");
+    if (FPort->LastError() == kErrInUse)
+      FrontEnd.Error("Device Disconnected: the cable is in use by another program (" + FPort->Describe() + ")");
+    else
+      FrontEnd.Error("Device Disconnected: no cable found (" + FPort->Describe() + ")");
     return false;
   }
   FIdentity = FLink->IdentifyChip();
@@ -57,12 +65,18 @@ void TCliSession::CloseOperation() {
   IdentifyChip();
 }
 
-void TCliSession::NoteIncomplete(const std::string& File, uint64_t Expected) {
+void TCliSession::NoteUnread(const std::string& File, const TTransferOutcome& Read) {
+  if (!Read.Detail.empty()) FrontEnd.Error(Read.Detail);
   std::error_code Error;
-  const uintmax_t Size = std::filesystem::file_size(File, Error);
-  if (Error) return;   // never created: nothing is left behind
-  FrontEnd.Note("Note: " + File + " is incomplete, " + std::to_string(Size) + " of " + std::to_string(Expected) +
-                " bytes.");
+  const bool Kept = std::filesystem::exists(File, Error);
+  std::string Line = "Note: ";
+  if (Read.End != TTransferEnd::FileFailed)
+    Line += "the read into " + File + " is incomplete (" + std::to_string(Read.Reached) + " of " +
+            std::to_string(Read.Total) + " bytes), so it was not saved; ";
+  else
+    Line += "nothing was saved in " + File + "; ";
+  Line += Kept ? "the file is as it was before." : "no file was made.";
+  FrontEnd.Note(Line);
 }
 
 void TCliSession::ArmReadFault() {
@@ -73,8 +87,14 @@ void TCliSession::ArmReadFault() {
     Emulated->Cable().FlipReadBitOnce(FOptions.Fault->Offset, FOptions.Fault->Mask);
 }
 
-int TCliSession::Outcome(bool Succeeded) {
+int TCliSession::Outcome(bool Succeeded, bool Stoppable) {
+  // Said once, however many times the command ends.
+  if (auto* Traced = dynamic_cast<TTracePort*>(FPort.get());
+      Traced && !Traced->WriteError().empty() && !FTraceErrorSaid) {
+    FrontEnd.Error(Traced->WriteError());
+    FTraceErrorSaid = true;
+  }
   FrontEnd.Finish();
-  if (Interrupted()) return ExitInterrupted;
+  if (Interrupted() && Stoppable) return ExitInterrupted;
   return Succeeded && !FrontEnd.Failed() ? ExitOk : ExitFailed;
 }

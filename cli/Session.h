@@ -7,6 +7,7 @@
 #include "core/SharedState.h"
 #include "core/card/CardScan.h"
 #include "core/link/Link.h"
+#include "core/transfer/TransferOutcome.h"
 
 // One run of the program on the cable: the shared state, the front end, the
 // transport the options ask for and the link over it.
@@ -39,19 +40,23 @@ public:
   // identified again.
   void CloseOperation();
 
-  // After a read that ended early: says that File holds only part of the
-  // Expected bytes (the pieces read stay, as in the window).
-  void NoteIncomplete(const std::string& File, uint64_t Expected);
+  // After a read into File that did not end: the file and the system's
+  // reason of a file failure, and that File was left as it was.
+  void NoteUnread(const std::string& File, const TTransferOutcome& Read);
 
   // Arms --emulate-flip for the read-back that is about to start.
   void ArmReadFault();
 
   // The exit status of a finished operation: interrupted, failed or done.
-  int Outcome(bool Succeeded);
+  // Work that a Ctrl-C could not stop (Stoppable false) exits by its
+  // outcome alone.
+  int Outcome(bool Succeeded, bool Stoppable = true);
 
 private:
   TCliOptions FOptions;
   std::unique_ptr<TLinkPort> FPort;
   std::unique_ptr<TLink> FLink;
   TLink::TIdentity FIdentity;
+  bool FTraceErrorSaid = false;
+  std::string FNotice;   // from the transport's setup, said at the first Connect
 };

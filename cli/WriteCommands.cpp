@@ -1,5 +1,7 @@
 // The commands that write files to the card, and the offline pack.
+#include <cerrno>
 #include <cstdio>
+#include <vector>
 #include <filesystem>
 #include <system_error>
 
@@ -13,8 +15,10 @@
 #include "core/queue/GameQueue.h"
 #include "core/queue/HeaderCheck.h"
 #include "core/queue/PackImage.h"
-#include "core/support/DeleteFile.h"
+#include "core/support/FileData.h"
+#include "core/support/ReplaceFile.h"
 #include "core/transfer/CardWrite.h"
+#include "core/transfer/SourceCheck.h"
 #include "core/transfer/WriteEngine.h"
 
 namespace fs = std::filesystem;
@@ -27,6 +31,7 @@ namespace {
 // unless Force is given (then it is queued, with a note).
 bool QueueFiles(TCliSession& Session, const std::vector<std::string>& Files, TGameQueue& Queue, bool Force) {
   bool AllQueued = true;
+  Queue.AllowPastMenuLimit = Force;
   for (const std::string& File : Files) {
     Session.FrontEnd.SetContext(File);
     // The queue's own refusals (no file, no game, no space) come first.
@@ -43,6 +48,11 @@ bool QueueFiles(TCliSession& Session, const std::vector<std::string>& Files, TGa
     if (!Queue.AddGameFile(File, Session.FrontEnd)) AllQueued = false;
   }
   Session.FrontEnd.SetContext("");
+  if (Queue.PastMenuLimit())
+    Session.FrontEnd.Note("Warning: " + std::to_string(Queue.Count()) + " games are queued, but the boot menu lists at most " +
+                          std::to_string(TGameQueue::MenuGameLimit) + "; games " +
+                          std::to_string(TGameQueue::MenuGameLimit + 1) + " to " + std::to_string(Queue.Count()) +
+                          " can never be started (--force).");
   return AllQueued;
 }
 
@@ -72,6 +82,11 @@ uint64_t SizeOfFile(const std::string& File) {
 // the question, then the check unless --no-verify.
 int WriteNamedFile(TCliSession& Session, const TCommandArgs& Args, TCardWriteKind Kind) {
   const std::string& File = Args.Positionals[0];
+  // Refused before the question and before the cable is used.
+  if (const TSourceRefusal Refusal = CheckNamedSource(Kind, File); Refusal.Refused()) {
+    Session.FrontEnd.Error(Refusal.Text + " " + Refusal.Detail);
+    return Session.Outcome(false);
+  }
   if (!Session.Connect()) return Session.Outcome(false);
   Session.State.PageBase = static_cast<uint32_t>(Session.Options().Page - 1) << 22;
   const bool Save = Kind == TCardWriteKind::SaveRam;
@@ -156,30 +171,37 @@ int RunPack(TCliSession& Session, const TCommandArgs& Args) {
     return Session.Outcome(false);
   }
 
-  // Built beside its final name and renamed at the end, so IMAGE is never
-  // left half written.
-  const std::string Partial = *Image + ".part";
+  // Built beside its final name and renamed over it at the end, so IMAGE
+  // is never left half written.
   std::vector<uint32_t> Offsets;
-  std::error_code Error;
+  std::FILE* Source = nullptr;
   if (Queue.Count() == 1) {
     // One game is written from its own file, without the menu.
-    fs::copy_file(Queue.Rows().front().FileName, Partial, fs::copy_options::overwrite_existing, Error);
+    Source = OpenFileShared(Queue.Rows().front().FileName);
     Offsets.push_back(0);
+    if (!Source) {
+      Session.FrontEnd.Error(std::string(WriteOpenGameError) + " " + Queue.Rows().front().FileName + ": " +
+                             SystemErrorText(errno));
+      return Session.Outcome(false);
+    }
   } else {
     std::string Built;
-    std::FILE* Pack = nullptr;
-    if (!BuildPackImage(Queue.Rows(), Session.FrontEnd, Built, Pack, &Offsets)) {
+    if (!BuildPackImage(Queue.Rows(), Session.FrontEnd, Built, Source, &Offsets) || !Source) {
       Session.FrontEnd.Error(WriteCreatePackError);
       return Session.Outcome(false);
     }
-    if (Pack) std::fclose(Pack);
-    fs::copy_file(Built, Partial, fs::copy_options::overwrite_existing, Error);
-    DeleteFileWait(Built, 1000);
+    std::rewind(Source);
   }
-  if (!Error) fs::rename(Partial, *Image, Error);
-  if (Error) {
-    fs::remove(Partial, Error);
-    Session.FrontEnd.Error(*Image + ": the image cannot be written there");
+  TReplaceFile Out(*Image);
+  bool Copied = Out.Ok();
+  std::vector<uint8_t> Buffer(65536);
+  for (size_t Got; Copied && (Got = std::fread(Buffer.data(), 1, Buffer.size(), Source)) > 0;)
+    Copied = Out.Write(Buffer.data(), Got);
+  if (Copied && std::ferror(Source)) Copied = false;
+  std::fclose(Source);
+  if (!Copied || !Out.Commit()) {
+    Session.FrontEnd.Error(*Image + ": the image cannot be written there (" +
+                           (Out.Error().empty() ? std::string("read error") : Out.Error()) + ")");
     return Session.Outcome(false);
   }
 

@@ -1,5 +1,7 @@
 #include "emulator/EmulatedLinkPort.h"
 
+#include "emulator/CardLock.h"
+
 #include "core/link/PlatformErrors.h"
 
 TEmulatedLinkPort::TEmulatedLinkPort(TCableEmulator& Cable)
@@ -12,6 +14,8 @@ TEmulatedLinkPort::TEmulatedLinkPort(std::unique_ptr<TCard> Card)
       FSeenChanges(FCable->DeviceChanges()) {}
 
 TEmulatedLinkPort::~TEmulatedLinkPort() = default;
+
+void TEmulatedLinkPort::KeepLock(std::unique_ptr<TCardLock> Lock) { FLock = std::move(Lock); }
 
 intptr_t TEmulatedLinkPort::Open(TFrontEnd& FrontEnd) {
   (void)FrontEnd;

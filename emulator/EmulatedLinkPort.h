@@ -15,6 +15,8 @@
 // kErrNoSuchDevice, also after the cable is plugged in again, until the port
 // is opened anew. Plugging and unplugging reach the device-change handler from
 // PollDeviceEvents, once for each arrival or removal, on the caller's thread.
+class TCardLock;
+
 //
 // Writes can be kept in flight, as on a host controller that queues them: a
 // write started reaches the cable at once, in the order started, but how it
@@ -48,6 +50,8 @@ public:
   const TCableTiming* Timing() const { return FTiming.get(); }
 
   TCableEmulator& Cable() { return *FCable; }
+  // Holds the card's lock until the port (and with it the card) is gone.
+  void KeepLock(std::unique_ptr<TCardLock> Lock);
   bool IsOpen() const { return FOpen; }
 
 private:
@@ -67,6 +71,7 @@ private:
   bool Usable();
   long Deliver(const uint8_t* Data, size_t Count, int& Error);
 
+  std::unique_ptr<TCardLock> FLock;   // first, so it is released last
   std::unique_ptr<TCard> FOwnedCard;
   std::unique_ptr<TCableEmulator> FOwnedCable;
   TCableEmulator* FCable;

@@ -231,7 +231,7 @@ private:
   // A failed read or write whose text only panel 1 holds: the closing
   // identification would wipe it, so it is shown in a box as well, unless the
   // work showed one itself since BoxesBefore.
-  void ShowFailureBox(int BoxesBefore);
+  void ShowFailureBox(int BoxesBefore, const std::string& Detail = std::string());
   // A write through the core's safe write (backup, write, verify); what it
   // ended with is kept for the closing steps, which show it again.
   void WriteCard(TCardWriteKind Kind, const std::string& FileName);

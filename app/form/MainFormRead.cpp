@@ -25,13 +25,13 @@ constexpr std::string_view LinkErrorPrefix = "Error Code: ";
 
 }  // namespace
 
-void TMainForm::ShowFailureBox(int BoxesBefore) {
+void TMainForm::ShowFailureBox(int BoxesBefore, const std::string& Detail) {
   if (FFrontEnd.MessageBoxesShown() != BoxesBefore) return;
   const std::string Text = FFrontEnd.StatusText(1);
   // A failed exchange with the cable ("Error Code: N") is as much a failure.
   if (std::find(std::begin(PanelOnlyFailures), std::end(PanelOnlyFailures), Text) != std::end(PanelOnlyFailures) ||
       Text.rfind(LinkErrorPrefix, 0) == 0)
-    FFrontEnd.ShowMessageBox(Text, "Error", MB_FLAGS_ERROR);
+    FFrontEnd.ShowMessageBox(Detail.empty() ? Text : Text + "\r\n" + Detail, "Error", MB_FLAGS_ERROR);
 }
 
 void TMainForm::btnReadClick() {
@@ -52,19 +52,34 @@ void TMainForm::btnReadClick() {
   Read.Work = [&] {
     const int Boxes = FFrontEnd.MessageBoxesShown();
     std::string Skipped;   // files that could not be made; the next game is still read
-    for (const TCardRow& Game : Games) {
-      // Several games go into the folder under their titles, an existing
-      // file of the same name replaced without a question.
-      const std::string File = Games.size() == 1 ? Target : AddBackslash(Target) + GameFileName(Game.Title, ".GB");
-      if (ReadToFile(Game.Offset, Game.Offset + Game.Size, cmdReadRom, File, FLink)) continue;
+    std::string NotRead;   // games a failed exchange left unread
+    // Several games go into the folder under their titles, an existing file
+    // of the same name replaced without a question; two games of one title
+    // get names of their own.
+    std::vector<std::string> Titles;
+    for (const TCardRow& Game : Games) Titles.push_back(Game.Title);
+    const std::vector<std::string> Names = GameFileNames(Titles, ".GB");
+    std::string Detail;   // the file and the system's reason of a single game's failure
+    for (size_t Index = 0; Index < Games.size(); ++Index) {
+      const TCardRow& Game = Games[Index];
+      const std::string File = Games.size() == 1 ? Target : AddBackslash(Target) + Names[Index];
+      TTransferOutcome Outcome;
+      if (ReadToFile(Game.Offset, Game.Offset + Game.Size, cmdReadRom, File, FLink, &Outcome)) continue;
+      Detail = Outcome.Detail;
       // A Stop or a failed exchange ends the whole read.
-      if (!FState.Operating) break;
-      Skipped += "\r\n" + File;
+      if (!FState.Operating) {
+        if (Outcome.End == TTransferEnd::LinkFailed)
+          for (size_t Rest = Index; Rest < Games.size(); ++Rest) NotRead += "\r\n" + Names[Rest];
+        break;
+      }
+      Skipped += "\r\n" + (Outcome.Detail.empty() ? File : Outcome.Detail);
     }
     if (Games.size() > 1 && !Skipped.empty())
       FFrontEnd.ShowMessageBox(ReadFileCreateError + Skipped, "Error", MB_FLAGS_ERROR);
+    else if (Games.size() > 1 && !NotRead.empty() && FFrontEnd.MessageBoxesShown() == Boxes)
+      FFrontEnd.ShowMessageBox(FFrontEnd.StatusText(1) + "\r\nNot read:" + NotRead, "Error", MB_FLAGS_ERROR);
     else
-      ShowFailureBox(Boxes);
+      ShowFailureBox(Boxes, Detail);
   };
   RunOperation(btnRead, Read);
 }
@@ -81,8 +96,9 @@ void TMainForm::btnReadSRAMClick() {
   };
   ReadSram.Work = [&] {
     const int Boxes = FFrontEnd.MessageBoxesShown();
-    ReadToFile(0, SaveRamSize, cmdReadSram, File, FLink);
-    ShowFailureBox(Boxes);
+    TTransferOutcome Outcome;
+    ReadToFile(0, SaveRamSize, cmdReadSram, File, FLink, &Outcome);
+    ShowFailureBox(Boxes, Outcome.Detail);
   };
   RunOperation(btnReadSRAM, ReadSram);
 }
@@ -97,8 +113,9 @@ void TMainForm::btnReadAllClick() {
   ReadAll.Work = [&] {
     const int Boxes = FFrontEnd.MessageBoxesShown();
     const uint32_t Size = SmallestReadAll * static_cast<uint32_t>(std::lround(std::pow(2.0, cbSize->ItemIndex())));
-    ReadToFile(0, Size, cmdReadRom, Edit1->Text(), FLink);
-    ShowFailureBox(Boxes);
+    TTransferOutcome Outcome;
+    ReadToFile(0, Size, cmdReadRom, Edit1->Text(), FLink, &Outcome);
+    ShowFailureBox(Boxes, Outcome.Detail);
   };
   RunOperation(btnReadAll, ReadAll);
 }

@@ -60,6 +60,15 @@ struct TFactoryResult {
 // its end is "OK" so far.
 TFactoryVerdict FactoryStepVerdict(TTransferEnd End);
 
+// The smallest test file: one write packet. A shorter one (an empty file
+// above all) would send nothing, and the read-back of nothing always agrees.
+constexpr uint64_t FactoryTestFileMinimum = 32;
+// Why TestFile cannot serve as the test file of Mode, naming the file: not a
+// regular file, shorter than FactoryTestFileMinimum, or larger than what the
+// test writes to. Empty when it can. Checked by RunFactoryTest before
+// anything reaches the card, and by the front ends before they ask.
+std::string FactoryTestFileRefusal(const std::string& TestFile, TFactoryMode Mode);
+
 // The run itself, between the front end's opening and closing steps: write
 // the test file (flash: the page at PageBase is wiped first and the file goes
 // to bare addresses from 0; save RAM: from 0, no wipe), then for a full test

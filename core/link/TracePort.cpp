@@ -32,8 +32,10 @@ void TTracePort::Trace(bool In, long Result, const uint8_t* Data) {
   if (!FFile) return;
   std::string Line = FormatLine(In, Result, Data, Result < 0 ? FInner->LastError() : 0);
   Line += '\n';
-  std::fwrite(Line.data(), 1, Line.size(), FFile);
-  std::fflush(FFile);
+  const bool Written = std::fwrite(Line.data(), 1, Line.size(), FFile) == Line.size();
+  if ((!Written || std::fflush(FFile) != 0) && FWriteError.empty())
+    FWriteError = "The trace file " + FFileName + " could not be written (" + std::strerror(errno) +
+                  "): the trace is incomplete.";
 }
 
 intptr_t TTracePort::Open(TFrontEnd& FrontEnd) { return FInner->Open(FrontEnd); }

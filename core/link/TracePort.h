@@ -27,6 +27,10 @@ public:
 
   bool Ok() const { return FFile != nullptr; }
   const std::string& Error() const { return FError; }
+  // Set at the first line that could not be written (a full disk, a file
+  // such as /dev/full): the trace is incomplete from there on. Empty while
+  // every line went out.
+  const std::string& WriteError() const { return FWriteError; }
   TLinkPort& Inner() { return *FInner; }
 
   intptr_t Open(TFrontEnd& FrontEnd) override;
@@ -58,4 +62,5 @@ private:
   std::string FFileName;
   std::FILE* FFile = nullptr;
   std::string FError;
+  std::string FWriteError;
 };

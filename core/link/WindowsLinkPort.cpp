@@ -2,6 +2,8 @@
 #include "core/link/WindowsLinkPort.h"
 
 #include <cstddef>
+#include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -37,6 +39,20 @@ GUID ToGuid(const TLinkInterfaceGuid& Value) {
   return Guid;
 }
 
+// "Local\FlashquillCable-" and a hash of the device path, which may be
+// longer than a mutex name and holds backslashes, which a name may not.
+std::string CableLockName(const char* DevicePath) {
+  uint64_t Hash = 14695981039346656037ull;   // FNV-1a, case folded as the system folds paths
+  for (const char* C = DevicePath; *C; ++C) {
+    char Folded = *C;
+    if (Folded >= 'A' && Folded <= 'Z') Folded = static_cast<char>(Folded - 'A' + 'a');
+    Hash = (Hash ^ static_cast<uint8_t>(Folded)) * 1099511628211ull;
+  }
+  char Name[64];
+  std::snprintf(Name, sizeof Name, "Local\\FlashquillCable-%016llx", static_cast<unsigned long long>(Hash));
+  return Name;
+}
+
 class TWindowsLinkPort final : public TLinkPort {
 public:
   TWindowsLinkPort() {
@@ -65,6 +81,7 @@ public:
   }
 
   void Close() override {
+    ReleaseCableLock();
     if (FHandle == INVALID_HANDLE_VALUE) return;
     CloseHandle(FHandle);
     FHandle = INVALID_HANDLE_VALUE;
@@ -131,8 +148,39 @@ private:
     HANDLE File = CreateFileA(Detail->DevicePath, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (File == INVALID_HANDLE_VALUE) Failed();
+    else if (!TakeCableLock(Detail->DevicePath)) {
+      // Another program has this cable: two sets of packets interleaved on
+      // one card would leave neither program's data there.
+      CloseHandle(File);
+      File = INVALID_HANDLE_VALUE;
+      FLastError = kErrInUse;
+    }
     FDestroyList(Set);
     return reinterpret_cast<intptr_t>(File);
+  }
+
+  // The handle is opened with sharing, so the lock is a named mutex of the
+  // session, named after the device path: one per cable, held from Open to
+  // Close, released by the system when the program ends in any way.
+  bool TakeCableLock(const char* DevicePath) {
+    ReleaseCableLock();
+    const std::string Name = CableLockName(DevicePath);
+    HANDLE Mutex = CreateMutexA(nullptr, FALSE, Name.c_str());
+    if (!Mutex) return true;   // no lock to be had: as before, unlocked
+    const DWORD Waited = WaitForSingleObject(Mutex, 0);
+    if (Waited != WAIT_OBJECT_0 && Waited != WAIT_ABANDONED) {
+      CloseHandle(Mutex);
+      return false;
+    }
+    FLock = Mutex;
+    return true;
+  }
+
+  void ReleaseCableLock() {
+    if (!FLock) return;
+    ReleaseMutex(FLock);
+    CloseHandle(FLock);
+    FLock = nullptr;
   }
 
   bool CheckOpen(size_t Count) {
@@ -158,6 +206,7 @@ private:
   TSetupDiGetDeviceInterfaceDetailA FGetDetail = nullptr;
   TSetupDiDestroyDeviceInfoList FDestroyList = nullptr;
   HANDLE FHandle = INVALID_HANDLE_VALUE;
+  HANDLE FLock = nullptr;
   int FLastError = 0;
 };
 

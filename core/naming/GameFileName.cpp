@@ -56,3 +56,33 @@ std::string GameFileName(const std::string& Title, const std::string& Extension)
   if (IsDeviceName(Name)) Name.insert(Name.begin(), '_');
   return Name + Extension;
 }
+
+namespace {
+
+std::string Folded(const std::string& Name) {
+  std::string Out = Name;
+  for (char& C : Out) C = static_cast<char>(std::tolower(static_cast<unsigned char>(C)));
+  return Out;
+}
+
+}  // namespace
+
+std::vector<std::string> GameFileNames(const std::vector<std::string>& Titles, const std::string& Extension) {
+  std::vector<std::string> Names;
+  std::vector<std::string> Taken;   // folded
+  const auto IsTaken = [&Taken](const std::string& Name) {
+    const std::string Key = Folded(Name);
+    for (const std::string& Used : Taken)
+      if (Used == Key) return true;
+    return false;
+  };
+  for (const std::string& Title : Titles) {
+    const std::string Plain = GameFileName(Title, Extension);
+    std::string Name = Plain;
+    const std::string Stem = Plain.substr(0, Plain.size() - Extension.size());
+    for (int Number = 2; IsTaken(Name); ++Number) Name = Stem + " (" + std::to_string(Number) + ")" + Extension;
+    Taken.push_back(Folded(Name));
+    Names.push_back(Name);
+  }
+  return Names;
+}

@@ -1,5 +1,6 @@
 #pragma once
 #include <string>
+#include <vector>
 
 // The name under which a game read from the card is saved: its header title
 // (raw bytes, taken as Latin-1) with every character a file name cannot hold
@@ -11,3 +12,9 @@
 // shows them; on Windows they stay the system code page's bytes.
 constexpr const char* GameFileFallbackName = "Untitled";
 std::string GameFileName(const std::string& Title, const std::string& Extension);
+
+// The names of several games read into one folder, in order: GameFileName
+// of each title, and a name already given in this run (compared without
+// regard to case, as Windows and many disks do) gets " (2)", " (3)", ...
+// before the extension, so no game of the run replaces another.
+std::vector<std::string> GameFileNames(const std::vector<std::string>& Titles, const std::string& Extension);

@@ -1,5 +1,8 @@
 #include "core/queue/GameFileInfo.h"
 
+#include <filesystem>
+#include <system_error>
+
 #include "core/support/FileData.h"
 #include "core/support/FileSize.h"
 
@@ -11,6 +14,15 @@ std::string TitleFromBytes(const uint8_t* Data, size_t Count) {
 
 TGameFileInfo ReadGameHeader(const std::string& FileName) {
   TGameFileInfo Info;
+  std::error_code Error;
+  const std::filesystem::file_status Status = std::filesystem::status(std::filesystem::u8path(FileName), Error);
+  // A folder cannot be opened as a file at all; a pipe or a device could
+  // be, and might never answer.
+  if (std::filesystem::exists(Status) && !std::filesystem::is_regular_file(Status) &&
+      !std::filesystem::is_directory(Status)) {
+    Info.Problem = GameFileNotRegular;
+    return Info;
+  }
   int64_t Count = GameHeadReadSize;
   const auto Head = ReadFileData(FileName, Count);
   if (Count < 0) {

@@ -23,10 +23,14 @@ struct TGameFileInfo {
 // Texts of the refusals, shown in an error box followed by the file's name.
 constexpr const char* GameFileOpenError = "File open error!";
 constexpr const char* GameFileNotAGame = "Not a Game Boy game file!";
+// A pipe, a device or a folder: opening it could wait forever, and it is
+// read more than once.
+constexpr const char* GameFileNotRegular = "Not a regular file!";
 
 // Reads the title and size of a game file. A file that does not exist or
-// cannot be read, an empty one and one too short for a cartridge header are
-// not usable: Problem names the reason and Title stays empty.
+// cannot be read, one that is no regular file (checked before it is
+// opened), an empty one and one too short for a cartridge header are not
+// usable: Problem names the reason and Title stays empty.
 TGameFileInfo ReadGameHeader(const std::string& FileName);
 
 // The title as the queue shows it: Count bytes from Data, ending at the first

@@ -16,6 +16,11 @@ bool TGameQueue::AddGameFile(const std::string& FileName, TFrontEnd& FrontEnd) {
     return false;
   }
 
+  if (FRows.size() >= MenuGameLimit && !AllowPastMenuLimit) {
+    FrontEnd.ShowMessageBox(QueueMenuLimitText(FileName), "Error", MB_FLAGS_ERROR);
+    return false;
+  }
+
   // Once a game waits, adding another turns the write into a pack, so the
   // boot menu is counted in front of it (again, when it is already in Used).
   int64_t Used = QueueUsedSize();
@@ -38,6 +43,11 @@ bool TGameQueue::AddGameFile(const std::string& FileName, TFrontEnd& FrontEnd) {
   FRows.insert(Where, std::move(Row));
   Changed();
   return true;
+}
+
+std::string QueueMenuLimitText(const std::string& FileName) {
+  return std::string(QueueMenuLimitError) + "\r\n" + FileName + " would be game " +
+         std::to_string(TGameQueue::MenuGameLimit + 1) + ", which the console could never start.";
 }
 
 uint32_t TGameQueue::QueueUsedSize() const {

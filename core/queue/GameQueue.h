@@ -27,7 +27,14 @@ public:
   // "ROM space not enough!" when the page would overflow, a clear text with
   // the file name for a file that cannot be read or is no game. True when a
   // row was added.
+  // A game past MenuGameLimit is refused too ("The boot menu lists at most
+  // 99 games!"), unless AllowPastMenuLimit is set: then it is queued and
+  // the front end warns.
   bool AddGameFile(const std::string& FileName, TFrontEnd& FrontEnd);
+  bool AllowPastMenuLimit = false;
+  // More games wait than the boot menu can list.
+  bool PastMenuLimit() const { return FRows.size() > MenuGameLimit; }
+  static constexpr size_t MenuGameLimit = 99;
 
   // Sum of the rows' sizes, plus the boot menu when more than one game waits.
   uint32_t QueueUsedSize() const;
@@ -54,3 +61,6 @@ private:
 };
 
 constexpr const char* QueueSpaceError = "ROM space not enough!";
+// The boot menu lists 99 games; the ones after them could never be started.
+constexpr const char* QueueMenuLimitError = "The boot menu lists at most 99 games!";
+std::string QueueMenuLimitText(const std::string& FileName);

@@ -6,7 +6,7 @@
 #include "core/card/CardLayout.h"
 #include "core/support/DeleteFile.h"
 #include "core/support/FileData.h"
-#include "core/support/Paths.h"
+#include "core/support/PrivateTempFile.h"
 #include "core/support/Resources.h"
 
 uint32_t PackedGameSize(uint32_t Size) {
@@ -29,10 +29,10 @@ bool WriteAt(std::FILE* File, uint32_t Offset, const uint8_t* Data, size_t Count
   return std::fwrite(Data, 1, Count, File) == Count;
 }
 
-bool Abandon(std::FILE*& Pack, const std::string& PackFileName) {
+// The image has no name, so closing it is all that removes it.
+bool Abandon(std::FILE*& Pack) {
   if (Pack) std::fclose(Pack);
   Pack = nullptr;
-  DeleteFileWait(PackFileName, 1000);
   return false;
 }
 
@@ -42,23 +42,26 @@ bool BuildPackImage(const std::vector<TQueueRow>& Rows, TFrontEnd& FrontEnd, std
                     std::FILE*& Pack, std::vector<uint32_t>* Offsets) {
   Pack = nullptr;
   if (Offsets) Offsets->clear();
-  PackFileName = TempFileName();
-  if (PackFileName.empty()) return false;
-  if (!ExtractResourceToFile(FrontEnd, "GBPACK", "KVQ", PackFileName)) return false;
-
-  Pack = std::fopen(PackFileName.c_str(), "r+b");
-  if (!Pack) return true;   // the caller reports that it cannot open the image
-  if (std::fseek(Pack, 0, SEEK_END) != 0) return Abandon(Pack, PackFileName);
-  const long MenuEnd = std::ftell(Pack);
-  if (MenuEnd <= 0) return Abandon(Pack, PackFileName);
-  uint32_t End = static_cast<uint32_t>(MenuEnd);
+  PackFileName.clear();
+  const TResourceEntry* Menu = FindEmbeddedResource("GBPACK", "KVQ");
+  if (!Menu || Menu->Size == 0) return false;
+  std::string Why;
+  Pack = OpenPrivateTempFile(Why);
+  if (!Pack || std::fwrite(Menu->Data, 1, Menu->Size, Pack) != Menu->Size) {
+    // The menu could not be put into the image: the resource error box, as
+    // for any copy of a resource that fails.
+    FrontEnd.ShowMessageBox(std::string(ResourceErrorText) + "\r\n" + "GBPACK/KVQ" + (Why.empty() ? "" : "\r\n" + Why),
+                            ResourceErrorCaption, MB_FLAGS_ERROR);
+    return Abandon(Pack);
+  }
+  uint32_t End = static_cast<uint32_t>(Menu->Size);
 
   for (const TQueueRow& Row : Rows) {
     // A game that is gone or shorter than when it was queued would reach the
     // card cut off; the write ends before anything is sent instead.
     int64_t Count = Row.Size;
     const auto Game = ReadFileData(Row.FileName, Count);
-    if (!Game || Count != static_cast<int64_t>(Row.Size)) return Abandon(Pack, PackFileName);
+    if (!Game || Count != static_cast<int64_t>(Row.Size)) return Abandon(Pack);
 
     const uint32_t Size = PackedGameSize(Row.Size);
     const uint32_t At = PackPlacement(End, Size);
@@ -66,16 +69,16 @@ bool BuildPackImage(const std::vector<TQueueRow>& Rows, TFrontEnd& FrontEnd, std
       // The placement gaps can make the image longer than the space the
       // queue counted; past the page it would overwrite the other page.
       FrontEnd.ShowMessageBox(QueueSpaceError, "Error", MB_FLAGS_ERROR);
-      return Abandon(Pack, PackFileName);
+      return Abandon(Pack);
     }
-    if (!WriteAt(Pack, At, Game.get(), Row.Size)) return Abandon(Pack, PackFileName);
+    if (!WriteAt(Pack, At, Game.get(), Row.Size)) return Abandon(Pack);
     if (Size > Row.Size) {
       const std::vector<uint8_t> Padding(Size - Row.Size, 0);
-      if (std::fwrite(Padding.data(), 1, Padding.size(), Pack) != Padding.size()) return Abandon(Pack, PackFileName);
+      if (std::fwrite(Padding.data(), 1, Padding.size(), Pack) != Padding.size()) return Abandon(Pack);
     }
     if (Offsets) Offsets->push_back(At);
     End = At + Size;
   }
-  if (std::fflush(Pack) != 0) return Abandon(Pack, PackFileName);
+  if (std::fflush(Pack) != 0) return Abandon(Pack);
   return true;
 }

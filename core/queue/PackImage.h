@@ -18,13 +18,14 @@ uint32_t PackedGameSize(uint32_t Size);
 // first of 1 x Size .. 7 x Size that is not below End, else End itself.
 uint32_t PackPlacement(uint32_t End, uint32_t Size);
 
-// Builds the image of a write of two or more games in a fresh temporary file:
-// the boot menu (resource "GBPACK" of type "KVQ") first, then each row in
-// order at its PackPlacement, the gaps zero bytes. On true the image is
-// complete, PackFileName names it and Pack is open on it for reading and
-// writing (still null when the temporary file could not be opened again,
-// which the caller reports as an open failure); the caller closes and deletes
-// it. On false nothing is left behind: the menu is missing, a queued game
+// Builds the image of a write of two or more games in a private temporary
+// file that has no name (OpenPrivateTempFile): the boot menu (resource
+// "GBPACK" of type "KVQ") first, then each row in order at its
+// PackPlacement, the gaps zero bytes. On true the image is complete and Pack
+// is open on it for reading and writing; closing it is all the cleaning up
+// there is, and nothing of it is left in the temporary folder whatever ends
+// the program. PackFileName is left empty (kept for the callers that once
+// deleted it). On false nothing is left behind: the menu is missing, a queued game
 // cannot be read in full, the temporary file cannot be written, or the
 // layout would run past the end of the page (the last shows the space error
 // box). Offsets, when given, receives each row's place in the image.

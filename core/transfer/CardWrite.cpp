@@ -10,6 +10,7 @@
 #include "core/support/DeleteFile.h"
 #include "core/support/SpaceTime.h"
 #include "core/transfer/SaveBackup.h"
+#include "core/transfer/SourceCheck.h"
 #include "core/transfer/VerifyEngine.h"
 #include "core/transfer/WriteEngine.h"
 
@@ -42,6 +43,19 @@ TCardWriteResult WriteToCard(const TCardWriteRequest& Request, TLink& Link) {
   const TGameQueue& Queue = Request.Queue ? *Request.Queue : NoQueue;
   const std::vector<TQueueRow> Rows = Queue.Rows();
 
+  // A file that cannot be written is refused before the backup, so no
+  // backup is taken for a write that never happens.
+  if (Request.Kind == TCardWriteKind::RawImage || Save) {
+    const TSourceRefusal Refusal = CheckNamedSource(Request.Kind, Request.FileName);
+    if (Refusal.Refused()) {
+      Result.End = TTransferEnd::FileFailed;
+      Result.Outcome = Refusal.Text;
+      FrontEnd.SetStatusText(1, Refusal.Text);
+      FrontEnd.ShowMessageBox(Refusal.Text + "\r\n" + Refusal.Detail, "Error", MB_FLAGS_ERROR);
+      return Finish(Result, Link);
+    }
+  }
+
   if (Save && Request.BackupSave) {
     TTransferOutcome Backup;
     if (!BackupSaveRam(Link, Result.BackupFile, &Backup)) {
@@ -64,13 +78,20 @@ TCardWriteResult WriteToCard(const TCardWriteRequest& Request, TLink& Link) {
 
   const std::string Named = Request.Kind == TCardWriteKind::Queue ? std::string() : Request.FileName;
   TTransferOutcome Write;
-  if (!WriteImage(Named, Save ? cmdWriteSram : 0, Queue, Link, &Write)) {
+  // What went out, for the verify: the file may be replaced meanwhile, and
+  // the card is to be judged by the bytes it was sent.
+  std::vector<uint8_t> Sent;
+  if (!WriteImage(Named, Save ? cmdWriteSram : 0, Queue, Link, &Write, Request.Verify ? &Sent : nullptr)) {
     Result.End = Write.End;
     Result.Outcome = Write.Reason.empty() ? FrontEnd.StatusText(1) : Write.Reason;
     Partial.Total = Write.Total;
     Partial.Reached = Write.Reached;
     Partial.CardTouched = Write.CardTouched;
+    Partial.FormatBlocks = Write.FormatBlocks;
+    Partial.FormatCleared = Write.FormatCleared;
     Result.Report = PartialWriteReport(Partial);
+    // The file and the system's reason, beside the program's own text.
+    if (!Write.Detail.empty()) Result.Report.insert(Result.Report.begin(), Write.Detail);
     return Finish(Result, Link);
   }
   // A stop in the pump after the last packet: the write is whole, the
@@ -82,31 +103,13 @@ TCardWriteResult WriteToCard(const TCardWriteRequest& Request, TLink& Link) {
   }
 
   if (Request.Verify && Write.Total > 0) {
-    // The bytes the write sent: the named file, the game's own file, or the
-    // pack image built again from the same rows (the write deleted its own).
-    std::string Expected = Named, Built;
-    if (Request.Kind == TCardWriteKind::Queue) {
-      if (Rows.size() == 1) {
-        Expected = Rows.front().FileName;
-      } else {
-        std::FILE* Pack = nullptr;
-        if (BuildPackImage(Rows, FrontEnd, Built, Pack)) Expected = Built;
-        if (Pack) std::fclose(Pack);
-      }
-    }
     // Named files went to bare addresses, whatever the page.
     const uint32_t PageBase = State.PageBase;
     if (!Named.empty()) State.PageBase = 0;
     TVerifyOutcome Verify;
-    if (Expected.empty()) {
-      Verify.End = TTransferEnd::FileFailed;
-      Verify.Reason = VerifyOpenError;
-    } else {
-      if (Request.BeforeVerify) Request.BeforeVerify();
-      VerifyAgainstFile(Expected, 0, Write.Total, Save ? cmdReadSram : cmdReadRom, Link, &Verify);
-    }
+    if (Request.BeforeVerify) Request.BeforeVerify();
+    VerifyAgainstBytes(Sent, 0, Write.Total, Save ? cmdReadSram : cmdReadRom, Link, &Verify);
     State.PageBase = PageBase;
-    if (!Built.empty()) DeleteFileWait(Built, 1000);
 
     if (Verify.End != TTransferEnd::Done) {
       Result.End = Verify.End;

@@ -21,10 +21,27 @@ std::string Titles(const std::vector<std::string>& Names) {
 
 std::string Shown(const std::string& Title) { return Title.empty() ? "(untitled)" : "\"" + Title + "\""; }
 
+// The write ended in its format step: nothing of the image went out, and
+// only the headers of the blocks cleared are gone.
+bool FormatCutShort(const TPartialWrite& Write, const std::string& Where, std::vector<std::string>& Lines) {
+  if (Write.FormatBlocks == 0 || Write.FormatCleared >= Write.FormatBlocks) return false;
+  const std::string Blocks = std::to_string(Write.FormatCleared) + " of " + std::to_string(Write.FormatBlocks);
+  if (Write.Kind == TCardWriteKind::Queue)
+    Lines.push_back(Where + " holds only part of the image now: none of its " + std::to_string(Write.Total) +
+                    " bytes reached the card, as the format before the write was cut short (" + Blocks +
+                    " blocks cleared), so games after those blocks may still be listed.");
+  else
+    Lines.push_back(Where + " is now partly formatted: none of " + Write.FileName +
+                    " reached the card, as the format before the write was cut short (" + Blocks +
+                    " blocks cleared), so games after those blocks may still be listed.");
+  return true;
+}
+
 void QueueReport(const TPartialWrite& Write, std::vector<std::string>& Lines) {
   const std::string Page = PageNameOf(Write.PageBase);
-  Lines.push_back(Page + " holds only part of the image now: " + std::to_string(Write.Reached) + " of " +
-                  std::to_string(Write.Total) + " bytes reached the card, and its old games are gone.");
+  if (!FormatCutShort(Write, Page, Lines))
+    Lines.push_back(Page + " holds only part of the image now: " + std::to_string(Write.Reached) + " of " +
+                    std::to_string(Write.Total) + " bytes reached the card, and its old games are gone.");
   if (Write.Pack && Write.Reached < MenuImageSize)
     Lines.push_back("The boot menu is cut short: the console cannot start any game of this page.");
   std::vector<std::string> Complete, Cut, Missing;
@@ -78,6 +95,10 @@ std::vector<std::string> PartialWriteReport(const TPartialWrite& Write) {
       break;
     case TCardWriteKind::RawImage: {
       const bool TwoPages = Write.Total > PageSize;
+      if (FormatCutShort(Write, TwoPages ? "both pages" : "Page NO. 1 (32M)", Lines)) {
+        Lines.push_back("Write the image again, or format the page.");
+        break;
+      }
       Lines.push_back(std::string(TwoPages ? "Both pages are" : "Page NO. 1 (32M) is") + " now partly written: " +
                       std::to_string(Write.Reached) + " of " + std::to_string(Write.Total) + " bytes of " +
                       Write.FileName + " reached the card" +

@@ -42,6 +42,11 @@ struct TPartialWrite {
   uint32_t Total = 0;                 // bytes (Format: blocks) the write was to send
   uint32_t Reached = 0;               // bytes (Format: blocks) that reached the card
   bool CardTouched = false;           // false: the card is as it was
+  // Queue, RawImage: the format step before the image, in blocks (both 0:
+  // none). A format cut short leaves the blocks after it as they were, so
+  // the games there may still be listed.
+  uint32_t FormatBlocks = 0;
+  uint32_t FormatCleared = 0;
 };
 
 // The report, one sentence a line. Empty when the card was not touched.

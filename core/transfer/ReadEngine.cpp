@@ -6,6 +6,7 @@
 
 #include "core/FrontEnd.h"
 #include "core/link/Link.h"
+#include "core/support/ReplaceFile.h"
 #include "core/support/SpaceTime.h"
 
 bool ReadToFile(uint32_t Start, uint32_t End, uint8_t Code, const std::string& FileName, TLink& Link,
@@ -19,6 +20,11 @@ bool ReadToFile(uint32_t Start, uint32_t End, uint8_t Code, const std::string& F
     Out.End = End;
     Out.Reason = FrontEnd.StatusText(1);
   };
+  const auto FileFailed = [&](const char* Text, const TReplaceFile& File) {
+    FrontEnd.SetStatusText(1, Text);
+    EndWith(TTransferEnd::FileFailed);
+    Out.Detail = FileName + ": " + File.Error();
+  };
 
   TSpaceTime Timer;
   Timer.Start();
@@ -31,19 +37,17 @@ bool ReadToFile(uint32_t Start, uint32_t End, uint8_t Code, const std::string& F
   FrontEnd.SetProgress(Position);
   const uint32_t Divisor = Total / static_cast<uint32_t>(FrontEnd.ProgressMax()) + 1;
 
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> File(std::fopen(FileName.c_str(), "wb"), &std::fclose);
+  // The old file stays whole until the new one is: a read cut short by a
+  // stop, a pulled cable or a full disk leaves it as it was.
+  TReplaceFile File(FileName);
   std::vector<uint8_t> Buffer(ReadPieceSize);
   Timer.Total = static_cast<int32_t>(Total);
   Out.Total = Total;
 
   bool Result = false;
-  if (!File) {
-    FrontEnd.SetStatusText(1, ReadFileCreateError);
-    EndWith(TTransferEnd::FileFailed);
+  if (!File.Ok()) {
+    FileFailed(ReadFileCreateError, File);
   } else {
-    // Unbuffered, so a full disk shows at the piece that did not fit rather
-    // than at a late flush after the read was already called complete.
-    std::setvbuf(File.get(), nullptr, _IONBF, 0);
     uint32_t Done = 0;
     bool EndedEarly = false;
     while (Done < Total) {
@@ -59,11 +63,10 @@ bool ReadToFile(uint32_t Start, uint32_t End, uint8_t Code, const std::string& F
         EndWith(TTransferEnd::LinkFailed);
         break;
       }
-      if (std::fwrite(Buffer.data(), 1, Count, File.get()) != Count) {
-        FrontEnd.SetStatusText(1, ReadFileWriteError);
+      if (!File.Write(Buffer.data(), Count)) {
+        FileFailed(ReadFileWriteError, File);
         State.Operating = false;   // the next file would meet the same full disk
         EndedEarly = true;
-        EndWith(TTransferEnd::FileFailed);
         break;
       }
       Done += Count;
@@ -77,10 +80,9 @@ bool ReadToFile(uint32_t Start, uint32_t End, uint8_t Code, const std::string& F
       FrontEnd.PumpMessages();
     }
     if (!EndedEarly) {
-      if (std::fclose(File.release()) != 0) {
-        FrontEnd.SetStatusText(1, ReadFileWriteError);
+      if (!File.Commit()) {
+        FileFailed(ReadFileWriteError, File);
         State.Operating = false;
-        EndWith(TTransferEnd::FileFailed);
       } else {
         Result = true;
         Timer.Stop();

@@ -18,5 +18,12 @@ struct TTransferOutcome {
   uint32_t Total = 0;     // bytes the transfer was to move (0 when refused before it knew)
   uint32_t Reached = 0;   // bytes moved before it ended
   bool CardTouched = false;   // a write: the format or a packet reached the card
+  // A write's format step: the blocks it was to clear and those it cleared
+  // (both 0 when the write formats nothing).
+  uint32_t FormatBlocks = 0;
+  uint32_t FormatCleared = 0;
   std::string Reason;     // the status text of a failure; empty when done
+  // A file failure: the file and the system's reason ("out/A.GB: Permission
+  // denied"), one line to say beside the program's own text.
+  std::string Detail;
 };

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "core/transfer/TransferOutcome.h"
 
@@ -22,3 +23,9 @@ struct TVerifyOutcome : TTransferOutcome {
 // Operating stops it. True only when every byte was read and agrees.
 bool VerifyAgainstFile(const std::string& Expected, uint32_t Start, uint32_t Count, uint8_t Code, TLink& Link,
                        TVerifyOutcome* Outcome = nullptr);
+
+// The same against bytes in memory: those a write sent, so that a file
+// replaced or changed while it was written is no reason to blame the card.
+// Bytes shorter than Count differ where they end.
+bool VerifyAgainstBytes(const std::vector<uint8_t>& Expected, uint32_t Start, uint32_t Count, uint8_t Code,
+                        TLink& Link, TVerifyOutcome* Outcome = nullptr);

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 #include <memory>
 #include <vector>
 
@@ -46,10 +48,26 @@ bool Refuse(TFrontEnd& FrontEnd, TSharedState& State, const char* Text, const st
   return false;
 }
 
+// Why a queued game's file cannot be written as queued; empty when it can.
+std::string QueuedFileProblem(const TQueueRow& Row) {
+  std::error_code Error;
+  const std::filesystem::file_status Status = std::filesystem::status(std::filesystem::u8path(Row.FileName), Error);
+  if (!std::filesystem::exists(Status))
+    return Row.FileName + ": " + (Error ? Error.message() : std::string("No such file or directory"));
+  if (!std::filesystem::is_regular_file(Status)) return Row.FileName + ": not a regular file";
+  const uintmax_t Size = std::filesystem::file_size(std::filesystem::u8path(Row.FileName), Error);
+  if (Error) return Row.FileName + ": " + Error.message();
+  if (Size < Row.Size)
+    return Row.FileName + ": shorter now (" + std::to_string(Size) + " bytes) than when it was queued (" +
+           std::to_string(Row.Size) + " bytes)";
+  return std::string();
+}
+
 }  // namespace
 
 bool WriteImage(const std::string& FileName, uint8_t Code, const TGameQueue& Queue, TLink& Link,
-                TTransferOutcome* Outcome) {
+                TTransferOutcome* Outcome, std::vector<uint8_t>* Sent) {
+  if (Sent) Sent->clear();
   TFrontEnd& FrontEnd = Link.FrontEnd();
   TSharedState& State = Link.State();
   TTransferOutcome Own;
@@ -80,11 +98,22 @@ bool WriteImage(const std::string& FileName, uint8_t Code, const TGameQueue& Que
     Source.File = OpenFileShared(FileName);
   } else if (Rows.size() == 1) {
     Source.File = OpenFileShared(Rows.front().FileName);
-    if (!Source.File) return FileFailure(WriteOpenGameError);
+    if (!Source.File) {
+      Result.Detail = QueuedFileProblem(Rows.front());
+      return FileFailure(WriteOpenGameError);
+    }
   } else if (Rows.empty()) {
     // Nothing to write: a pack of the menu alone would only wipe the page.
     return FileFailure(WriteOpenGameError);
   } else {
+    // A queued game that is gone or changed makes the pack fail: named, with
+    // the system's reason, beside the program's own text.
+    for (const TQueueRow& Row : Rows) {
+      const std::string Problem = QueuedFileProblem(Row);
+      if (Problem.empty()) continue;
+      Result.Detail = Problem;
+      return FileFailure(WriteCreatePackError);
+    }
     std::string PackFileName;
     if (!BuildPackImage(Rows, FrontEnd, PackFileName, Source.File)) return FileFailure(WriteCreatePackError);
     Source.PackFileName = PackFileName;
@@ -126,6 +155,8 @@ bool WriteImage(const std::string& FileName, uint8_t Code, const TGameQueue& Que
     const uint32_t Blocks = (Named && Total > PageSize ? 2 : 1) * FormatBlocksPerPage;
     const uint32_t Cleared = Named ? FormatBlocks(0, Blocks, Link) : FormatCard(false, Link);
     Result.CardTouched = Cleared > 0;
+    Result.FormatBlocks = Blocks;
+    Result.FormatCleared = Cleared;
     if (Cleared < Blocks) {
       // The cable stopped taking packets: nothing of the image would get through.
       Link.ReportWriteError();
@@ -136,6 +167,7 @@ bool WriteImage(const std::string& FileName, uint8_t Code, const TGameQueue& Que
     }
   }
 
+  if (Sent) Sent->reserve(Total);
   TLinkWritePacket Packet;
   std::memset(&Packet, 0, sizeof Packet);
   Packet.Header.Code = Code != 0 ? Code : cmdWriteRom;
@@ -172,6 +204,7 @@ bool WriteImage(const std::string& FileName, uint8_t Code, const TGameQueue& Que
       if (!Settle()) return LinkFailure();
       return FileFailure(WriteReadSourceError);
     }
+    if (Sent) Sent->insert(Sent->end(), Packet.Data, Packet.Data + Count);
     Packet.Header.Address = SwapDWord(Base + Offset);
     Packet.Header.Length = SwapDWord(Count);
     Result.CardTouched = true;

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "core/transfer/TransferOutcome.h"
 
@@ -34,6 +35,8 @@ constexpr const char* WriteImageTooLarge = "Image file too large!";
 // "Error Code: N" and clears Operating. True only when every packet was sent.
 // Nothing reaches the card when the source cannot be opened, the pack cannot
 // be built, or the source is larger than what it is written to. Outcome,
-// when given, receives how the write ended and how far it got.
+// when given, receives how the write ended and how far it got. Sent, when
+// given, receives every data byte that went out, in order: what a verify
+// must find on the card, whatever happens to the file meanwhile.
 bool WriteImage(const std::string& FileName, uint8_t Code, const TGameQueue& Queue, TLink& Link,
-                TTransferOutcome* Outcome = nullptr);
+                TTransferOutcome* Outcome = nullptr, std::vector<uint8_t>* Sent = nullptr);

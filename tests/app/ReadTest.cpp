@@ -60,9 +60,14 @@ TEST_F(Read, AStopDuringTheSecondOfThreeGamesEndsTheWholeRead) {
   SelectRows({0, 1, 2});
   Rig.Dialogs.FolderAnswers = {Files.Root()};
   const std::string Second = Files.Path("BRAVO.GB");
+  // The second game goes into a temporary beside BRAVO.GB until it is whole.
+  uintmax_t Partial = 0;
   Rig.Binding.OnEachPass = [&] {
     std::error_code Ignored;
-    if (std::filesystem::file_size(Second, Ignored) >= 8192 && !Ignored) {
+    for (const auto& Entry : std::filesystem::directory_iterator(Files.Root(), Ignored))
+      if (Entry.path().filename().string().rfind(".BRAVO.GB.", 0) == 0)
+        Partial = std::filesystem::file_size(Entry.path(), Ignored);
+    if (Partial >= 8192) {
       Rig.Binding.OnEachPass = nullptr;
       Rig.Click(Form().btnRead);
     }
@@ -71,10 +76,13 @@ TEST_F(Read, AStopDuringTheSecondOfThreeGamesEndsTheWholeRead) {
 
   EXPECT_EQ(Rig.Dialogs.FolderTitles, std::vector<std::string>{"Select save directory"});
   EXPECT_EQ(ReadBytes(Files.Path("ALPHA.GB")), First);
-  const auto Partial = std::filesystem::file_size(Second);
   EXPECT_GE(Partial, 8192u);
   EXPECT_LT(Partial, 32768u);
   EXPECT_EQ(Partial % 4096, 0u);
+  // The game cut short leaves no file, nor its temporary.
+  EXPECT_FALSE(std::filesystem::exists(Second));
+  for (const auto& Entry : std::filesystem::directory_iterator(Files.Root()))
+    EXPECT_NE(Entry.path().filename().string().rfind(".BRAVO.GB.", 0), 0u) << Entry.path();
   EXPECT_FALSE(std::filesystem::exists(Files.Path("CHARLIE.GB")));
   EXPECT_EQ(Form().btnRead->Caption(), "&Read");
   EXPECT_FALSE(Form().State().Operating);
@@ -113,7 +121,7 @@ TEST_F(Read, AFileThatCannotBeMadeIsSkippedAndNamedInABox) {
   Form().btnRead->Click();
   EXPECT_EQ(ReadBytes(Files.Path("SECOND.GB")), Second);
   ASSERT_EQ(Rig.Dialogs.Messages.size(), 1u);
-  EXPECT_EQ(Rig.Dialogs.Messages[0].Text, "File create error!\r\n" + Files.Path("FIRST.GB"));
+  EXPECT_EQ(Rig.Dialogs.Messages[0].Text, "File create error!\r\n" + Files.Path("FIRST.GB") + ": Is a directory");
   EXPECT_EQ(Rig.Dialogs.Messages[0].Flags, 16);
 }
 

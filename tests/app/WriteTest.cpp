@@ -219,7 +219,7 @@ TEST_F(Write, FailuresOnlyThePanelWouldTellGetOneBox) {
          Form().AddGameFile(Gone);
          std::filesystem::remove(Gone);
          Form().btnWrite->Click();
-       }, "Open file error!"},
+       }, "Open file error!\r\n" + Gone + ": No such file or directory"},
       {"save file too large", [&] {
          Rig.Dialogs.OpenAnswers = {{Files.Path("big.sav")}};
          Rig.Dialogs.MessageAnswers = {MB_RESULT_YES};   // overwrite the save RAM

@@ -35,16 +35,22 @@ protected:
     return Games[std::find(Names.begin(), Names.end(), Row.FileName) - Names.begin()];
   }
 
-  // Builds the pack and reads the image back; the image is deleted again.
+  // Builds the pack and reads the image back from the open file, which has
+  // no name; closing it removes it.
   bool Build(std::vector<uint32_t>& Offsets, std::vector<uint8_t>& Image) {
     std::string PackName;
     std::FILE* Pack = nullptr;
     const bool Built = BuildPackImage(Queue.Rows(), Front, PackName, Pack, &Offsets);
     if (Built) {
       EXPECT_NE(Pack, nullptr);
-      if (Pack) std::fclose(Pack);
-      Image = ReadBytes(PackName);
-      std::filesystem::remove(PackName);
+      EXPECT_EQ(PackName, "");
+      Image.clear();
+      if (Pack) {
+        std::rewind(Pack);
+        uint8_t Buffer[65536];
+        for (size_t Got; (Got = std::fread(Buffer, 1, sizeof Buffer, Pack)) > 0;) Image.insert(Image.end(), Buffer, Buffer + Got);
+        std::fclose(Pack);
+      }
     }
     return Built;
   }

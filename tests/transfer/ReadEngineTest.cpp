@@ -77,29 +77,31 @@ INSTANTIATE_TEST_SUITE_P(
         TReadCase{"OneMiB", 0, 0, 0x100000, cmdReadRom, std::vector<uint32_t>(256, 4096), 99}),
     [](const auto& Info) { return std::string(Info.param.Name); });
 
-TEST_F(ReadEngineTest, StopKeepsThePiecesAlreadyRead) {
+TEST_F(ReadEngineTest, StopLeavesTheFileAsItWas) {
   // Pump 1 is the start, then two per piece: pump 6 comes before piece 3.
   Rig.Front.OnPump = [&](int Pump) {
     if (Pump == 6) Rig.State.Operating = false;
   };
   const std::string File = Dir.File("stopped.gb");
+  WriteBytes(File, {7, 7, 7});
   EXPECT_FALSE(ReadToFile(0, 0x8000, cmdReadRom, File, Rig.Link));
   EXPECT_EQ(Rig.Sent().size(), 2u);
-  EXPECT_EQ(ReadBytes(File).size(), 8192u);
+  EXPECT_EQ(ReadBytes(File), (std::vector<uint8_t>{7, 7, 7}));
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(Dir.File("")), {}), 2) << "a temporary was left";
   EXPECT_EQ(Rig.Front.CountTexts("Read complete."), 0);
   EXPECT_EQ(Rig.Front.Bar, 0);
 }
 
-TEST_F(ReadEngineTest, UnplugMidReadReportsAndKeepsThePartialFile) {
+TEST_F(ReadEngineTest, UnplugMidReadReportsAndLeavesNoPartialFile) {
   // Two pieces go through (out and in each), then the third command's reply is lost.
   Rig.Cable.UnplugAfter(5);
   const std::string File = Dir.File("partial.gb");
-  EXPECT_FALSE(ReadToFile(0, 0x8000, cmdReadRom, File, Rig.Link));
+  TTransferOutcome Outcome;
+  EXPECT_FALSE(ReadToFile(0, 0x8000, cmdReadRom, File, Rig.Link, &Outcome));
   EXPECT_EQ(Rig.Front.Panels[1], "Error Code: " + std::to_string(kErrNoSuchDevice));
   EXPECT_FALSE(Rig.State.Operating);
-  const auto Bytes = ReadBytes(File);
-  ASSERT_EQ(Bytes.size(), 8192u);
-  EXPECT_TRUE(std::equal(Bytes.begin(), Bytes.end(), Rig.Card.Flash()));
+  EXPECT_EQ(Outcome.Reached, 8192u);
+  EXPECT_FALSE(std::filesystem::exists(File));
 }
 
 TEST_F(ReadEngineTest, FileProblemsEndTheReadWithTheirText) {
