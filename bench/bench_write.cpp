@@ -103,6 +103,7 @@ void BM_BarePacketsFullPage(benchmark::State& Bench) {
         return;
       }
     }
+    Link.FinishWrites();
   }
   Bench.SetItemsProcessed(Bench.iterations() * Packets);
   Bench.counters["per_packet"] =

@@ -12,6 +12,7 @@
 #include "cli/Interrupt.h"
 #include "cli/Session.h"
 #include "cli/Usage.h"
+#include "core/link/LinkOptions.h"
 #include "core/support/Version.h"
 #ifdef FQ_HAVE_RESOURCES
 #include "ProgramResources.h"
@@ -88,5 +89,12 @@ int main(int argc, char** argv) {
   InstallInterruptHandler();
   TCliSession Session(Options, ProgramName);
   if (Command->NeedsCable && !Session.OpenPort()) return Session.Outcome(false);
-  return Dispatch(Options.Command, Session, Args);
+  const int64_t Before = Command->NeedsCable ? Session.Port().SimulatedNanoseconds() : -1;
+  const int Exit = Dispatch(Options.Command, Session, Args);
+  // On a timed emulated cable: how long the real cable would have taken.
+  if (Command->NeedsCable) {
+    const std::string Time = SimulatedTimeText(Before, Session.Port().SimulatedNanoseconds());
+    if (!Time.empty()) Session.FrontEnd.Note(Time);
+  }
+  return Exit;
 }

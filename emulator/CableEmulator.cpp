@@ -19,6 +19,23 @@ uint32_t BigEndian32(const uint8_t* Bytes) {
 
 }  // namespace
 
+bool TCableEmulator::ErasesBlockAt(uint32_t Address) { return (Address % TCard::FlashSize) % TCard::EraseBlockSize == 0; }
+
+TFirmwareWork TCableEmulator::WorkOf(const uint8_t* Data, size_t Count) {
+  TFirmwareWork Work;
+  if (Count == 0 || !Data) return Work;
+  const uint8_t Code = Data[0];
+  if (Count == WritePacketSize && Code == cmdWriteRom) {
+    const uint32_t Length = BigEndian32(Data + 5);
+    if (Length < 1 || Length > LinkWriteChunk) return Work;
+    Work.ProgramsFlash = true;
+    Work.ErasesBlock = ErasesBlockAt(BigEndian32(Data + 1));
+  } else if (Count == HeaderSize) {
+    Work.Replies = Code == cmdChipId || Code == cmdReadRom || Code == cmdReadSram || Code == cmdGetPorts;
+  }
+  return Work;
+}
+
 TCableEmulator::TCableEmulator(TCard& Card) : FCard(Card) {
   std::fill(std::begin(FPorts), std::end(FPorts), PowerOnPortValue);
 }
@@ -99,7 +116,7 @@ bool TCableEmulator::Execute(const uint8_t* Data, size_t Count) {
     // The firmware erases a block when a write starts at its first byte, so
     // an image written from its start needs no erase command of its own, while
     // writes elsewhere in a block program over what is there.
-    if ((Address % TCard::FlashSize) % TCard::EraseBlockSize == 0) FCard.EraseBlock(Address);
+    if (ErasesBlockAt(Address)) FCard.EraseBlock(Address);
     for (uint32_t I = 0; I < Length; ++I) FCard.ProgramFlash(Address + I, Data[HeaderSize + I]);
     return true;
   case cmdWriteSram:

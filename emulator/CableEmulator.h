@@ -10,6 +10,8 @@
 #include <thread>
 #include <vector>
 
+#include "emulator/CableTiming.h"
+
 // The card as the cable's firmware and the console see it: 8 MiB of NOR flash
 // (E28F640J3A: 64 erase blocks of 128 KiB, erased bytes read 0xFF, programming
 // only clears bits) and 128 KiB of battery-backed save RAM.
@@ -115,6 +117,13 @@ public:
   static constexpr uint8_t PowerOnPortValue = 0xFF;
 
   explicit TCableEmulator(TCard& Card);
+
+  // The firmware erases the block a 'W' starts when the write starts at the
+  // block's first byte.
+  static bool ErasesBlockAt(uint32_t Address);
+  // What the firmware does for the OUT transfer Data (as Execute carries it
+  // out), for the timing model; nothing for a transfer it would ignore.
+  static TFirmwareWork WorkOf(const uint8_t* Data, size_t Count);
 
   // One bulk OUT transfer; returns the bytes taken, or -1 (LastError set).
   long BulkOut(const uint8_t* Data, size_t Count);

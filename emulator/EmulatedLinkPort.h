@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
+#include <deque>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "core/link/LinkPort.h"
 #include "emulator/CableEmulator.h"
@@ -16,7 +18,16 @@
 // PollDeviceEvents, once for each arrival or removal, on the caller's thread.
 class TCardLock;
 
-class TEmulatedLinkPort : public TLinkPort {
+//
+// Writes can be kept in flight, as on a host controller that queues them: a
+// write started reaches the cable at once, in the order started, but how it
+// went (bytes taken, or the error of a cable that has gone) is told only when
+// its end is asked for (FinishOldest), as a real completion comes later.
+//
+// With a timing model the port keeps the cable's time on a virtual clock
+// (SimulatedNanoseconds): each transfer as the model times it, the host
+// waiting only where it waits for a transfer to end.
+class TEmulatedLinkPort : public TLinkPort, private TAsyncWrites {
 public:
   // Over a cable that the caller keeps alive for as long as the port.
   explicit TEmulatedLinkPort(TCableEmulator& Cable);
@@ -32,6 +43,12 @@ public:
   void SetDeviceChangeHandler(std::function<void()> Handler) override;
   void PollDeviceEvents() override;
   std::string Describe() const override;
+  TAsyncWrites* AsyncWrites() override { return this; }
+  int64_t SimulatedNanoseconds() const override { return FTiming ? FTiming->Now() : -1; }
+
+  // Times every transfer from now on with these figures.
+  void EnableTiming(const TCableTimingFigures& Figures = {});
+  const TCableTiming* Timing() const { return FTiming.get(); }
 
   TCableEmulator& Cable() { return *FCable; }
   // Holds the card's lock until the port (and with it the card) is gone.
@@ -39,7 +56,21 @@ public:
   bool IsOpen() const { return FOpen; }
 
 private:
+  // A write started and not yet finished.
+  struct TWriteInFlight {
+    int64_t SeenAt = 0;      // when the host sees it end (timing model)
+    long Result = 0;
+    int Error = 0;
+  };
+
+  unsigned MaxInFlight() const override;
+  bool Start(const uint8_t* Data, size_t Count) override;
+  long FinishOldest() override;
+  void CancelAll() override;
+  size_t InFlight() const override { return FInFlight.size(); }
+
   bool Usable();
+  long Deliver(const uint8_t* Data, size_t Count, int& Error);
 
   std::unique_ptr<TCardLock> FLock;   // first, so it is released last
   std::unique_ptr<TCard> FOwnedCard;
@@ -51,4 +82,6 @@ private:
   intptr_t FNextHandle = 1;
   int FLastError = 0;
   std::function<void()> FHandler;
+  std::deque<TWriteInFlight> FInFlight;
+  std::unique_ptr<TCableTiming> FTiming;
 };

@@ -55,6 +55,11 @@ std::unique_ptr<TLinkPort> MakeEmulatedPort(const TLinkOptions& Options, std::st
     auto Port = std::make_unique<TEmulatedLinkPort>(std::move(Card));
     Port->KeepLock(std::move(Lock));
     if (Options.EmulateUnplugAfter) Port->Cable().UnplugAfter(*Options.EmulateUnplugAfter);
+    if (Options.EmulateTimingLatencyUs) {
+      TCableTimingFigures Figures;
+      Figures.CompletionLatencyNs = int64_t{1000} * *Options.EmulateTimingLatencyUs;
+      Port->EnableTiming(Figures);
+    }
     return Port;
   } catch (const std::exception& Failure) {
     Error = Failure.what();
@@ -84,9 +89,12 @@ std::unique_ptr<TLinkPort> OpenLinkPort(const TLinkOptions& Options, std::string
   Error = CheckLinkOptions(Options);
   if (!Error.empty()) return nullptr;
   std::unique_ptr<TLinkPort> Port = Options.Emulate ? MakeEmulatedPort(Options, Error, Notice) : MakeUsbPort(Options, Error);
+  if (Port && Options.WritesInFlight) Port->SetWriteDepth(*Options.WritesInFlight);
   if (!Port || Options.TraceFile.empty()) return Port;
 
+  const unsigned Depth = Port->WriteDepth();
   auto Traced = std::make_unique<TTracePort>(std::move(Port), Options.TraceFile);
+  Traced->SetWriteDepth(Depth);
   if (!Traced->Ok()) {
     Error = Traced->Error();
     return nullptr;

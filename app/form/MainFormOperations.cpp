@@ -3,6 +3,8 @@
 // the close query, and the keys and clicks that open the hidden panels.
 #include "app/form/MainForm.h"
 
+#include "core/link/LinkOptions.h"
+
 namespace {
 constexpr const char* StopCaption = "&Stop";
 constexpr char EscapeKey = 27;
@@ -35,12 +37,16 @@ void TMainForm::RunOperation(TButton* Button, const TOperation& Operation) {
       Button->SetCaption(StopCaption);
     }
     FKeptOutcome.clear();
+    const int64_t CableBefore = FPort.SimulatedNanoseconds();
     if (Installed)
       Installed();
     else if (Operation.Work)
       Operation.Work();
     // What the work left in panel 1, unless it kept an outcome of its own.
     if (FKeptOutcome.empty()) FKeptOutcome = FFrontEnd.StatusText(1);
+    // On a timed emulated cable: how long the real cable would have taken.
+    const std::string CableTime = SimulatedTimeText(CableBefore, FPort.SimulatedNanoseconds());
+    if (!CableTime.empty()) FKeptOutcome += (FKeptOutcome.empty() ? "" : "  ") + CableTime;
     CloseOperation(Button, Operation);
     ShowKeptOutcome();
     return;

@@ -25,3 +25,15 @@ int LibUsbErrorToPlatform(int LibUsbError) {
     default: return kErrIo;
   }
 }
+
+int LibUsbTransferStatusToPlatform(int Status) {
+  switch (Status) {
+    case LIBUSB_TRANSFER_COMPLETED: return 0;
+    case LIBUSB_TRANSFER_TIMED_OUT: return kErrTimedOut;
+    case LIBUSB_TRANSFER_CANCELLED: return ECANCELED;
+    case LIBUSB_TRANSFER_STALL: return EPIPE;
+    case LIBUSB_TRANSFER_NO_DEVICE: return kErrNoSuchDevice;
+    case LIBUSB_TRANSFER_OVERFLOW: return EOVERFLOW;
+    default: return kErrIo;
+  }
+}

@@ -5,3 +5,7 @@
 // transfer on the USB transport reads "Error Code: N" like any other
 // failure of the platform. 0 stays 0.
 int LibUsbErrorToPlatform(int LibUsbError);
+
+// The same for how an asynchronous transfer ended (a libusb_transfer_status);
+// a completed transfer is 0.
+int LibUsbTransferStatusToPlatform(int Status);

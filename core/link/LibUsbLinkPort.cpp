@@ -3,8 +3,10 @@
 
 #include <climits>
 #include <cstdio>
+#include <deque>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include <libusb.h>
 
@@ -72,7 +74,11 @@ std::string OpenFailureAdvice(int LibUsbError) {
   }
 }
 
-class TLibUsbLinkPort final : public TLinkPort {
+// The cable over libusb. Writes can be kept in flight as asynchronous bulk
+// OUT transfers on the one OUT endpoint, which the kernel sends in the order
+// submitted; the port waits for them, one after the other, in libusb's event
+// handling on the caller's thread.
+class TLibUsbLinkPort final : public TLinkPort, private TAsyncWrites {
 public:
   TLibUsbLinkPort(uint16_t Vendor, uint16_t Product) : FVendor(Vendor), FProduct(Product) {
     const int Result = libusb_init(&FContext);
@@ -84,6 +90,7 @@ public:
 
   ~TLibUsbLinkPort() override {
     Close();
+    CancelAll();
     if (FContext) {
       if (FHotplugRegistered) libusb_hotplug_deregister_callback(FContext, FHotplug);
       libusb_exit(FContext);
@@ -150,6 +157,8 @@ public:
   }
 
   void Close() override {
+    // No transfer may outlive the handle it was submitted on.
+    CancelAll();
     if (!FHandle) return;
     libusb_release_interface(FHandle, LinkInterface);
     if (FReattachKernelDriver) libusb_attach_kernel_driver(FHandle, LinkInterface);
@@ -207,6 +216,8 @@ public:
     }
   }
 
+  TAsyncWrites* AsyncWrites() override { return this; }
+
   std::string Describe() const override {
     char Text[64];
     std::snprintf(Text, sizeof Text, "USB %04x:%04x", FVendor, FProduct);
@@ -214,6 +225,102 @@ public:
   }
 
 private:
+  // One asynchronous write: its own copy of the bytes, and the flag libusb's
+  // event handling sets when it has ended.
+  struct TWriteInFlight {
+    libusb_transfer* Transfer = nullptr;
+    std::vector<uint8_t> Bytes;
+    int Ended = 0;
+    ~TWriteInFlight() {
+      if (Transfer) libusb_free_transfer(Transfer);
+    }
+  };
+
+  static void LIBUSB_CALL WriteEnded(libusb_transfer* Transfer) {
+    static_cast<TWriteInFlight*>(Transfer->user_data)->Ended = 1;
+  }
+
+  // A host controller queues far more; past this a caller gains nothing.
+  unsigned MaxInFlight() const override { return 64; }
+
+  bool Start(const uint8_t* Data, size_t Count) override {
+    if (!FHandle) {
+      FLastError = kErrNotOpen;
+      return false;
+    }
+    if (Count > static_cast<size_t>(INT_MAX)) {
+      FLastError = EINVAL;
+      return false;
+    }
+    auto Write = std::make_unique<TWriteInFlight>();
+    Write->Bytes.assign(Data, Data + Count);
+    Write->Transfer = libusb_alloc_transfer(0);
+    if (!Write->Transfer) {
+      FLastError = ENOMEM;
+      return false;
+    }
+    libusb_fill_bulk_transfer(Write->Transfer, FHandle, FOutEndpoint, Write->Bytes.data(), static_cast<int>(Count),
+                              &TLibUsbLinkPort::WriteEnded, Write.get(), NoTimeout);
+    const int Result = libusb_submit_transfer(Write->Transfer);
+    if (Result != LIBUSB_SUCCESS) {
+      FLastError = LibUsbErrorToPlatform(Result);
+      return false;
+    }
+    FWrites.push_back(std::move(Write));
+    return true;
+  }
+
+  // Runs libusb's event handling until Write has ended. A failure of the
+  // event handling itself cancels the transfer so that it still ends; a
+  // transfer that cannot be made to end is left to libusb (never freed while
+  // it may still be in use) and reported as failed.
+  bool WaitFor(TWriteInFlight& Write) {
+    int Failures = 0;
+    while (!Write.Ended) {
+      const int Result = libusb_handle_events_completed(FContext, &Write.Ended);
+      if (Result == LIBUSB_SUCCESS || Result == LIBUSB_ERROR_INTERRUPTED) continue;
+      if (Failures++ == 0) libusb_cancel_transfer(Write.Transfer);
+      if (Failures > 100) return false;
+    }
+    return true;
+  }
+
+  long FinishOldest() override {
+    if (FWrites.empty()) {
+      FLastError = kErrNotOpen;
+      return -1;
+    }
+    std::unique_ptr<TWriteInFlight> Write = std::move(FWrites.front());
+    FWrites.pop_front();
+    if (!WaitFor(*Write)) {
+      Write->Transfer = nullptr;
+      Write.release();
+      FLastError = kErrIo;
+      return -1;
+    }
+    const libusb_transfer& Transfer = *Write->Transfer;
+    if (Transfer.status != LIBUSB_TRANSFER_COMPLETED) {
+      FLastError = LibUsbTransferStatusToPlatform(Transfer.status);
+      return -1;
+    }
+    return Transfer.actual_length;
+  }
+
+  void CancelAll() override {
+    // Cancel all first, so that none waits for the others; then each ends.
+    // The last error stays that of the write that failed, if one did.
+    for (const auto& Write : FWrites)
+      if (!Write->Ended) libusb_cancel_transfer(Write->Transfer);
+    for (auto& Write : FWrites)
+      if (!WaitFor(*Write)) {
+        Write->Transfer = nullptr;
+        Write.release();
+      }
+    FWrites.clear();
+  }
+
+  size_t InFlight() const override { return FWrites.size(); }
+
   static int LIBUSB_CALL HotplugCallback(libusb_context*, libusb_device*, libusb_hotplug_event, void* UserData) {
     static_cast<TLibUsbLinkPort*>(UserData)->FChanged = true;
     return 0;   // stay registered
@@ -266,6 +373,7 @@ private:
   libusb_hotplug_callback_handle FHotplug = 0;
   bool FHotplugRegistered = false;
   bool FChanged = false;
+  std::deque<std::unique_ptr<TWriteInFlight>> FWrites;
 };
 
 }  // namespace

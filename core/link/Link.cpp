@@ -17,6 +17,8 @@ TLink::TLink(TLinkPort& Port, TSharedState& State, TFrontEnd& FrontEnd)
 intptr_t TLink::OpenLink() { return FPort.Open(FFrontEnd); }
 
 bool TLink::Reconnect() {
+  // A handle about to close takes no transfers with it.
+  FWrites.Cancel();
   if (FLinkHandle != 0) {
     FPort.Close();
     FLinkHandle = 0;
@@ -29,6 +31,7 @@ bool TLink::Reconnect() {
 }
 
 uint16_t TLink::ReadChipId() {
+  FWrites.Settle();
   const TLinkCommand Command = MakeLinkCommand(cmdChipId, 0, 0);
   uint8_t Reply[4] = {0, 0, 0, 0};
   if (FPort.Write(reinterpret_cast<const uint8_t*>(&Command), HeaderSize) != HeaderSize ||
@@ -46,6 +49,7 @@ bool TLink::ReadBlock(int32_t Address, uint16_t Count, uint8_t Code, uint8_t* Bu
   // A zero count would leave a read with no reply on the wire: refused
   // before anything is sent.
   if (Count == 0 || !Buffer) return false;
+  FWrites.Settle();
   const uint32_t Wire = static_cast<uint32_t>(Address) + FState.PageBase;
   const TLinkCommand Command = MakeLinkCommand(Code, Wire, Count);
   if (FPort.Write(reinterpret_cast<const uint8_t*>(&Command), HeaderSize) == HeaderSize &&
@@ -57,11 +61,13 @@ bool TLink::ReadBlock(int32_t Address, uint16_t Count, uint8_t Code, uint8_t* Bu
 }
 
 void TLink::SelectPage(uint32_t Base) {
+  FWrites.Settle();
   const TLinkCommand Command = MakeLinkCommand(cmdSelectPage, Base, 0);
   (void)FPort.Write(reinterpret_cast<const uint8_t*>(&Command), HeaderSize);
 }
 
 void TLink::WritePorts(const uint8_t Values[8]) {
+  FWrites.Settle();
   uint8_t Packet[HeaderSize];
   Packet[0] = cmdSetPorts;
   for (int I = 0; I < 8; ++I) Packet[1 + I] = Values[I];
@@ -69,18 +75,24 @@ void TLink::WritePorts(const uint8_t Values[8]) {
 }
 
 void TLink::ReadPorts(uint8_t Buffer[8]) {
+  FWrites.Settle();
   const TLinkCommand Command = MakeLinkCommand(cmdGetPorts, 0, 0);
   if (FPort.Write(reinterpret_cast<const uint8_t*>(&Command), HeaderSize) != HeaderSize ||
       FPort.Read(Buffer, 8) != 8)
     ReportLinkError();
 }
 
-bool TLink::SendWritePacket(const TLinkWritePacket& Packet) {
-  constexpr long PacketSize = sizeof(TLinkWritePacket);
-  return FPort.Write(reinterpret_cast<const uint8_t*>(&Packet), PacketSize) == PacketSize;
-}
+bool TLink::SendWritePacket(const TLinkWritePacket& Packet) { return FWrites.Send(Packet); }
+
+bool TLink::FinishWrites() { return FWrites.Finish(); }
 
 void TLink::ReportLinkError() { FFrontEnd.SetStatusText(1, "Error Code: " + std::to_string(FPort.LastError())); }
+
+void TLink::ReportWriteError() {
+  const int Error = FWrites.FailureError();
+  if (Error == 0) return ReportLinkError();
+  FFrontEnd.SetStatusText(1, "Error Code: " + std::to_string(Error));
+}
 
 TLink::TIdentity TLink::IdentifyChip() {
   FState.CardCapacity = 0;

@@ -5,6 +5,7 @@
 #include "core/SharedState.h"
 #include "core/link/LinkPort.h"
 #include "core/link/LinkProtocol.h"
+#include "core/link/PacketSink.h"
 
 class TFrontEnd;
 
@@ -27,10 +28,20 @@ public:
   void SelectPage(uint32_t Base);
   void WritePorts(const uint8_t Values[8]);
   void ReadPorts(uint8_t Buffer[8]);
-  // Sends one 41-byte write packet; true when the cable took all 41 bytes.
-  // Nothing is reported here: the write engine reports, the format does not.
+  // Sends one 41-byte write packet, keeping up to Writes().Depth() in flight
+  // on a port that can. False when this packet or one sent before it was not
+  // taken whole: nothing more goes out until FinishWrites. Nothing is
+  // reported here: the write engine reports, the format does not.
   bool SendWritePacket(const TLinkWritePacket& Packet);
+  // Waits until every write packet in flight has ended; true when every one
+  // since the last FinishWrites was taken whole. Every sender of write
+  // packets calls it before it says how its run ended.
+  bool FinishWrites();
+  TPacketSink& Writes() { return FWrites; }
   void ReportLinkError();
+  // The error of the write packet that failed, which later exchanges (during
+  // a pump, say) may have replaced as the port's last error.
+  void ReportWriteError();
 
   // The core half of the chip identification: CardCapacity := 0, then, with a
   // link, the identifier is asked for and a known chip sets CardCapacity.
@@ -50,4 +61,7 @@ private:
   TSharedState& FState;
   TFrontEnd& FFrontEnd;
   intptr_t FLinkHandle = 0;
+  // Every other exchange first lets the writes in flight end, so that no
+  // read answers before the writes sent ahead of it were taken.
+  TPacketSink FWrites{FPort};
 };

@@ -2,6 +2,9 @@
 #include "core/link/LinkOptions.h"
 
 #include <cstdint>
+#include <cstdio>
+
+#include "core/link/PacketSink.h"
 
 #include "core/support/NumberText.h"
 
@@ -34,6 +37,27 @@ bool IsOption(const std::string& Arg, const std::string& Name) {
 
 bool ParseLinkOption(const std::string& Arg, TLinkOptions& Options, std::string& Error) {
   Error.clear();
+  if (IsOption(Arg, "--writes-in-flight")) {
+    const std::string Value = Arg.size() > 19 ? Arg.substr(19) : std::string();
+    uint64_t Count = 0;
+    if (!ParseUnsignedUpTo(Value, MaxWritesInFlight, Count) || Count == 0) {
+      Error = Arg + ": expected --writes-in-flight=N, the write packets kept in flight (1 to " +
+              std::to_string(MaxWritesInFlight) + ")";
+      return true;
+    }
+    Options.WritesInFlight = static_cast<unsigned>(Count);
+    return true;
+  }
+  if (IsOption(Arg, "--emulate-timing")) {
+    uint64_t Latency = 1000;
+    if (Arg != "--emulate-timing" && (!ParseUnsignedUpTo(Arg.substr(17), 1000000, Latency) || Latency == 0)) {
+      Error = Arg + ": expected --emulate-timing or --emulate-timing=US, the microseconds after which the "
+                    "host sees a transfer end (1 to 1000000; 1000, one USB frame, by default)";
+      return true;
+    }
+    Options.EmulateTimingLatencyUs = static_cast<uint32_t>(Latency);
+    return true;
+  }
   if (IsOption(Arg, "--emulate-unplug-after")) {
     const std::string Value = Arg.size() > 23 ? Arg.substr(23) : std::string();
     uint64_t Count = 0;
@@ -103,6 +127,8 @@ std::string CheckLinkOptions(const TLinkOptions& Options) {
     return "--emulate-unplug-after is a test aid of the emulated cable; it needs --emulate";
   if (!Options.Emulate && Options.EmulateWeakCell)
     return "--emulate-weak-cell is a test aid of the emulated cable; it needs --emulate";
+  if (!Options.Emulate && Options.EmulateTimingLatencyUs)
+    return "--emulate-timing is a model of the emulated cable; it needs --emulate";
   if (Options.Emulate && (Options.UsbVendor || Options.UsbProduct))
     return "--emulate and --usb exclude each other: choose the emulated cable or the real one";
   return {};
@@ -123,5 +149,21 @@ std::string LinkOptionsUsage() {
   return "  --emulate[=DIR]   use the cable and card in software; the card is kept in DIR\n"
          "                    (default: the card folder in the user's data folder)\n"
          "  --usb=VVVV:PPPP   the cable's USB vendor and product numbers (hexadecimal)\n"
-         "  --trace=FILE      write every transfer to FILE, one line each\n";
+         "  --emulate-timing[=US]\n"
+         "                    with --emulate: the cable timed as a real one on USB full\n"
+         "                    speed would be (a model on a simulated clock; nothing waits),\n"
+         "                    the host seeing a transfer end every US microseconds (default\n"
+         "                    1000, one frame); each operation ends with the cable's time\n"
+         "  --trace=FILE      write every transfer to FILE, one line each\n"
+         "  --writes-in-flight=N\n"
+         "                    write packets kept under way at once where the transport can\n"
+         "                    (1: one at a time; default " +
+         std::to_string(DefaultWritesInFlight) + ")\n";
+}
+
+std::string SimulatedTimeText(int64_t Before, int64_t After) {
+  if (Before < 0 || After < 0) return {};
+  char Text[64];
+  std::snprintf(Text, sizeof Text, "Cable time (simulated): %.3f s", static_cast<double>(After - Before) / 1e9);
+  return Text;
 }

@@ -9,6 +9,9 @@
 //   --emulate[=DIR]   the cable and card in software, card kept in DIR
 //   --usb=VVVV:PPPP   the real cable by USB vendor and product number
 //   --trace=FILE      every transfer as one text line
+//   --writes-in-flight=N   write packets kept in flight where the port can
+//   --emulate-timing[=US]  the emulated cable timed as a real one would be,
+//                          completions seen every US microseconds (1000)
 // and two faults to rehearse with on the emulated cable only:
 //   --emulate-unplug-after=N              the cable is pulled after N exchanges
 //   --emulate-weak-cell=ADDRESS:MASK      a worn flash cell at ADDRESS
@@ -24,7 +27,14 @@ struct TLinkOptions {
   std::string TraceFile;
   std::optional<long> EmulateUnplugAfter;        // transfers (one OUT or IN each) before the cable is pulled
   std::optional<TEmulatedWeakCell> EmulateWeakCell;
+  std::optional<unsigned> WritesInFlight;        // 1 to MaxWritesInFlight
+  std::optional<uint32_t> EmulateTimingLatencyUs;   // the timing model's completion interval
 };
+
+// The end of an operation on a timed emulated cable, for both programs:
+// "Cable time (simulated): 60.6 s" for a port that keeps simulated time and
+// has moved it on since Before (nanoseconds); empty otherwise.
+std::string SimulatedTimeText(int64_t Before, int64_t After);
 
 // Takes one command-line argument. False when Arg is none of the options
 // above (the caller handles it). True when it is one of them: then either

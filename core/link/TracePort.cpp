@@ -64,3 +64,25 @@ void TTracePort::SetDeviceChangeHandler(std::function<void()> Handler) {
 void TTracePort::PollDeviceEvents() { FInner->PollDeviceEvents(); }
 
 std::string TTracePort::Describe() const { return FInner->Describe() + ", traced to " + FFileName; }
+
+bool TTracePort::Start(const uint8_t* Data, size_t Count) {
+  if (!FInner->AsyncWrites()->Start(Data, Count)) {
+    Trace(false, -1, Data);
+    return false;
+  }
+  FStarted.emplace_back(Data, Data + Count);
+  return true;
+}
+
+long TTracePort::FinishOldest() {
+  const long Result = FInner->AsyncWrites()->FinishOldest();
+  if (FStarted.empty()) return Result;
+  Trace(false, Result, FStarted.front().data());
+  FStarted.pop_front();
+  return Result;
+}
+
+void TTracePort::CancelAll() {
+  FInner->AsyncWrites()->CancelAll();
+  FStarted.clear();
+}

@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 #include <cstdio>
+#include <deque>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "core/link/LinkPort.h"
 
@@ -13,7 +15,9 @@
 // in lower-case hex without spaces; a transfer that moved no bytes has no hex
 // part ("IN 0"). A failed transfer is written as "OUT -1 error <n>" or
 // "IN -1 error <n>", n being the error number the transport reported.
-class TTracePort : public TLinkPort {
+// Writes kept in flight are written when they end, in the order they went
+// out; one cancelled before it ended moved nothing and has no line.
+class TTracePort : public TLinkPort, private TAsyncWrites {
 public:
   // Starts a new trace in File (an existing file is replaced). Check Ok()
   // afterwards; Error() then tells why the file could not be created.
@@ -38,12 +42,22 @@ public:
   void SetDeviceChangeHandler(std::function<void()> Handler) override;
   void PollDeviceEvents() override;
   std::string Describe() const override;
+  TAsyncWrites* AsyncWrites() override { return FInner->AsyncWrites() ? this : nullptr; }
+  int64_t SimulatedNanoseconds() const override { return FInner->SimulatedNanoseconds(); }
 
   // One trace line, without its line end.
   static std::string FormatLine(bool In, long Result, const uint8_t* Data, int Error);
 
 private:
   void Trace(bool In, long Result, const uint8_t* Data);
+
+  unsigned MaxInFlight() const override { return FInner->AsyncWrites()->MaxInFlight(); }
+  bool Start(const uint8_t* Data, size_t Count) override;
+  long FinishOldest() override;
+  void CancelAll() override;
+  size_t InFlight() const override { return FStarted.size(); }
+
+  std::deque<std::vector<uint8_t>> FStarted;   // the bytes of the writes in flight
 
   std::unique_ptr<TLinkPort> FInner;
   std::string FFileName;

@@ -15,13 +15,15 @@ uint32_t FormatBlocks(uint32_t Base, uint32_t Blocks, TLink& Link) {
   std::memset(&Packet, 0, sizeof Packet);
   Packet.Header.Code = cmdWriteRom;
   Packet.Header.Length = SwapDWord(LinkWriteChunk);
-  uint32_t Block = 0;
-  for (; Block < Blocks; ++Block) {
+  const uint64_t ConfirmedBefore = Link.Writes().ConfirmedPackets();
+  for (uint32_t Block = 0; Block < Blocks; ++Block) {
     Packet.Header.Address = SwapDWord(Base + Block * FormatBlockSize + FormatClearOffset);
     if (!Link.SendWritePacket(Packet)) break;
   }
+  // Blocks count as cleared only once the cable confirmed their packets.
+  Link.FinishWrites();
   FrontEnd.HideBusyPanel();
-  return Block;
+  return static_cast<uint32_t>(Link.Writes().ConfirmedPackets() - ConfirmedBefore);
 }
 
 uint32_t FormatCard(bool WholeChip, TLink& Link) {

@@ -160,7 +160,7 @@ bool WriteImage(const std::string& FileName, uint8_t Code, const TGameQueue& Que
     Result.FormatCleared = Cleared;
     if (Cleared < Blocks) {
       // The cable stopped taking packets: nothing of the image would get through.
-      Link.ReportLinkError();
+      Link.ReportWriteError();
       State.Operating = false;
       Result.End = TTransferEnd::LinkFailed;
       Result.Reason = FrontEnd.StatusText(1);
@@ -174,30 +174,43 @@ bool WriteImage(const std::string& FileName, uint8_t Code, const TGameQueue& Que
   Packet.Header.Code = Code != 0 ? Code : cmdWriteRom;
   // Save RAM has no pages: 'M' packets always carry the bare offset.
   const uint32_t Base = Named || Code == cmdWriteSram ? 0 : State.PageBase;
+  // Packets may still be in flight when the loop ends: however it ends, they
+  // end first, and only what the cable confirmed counts as reached.
+  const uint64_t ConfirmedBefore = Link.Writes().ConfirmedBytes();
+  const auto Settle = [&] {
+    const bool Whole = Link.FinishWrites();
+    Result.Reached = static_cast<uint32_t>(Link.Writes().ConfirmedBytes() - ConfirmedBefore);
+    return Whole;
+  };
+  const auto LinkFailure = [&] {
+    Settle();
+    Link.ReportWriteError();
+    State.Operating = false;
+    Result.End = TTransferEnd::LinkFailed;
+    Result.Reason = FrontEnd.StatusText(1);
+    return false;
+  };
   uint32_t Offset = 0;
   while (Offset < Total) {
     FrontEnd.PumpMessages();
     if (!State.Operating) {
+      if (!Settle()) return LinkFailure();
       Result.End = TTransferEnd::Stopped;
       Result.Reason = FrontEnd.StatusText(1);
       return false;
     }
     const uint32_t Count = Total - Offset < LinkWriteChunk ? Total - Offset : LinkWriteChunk;
     // The data bytes past Count keep the previous chunk; the packet is sent whole.
-    if (std::fread(Packet.Data, 1, Count, Source.File) != Count) return FileFailure(WriteReadSourceError);
+    if (std::fread(Packet.Data, 1, Count, Source.File) != Count) {
+      if (!Settle()) return LinkFailure();
+      return FileFailure(WriteReadSourceError);
+    }
     if (Sent) Sent->insert(Sent->end(), Packet.Data, Packet.Data + Count);
     Packet.Header.Address = SwapDWord(Base + Offset);
     Packet.Header.Length = SwapDWord(Count);
     Result.CardTouched = true;
-    if (!Link.SendWritePacket(Packet)) {
-      Link.ReportLinkError();
-      State.Operating = false;
-      Result.End = TTransferEnd::LinkFailed;
-      Result.Reason = FrontEnd.StatusText(1);
-      return false;
-    }
+    if (!Link.SendWritePacket(Packet)) return LinkFailure();
     Offset += Count;
-    Result.Reached = Offset;
     const int NewPosition = static_cast<int>(Offset / Divisor);
     if (NewPosition != Position) {
       FrontEnd.SetStatusText(1, "Now writting...  Estimate remain time: " + Timer.RemainText(static_cast<int32_t>(Offset)));
@@ -206,6 +219,7 @@ bool WriteImage(const std::string& FileName, uint8_t Code, const TGameQueue& Que
     }
     FrontEnd.PumpMessages();
   }
+  if (!Settle()) return LinkFailure();
   Timer.Stop();
   FrontEnd.SetStatusText(1, "Write complete.  Time used: " + Timer.ElapsedText());
   Result.End = TTransferEnd::Done;

@@ -25,12 +25,24 @@ TEST(ParseLinkOption, AcceptedForms) {
   EXPECT_TRUE(ParseLinkOption("--trace=out.txt", Options, Error));
   EXPECT_EQ(Options.TraceFile, "out.txt");
   EXPECT_TRUE(Error.empty());
+
+  EXPECT_TRUE(ParseLinkOption("--writes-in-flight=1", Options, Error));
+  EXPECT_EQ(Options.WritesInFlight, 1u);
+  EXPECT_TRUE(ParseLinkOption("--writes-in-flight=64", Options, Error));
+  EXPECT_EQ(Options.WritesInFlight, 64u);
+  EXPECT_TRUE(ParseLinkOption("--emulate-timing", Options, Error));
+  EXPECT_EQ(Options.EmulateTimingLatencyUs, 1000u);
+  EXPECT_TRUE(ParseLinkOption("--emulate-timing=125", Options, Error));
+  EXPECT_EQ(Options.EmulateTimingLatencyUs, 125u);
+  EXPECT_TRUE(Error.empty());
 }
 
 TEST(ParseLinkOption, MalformedValuesAreRefusedAndChangeNothing) {
   const char* Bad[] = {"--emulate=", "--usb", "--usb=", "--usb=b1d9", "--usb=b1d9:", "--usb=:0c01",
                        "--usb=b1d90:0c01", "--usb=0xb1:0c01", "--usb=g1d9:0c01", "--usb=b1d9:0c01:1",
-                       "--usb=b1d9-0c01", "--trace", "--trace="};
+                       "--usb=b1d9-0c01", "--trace", "--trace=", "--writes-in-flight", "--writes-in-flight=0",
+                       "--writes-in-flight=65", "--writes-in-flight=x", "--emulate-timing=", "--emulate-timing=0",
+                       "--emulate-timing=1ms"};
   for (const char* Arg : Bad) {
     TLinkOptions Options;
     Options.UsbVendor = 0x1111;
@@ -43,6 +55,8 @@ TEST(ParseLinkOption, MalformedValuesAreRefusedAndChangeNothing) {
     EXPECT_EQ(Options.UsbVendor, 0x1111) << Arg;
     EXPECT_EQ(Options.UsbProduct, 0x2222) << Arg;
     EXPECT_EQ(Options.TraceFile, "") << Arg;
+    EXPECT_FALSE(Options.WritesInFlight) << Arg;
+    EXPECT_FALSE(Options.EmulateTimingLatencyUs) << Arg;
   }
 }
 

@@ -1,0 +1,139 @@
+// Simulated cable time (not host time) of a full 4 MiB page write on the
+// timed emulated cable, one packet at a time and with N = 2 to 32 in flight,
+// beside the flash's own limit (every buffer program and block erase back
+// to back, the bus never keeping the flash waiting); and of a 4 MiB read and
+// its verify beside the bus's limit. Completions are seen at frame ends
+// (1 ms) or every 125 us. The timing is a model: see emulator/CableTiming.h.
+#include <benchmark/benchmark.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "core/FrontEnd.h"
+#include "core/SharedState.h"
+#include "core/card/CardLayout.h"
+#include "core/link/Link.h"
+#include "core/queue/GameQueue.h"
+#include "core/transfer/FormatCard.h"
+#include "core/transfer/ReadEngine.h"
+#include "core/transfer/VerifyEngine.h"
+#include "core/transfer/WriteEngine.h"
+#include "emulator/CableEmulator.h"
+#include "emulator/EmulatedLinkPort.h"
+
+namespace {
+
+class TQuietFrontEnd : public TFrontEnd {
+public:
+  void SetStatusText(int Panel, const std::string& Text) override { FPanels[Panel] = Text; }
+  std::string StatusText(int Panel) const override { return FPanels[Panel]; }
+  void PumpMessages() override {}
+  void SetProgress(int Position) override { FBar = Position; }
+  int Progress() const override { return FBar; }
+  void ShowBusyPanel(const std::string&) override {}
+  void HideBusyPanel() override {}
+  int ShowMessageBox(const std::string&, const std::string&, int) override { return MB_RESULT_OK; }
+  void SetWindowCaption(const std::string&) override {}
+  bool ChooseOpenFiles(const std::string&, const std::string&, bool, std::vector<std::string>&) override {
+    return false;
+  }
+  bool ChooseSaveFile(const std::string&, const std::string&, std::string&) override { return false; }
+  bool BrowseForFolder(const std::string&, std::string&) override { return false; }
+
+private:
+  std::string FPanels[2];
+  int FBar = 0;
+};
+
+std::string PageFile() {
+  const std::string Game = (std::filesystem::temp_directory_path() / "fq-bench-inflight-page.gb").string();
+  if (std::filesystem::exists(Game) && std::filesystem::file_size(Game) == PageSize) return Game;
+  std::vector<char> Bytes(PageSize);
+  for (size_t I = 0; I < Bytes.size(); ++I) Bytes[I] = static_cast<char>(I * 31 + (I >> 9));
+  std::ofstream(Game, std::ios::binary).write(Bytes.data(), static_cast<std::streamsize>(Bytes.size()));
+  return Game;
+}
+
+// One timed cable with its link, completions seen every LatencyUs.
+struct TTimedRig {
+  TCard Card;
+  TCableEmulator Cable{Card};
+  TEmulatedLinkPort Port{Cable};
+  TSharedState State;
+  TQuietFrontEnd Front;
+  TLink Link{Port, State, Front};
+  explicit TTimedRig(int64_t LatencyUs) {
+    TCableTimingFigures Figures;
+    Figures.CompletionLatencyNs = LatencyUs * 1000;
+    Port.EnableTiming(Figures);
+    Link.Reconnect();
+  }
+  double Seconds(int64_t Since) const { return static_cast<double>(Port.SimulatedNanoseconds() - Since) / 1e9; }
+};
+
+// Args: N (packets in flight), completion interval in microseconds.
+void BM_PageWrite(benchmark::State& Bench) {
+  const std::string Game = PageFile();
+  const unsigned Depth = static_cast<unsigned>(Bench.range(0));
+  double Simulated = 0, Limit = 0;
+  for (auto _ : Bench) {
+    TTimedRig Rig(Bench.range(1));
+    Rig.Link.Writes().SetDepth(Depth);
+    TGameQueue Queue;
+    if (!Queue.AddGameFile(Game, Rig.Front)) {
+      Bench.SkipWithError("the page-sized game was not queued");
+      return;
+    }
+    const int64_t Start = Rig.Port.SimulatedNanoseconds();
+    if (!WriteImage("", 0, Queue, Rig.Link)) {
+      Bench.SkipWithError(("write failed: " + Rig.Front.StatusText(1)).c_str());
+      return;
+    }
+    Simulated = Rig.Seconds(Start);
+    const uint64_t Packets = PageSize / LinkWriteChunk + FormatBlocksPerPage;
+    Limit = static_cast<double>(Rig.Port.Timing()->FlashLimitNs(Packets, PageSize / TCard::EraseBlockSize)) / 1e9;
+  }
+  Bench.counters["simulated_s"] = Simulated;
+  Bench.counters["flash_limit_s"] = Limit;
+  Bench.counters["x_limit"] = Simulated / Limit;
+}
+BENCHMARK(BM_PageWrite)
+    ->ArgsProduct({{1, 2, 4, 8, 16, 32}, {1000, 125}})
+    ->ArgNames({"N", "latency_us"})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
+
+// A 4 MiB read into a file and a verify of the page against it.
+void BM_PageReadAndVerify(benchmark::State& Bench) {
+  const std::string Game = PageFile();
+  const std::string Back = (std::filesystem::temp_directory_path() / "fq-bench-inflight-back.gb").string();
+  double Read = 0, Verify = 0, Limit = 0;
+  for (auto _ : Bench) {
+    TTimedRig Rig(Bench.range(0));
+    int64_t Start = Rig.Port.SimulatedNanoseconds();
+    if (!ReadToFile(0, PageSize, cmdReadRom, Back, Rig.Link)) {
+      Bench.SkipWithError(("read failed: " + Rig.Front.StatusText(1)).c_str());
+      return;
+    }
+    Read = Rig.Seconds(Start);
+    Start = Rig.Port.SimulatedNanoseconds();
+    if (!VerifyAgainstFile(Back, 0, PageSize, cmdReadRom, Rig.Link)) {
+      Bench.SkipWithError(("verify failed: " + Rig.Front.StatusText(1)).c_str());
+      return;
+    }
+    Verify = Rig.Seconds(Start);
+    Limit = static_cast<double>(Rig.Port.Timing()->BusLimitNs(PageSize)) / 1e9;
+  }
+  std::filesystem::remove(Back);
+  Bench.counters["read_s"] = Read;
+  Bench.counters["verify_s"] = Verify;
+  Bench.counters["bus_limit_s"] = Limit;
+}
+BENCHMARK(BM_PageReadAndVerify)->Arg(1000)->Arg(125)->ArgNames({"latency_us"})->Unit(benchmark::kMillisecond)->Iterations(1);
+
+}  // namespace
+
+BENCHMARK_MAIN();
