@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Loading a DAT file of 200,000 entries (what the largest published lists
 // for one console come near) and looking dumps up in it: the load must stay
 // under a second, a lookup must not grow with the DAT.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Simulated cable time (not host time) of a full 4 MiB page write on the
 // timed emulated cable, one packet at a time and with N = 2 to 32 in flight,
 // beside the flash's own limit (every buffer program and block erase back

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Knowing the games: the header details of a queued game and of a card game
 // (each from its list's popup menu, so the window keeps its layout), the DAT
 // file the window checks against, and the verdicts it gives.

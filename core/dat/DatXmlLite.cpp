@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The XML parser on Windows: the system's XmlLite, loaded when first needed
 // (the cross build's import libraries do not carry it).
 #include <windows.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The XML parser on Linux and macOS: pugixml, which reads a DAT of 200,000
 // entries several times faster than a streaming parser here.
 #include <pugixml.hpp>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // CRC32 from zlib, SHA-1 from libgcrypt: kept implementations, so a verdict
 // rests on nothing hand-written.
 #include "core/dat/GameHashes.h"

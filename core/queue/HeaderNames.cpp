@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The names behind the header's codes: cartridge hardware, publishers, sizes.
 #include <cstdio>
 #include <string>

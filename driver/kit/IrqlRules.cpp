@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The highest IRQL at which each kernel routine the drivers call may be
 // called, as the kernel's documentation gives it. Every routine of the layer
 // checks its caller against this table, so a driver that calls one too high

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Knowing the games in the window: header details from the two lists' popup
 // menus, the DAT file it remembers, verdicts for card games and backups, and
 // the header question's offer to mend a checksum.

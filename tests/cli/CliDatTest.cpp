@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The header view, mended headers and DAT verdicts from the command line, on
 // an emulated card, with a DAT file the test writes itself.
 #include <sys/stat.h>

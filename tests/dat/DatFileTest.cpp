@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading DAT files the tests write themselves, judging dumps against them,
 // and every kind of bad DAT input a user may point the program at.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Requests in flight, in either build: a read the cable never answers must
 // end when it is cancelled or its thread ends, so that a killed program
 // leaves nothing stuck in the driver and a stop or removal can finish; a

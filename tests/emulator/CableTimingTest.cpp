@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The timing model of the emulated cable: the bus's frames and slots, the
 // OUT endpoint's one packet, the flash's program and erase times, and when
 // the host sees a transfer end.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Write packets kept in flight on the emulated cable: only what the cable
 // confirmed counts, nothing is left in flight when a run ends, and no other
 // exchange overtakes the writes sent before it.

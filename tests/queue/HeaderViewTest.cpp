@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The header view: every field decoded from a table of headers, bad headers
 // said in the header check's words, and mending that touches only the two
 // checksums.

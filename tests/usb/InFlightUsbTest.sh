@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs inside the USB test machine (scripts/usb-vm/run): a 128 KiB raw write
 # over a real kernel's USB stack, one packet at a time (--writes-in-flight=1)
 # and with the default number in flight, each read back byte-exact. Prints
