@@ -34,11 +34,14 @@ protected:
 // window), and the queue stops at the 99 games the boot menu lists.
 TEST_F(Edges, TheQueueTakesOnlyRegularFilesAndNoMoreGamesThanTheMenuLists) {
   ASSERT_TRUE(Rig.Start());
+#ifndef _WIN32
+  // Windows has no named pipes in the file system's folders.
   ASSERT_EQ(::mkfifo(Files.Path("pipe.gb").c_str(), 0600), 0);
   Form().AddGameFile(Files.Path("pipe.gb"));
   ASSERT_EQ(Rig.Dialogs.Messages.size(), 1u);
   EXPECT_EQ(Rig.Dialogs.Messages[0].Text, "Not a regular file!\r\n" + Files.Path("pipe.gb"));
   EXPECT_EQ(Form().lvROMs->RowCount(), 0);
+#endif
 
   Rig.Dialogs.Messages.clear();
   for (int I = 0; I < 100; ++I)
