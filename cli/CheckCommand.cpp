@@ -51,23 +51,6 @@ void Print(const std::vector<TChecked>& Checked, const TDatFile* Dat, bool Json)
 
 }  // namespace
 
-const TCommandInfo& TCheckCommand::Info() {
-  static const TCommandInfo Command = {
-      "check", "FILE... | --card  [--dat DAT] [--json]", "dumps against a DAT file of known-good dumps",
-      "Checks game files, or with --card every game of the selected page, against\n"
-      "a DAT file (the XML lists of known-good dumps that preservation groups\n"
-      "publish). Each dump gets one line: \"verified: NAME\" (size, CRC32 and SHA-1\n"
-      "match an entry), \"differs from NAME: bad dump?\" (an entry of the same\n"
-      "title and size has other hashes) or \"not in the DAT\". Without --dat each\n"
-      "line gives the CRC32 and SHA-1 instead. The exit status is 0 when every\n"
-      "dump was read (and, with --dat, verified).\n"
-      "  --card     the games on the selected page (read from the card)\n"
-      "  --dat DAT  the DAT file\n"
-      "  --json     one JSON array instead, an object per dump\n",
-      {"--card", "--json"}, {"--dat"}, 0, SIZE_MAX, false};
-  return Command;
-}
-
 int TCheckCommand::Run(TCliSession& Session, const TCommandArgs& Args) {
   const bool Card = Args.Has("--card");
   if (Card == !Args.Positionals.empty())
