@@ -48,6 +48,9 @@ std::vector<TCompletedOption> GlobalOptions() {
       Option("--emulate-unplug-after", "test aid: the cable is pulled after N exchanges", {}, true),
       Option("--emulate-weak-cell", "test aid: a worn flash cell (ADDRESS:MASK)", {}, true),
       Option("--emulate-flip", "test aid: a flipped byte in the next read-back (OFFSET:MASK)", {}, true),
+      Option("--emulate-timing", "time the emulated cable as a real one would take (completions every US)", {},
+             true, true),
+      Option("--writes-in-flight", "write packets kept under way at once (1 to 64)", {}, true),
   };
 }
 

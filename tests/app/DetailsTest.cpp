@@ -21,6 +21,9 @@ protected:
   TDataHome Home{Files.Root()};
   TWindowRig Rig;
   TMainForm& Form() { return *Rig.Form; }
+  // Where the data folder is not the test's own (Windows keeps it at C:\),
+  // a remembered DAT would reach the windows of later tests.
+  void TearDown() override { SaveDatSetting(""); }
 
   std::vector<uint8_t> PutGame(uint32_t Address, const std::string& Title, uint8_t Seed) {
     const std::vector<uint8_t> Bytes = GameBytes(Title, 0x8000, 0, Seed);

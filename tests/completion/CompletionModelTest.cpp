@@ -62,6 +62,7 @@ TEST(CompletionModel, GlobalOptionsAreThoseOfTheProgram) {
     else if (Option.Name == "--usb") Arg += "=b1d9:0c01";
     else if (Option.Name == "--trace") Arg += "=trace.txt";
     else if (Option.Name == "--emulate-unplug-after") Arg += "=5";
+    else if (Option.Name == "--writes-in-flight") Arg += "=4";
     else if (Option.Name == "--emulate-weak-cell" || Option.Name == "--emulate-flip") Arg += "=16:1";
     else if (Option.Name == "--emulate") Arg += "=card";
     const bool NeedsEmulate = Option.Name.rfind("--emulate-", 0) == 0;
