@@ -303,7 +303,7 @@ std::string BashCompletion(const TCompletionModel& Model) {
 namespace {
 
 // Text inside an _arguments description or message.
-std::string ZshSpecText(const std::string& Text) {
+std::string ZshArgumentText(const std::string& Text) {
   std::string Out;
   for (char C : Text) {
     if (C == '[' || C == ']' || C == ':' || C == '\\') Out += '\\';
@@ -327,9 +327,9 @@ std::string ZshAction(const TCompletion& Completion) {
 std::string ZshOptionSpec(const TCompletedOption& Option, bool Global) {
   std::string Name = Option.Name;
   if (Option.TakesValue && Global) Name += "=-";
-  std::string Spec = Name + "[" + ZshSpecText(Option.Help.empty() ? Option.Name : Option.Help) + "]";
-  if (Option.TakesValue) Spec += std::string(Option.ValueOptional ? "::" : ":") + "value:" + ZshAction(Option.Value);
-  return Quoted(Spec);
+  std::string Entry = Name + "[" + ZshArgumentText(Option.Help.empty() ? Option.Name : Option.Help) + "]";
+  if (Option.TakesValue) Entry += std::string(Option.ValueOptional ? "::" : ":") + "value:" + ZshAction(Option.Value);
+  return Quoted(Entry);
 }
 
 }  // namespace
