@@ -9,6 +9,15 @@
 
 #include "driver/kit/KitState.h"
 
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/asan_interface.h>
+#define KIT_POISON(Address, Bytes) ASAN_POISON_MEMORY_REGION((Address), (Bytes))
+#define KIT_UNPOISON(Address, Bytes) ASAN_UNPOISON_MEMORY_REGION((Address), (Bytes))
+#else
+#define KIT_POISON(Address, Bytes) ((void)(Address), (void)(Bytes))
+#define KIT_UNPOISON(Address, Bytes) ((void)(Address), (void)(Bytes))
+#endif
+
 TKitState& KitState() {
   static TKitState State;
   return State;
@@ -29,6 +38,49 @@ KSPIN_LOCK OwnerToken() {
 // Freed memory is filled with this, so that a driver reading what it gave
 // back finds garbage instead of its old data.
 constexpr int FreedFill = 0xDD;
+// How much freed memory is kept poisoned before it really goes back: enough
+// for every block a test's requests give back while one is still in flight.
+constexpr size_t FreedBytesKept = size_t(16) << 20;
+constexpr size_t FreedBlocksKept = 4096;
+
+// Poisons a freed block and keeps it (KitState().Mutex held). The oldest
+// kept blocks go back to the C library once too much is kept. Under the
+// address sanitizer the kept block is poisoned for it too, so a plain read
+// of freed memory is still reported as such.
+void KeepFreed(void* Block, size_t Bytes, bool SystemBuffer) {
+  TKitState& State = KitState();
+  std::memset(Block, FreedFill, Bytes);
+  KIT_POISON(Block, Bytes);
+  const uint8_t* Start = static_cast<const uint8_t*>(Block);
+  State.Freed[Start] = {Bytes, SystemBuffer};
+  State.FreedOrder.push_back(Start);
+  State.FreedBytes += Bytes;
+  while (State.FreedBytes > FreedBytesKept || State.FreedOrder.size() > FreedBlocksKept) {
+    const uint8_t* Oldest = State.FreedOrder.front();
+    State.FreedOrder.pop_front();
+    auto Found = State.Freed.find(Oldest);
+    State.FreedBytes -= Found->second.Bytes;
+    KIT_UNPOISON(const_cast<uint8_t*>(Oldest), Found->second.Bytes);
+    State.Freed.erase(Found);
+    std::free(const_cast<uint8_t*>(Oldest));
+  }
+}
+
+// The freed region [Address, Address + Bytes) overlaps, if any
+// (KitState().Mutex held).
+const TKitFreedRegion* FreedRegionAt(const void* Address, size_t Bytes) {
+  if (Bytes == 0) return nullptr;
+  TKitState& State = KitState();
+  const uint8_t* Start = static_cast<const uint8_t*>(Address);
+  auto After = State.Freed.upper_bound(Start + Bytes - 1);
+  if (After == State.Freed.begin()) return nullptr;
+  --After;
+  return After->first + After->second.Bytes > Start ? &After->second : nullptr;
+}
+
+std::string FreedWhat(const TKitFreedRegion& Region) {
+  return Region.SystemBuffer ? "the system buffer of a request already completed" : "pool already freed";
+}
 
 bool IsInitialisedEvent(PRKEVENT Event) { return Event->Header.Size == sizeof(KEVENT) / sizeof(LONG); }
 }  // namespace
@@ -335,8 +387,7 @@ void FreePool(PVOID P, ULONG Tag, bool Tagged, const char* Routine) {
                  (Block.Tagged ? TagText(Block.Tag) : std::string("no tag"));
       State.Pool.erase(Found);
       State.Deliveries.erase(P);
-      std::memset(P, FreedFill, Block.Bytes);
-      std::free(P);
+      KeepFreed(P, Block.Bytes, false);
     }
   }
   if (!Misuse.empty()) TKit::Fault(Misuse);
@@ -376,9 +427,70 @@ void KitInternal::FreeSystemBuffer(PVOID Buffer) {
     }
     Bytes = Found->second;
     KitState().SystemBuffers.erase(Found);
+    KeepFreed(Buffer, Bytes, true);
   }
-  std::memset(Buffer, FreedFill, Bytes);
-  std::free(Buffer);
+}
+
+void TKit::BeforeCopyFrom(const void* Block, std::function<void()> Hook) {
+  std::lock_guard<std::mutex> Lock(KitState().Mutex);
+  TKitState& State = KitState();
+  auto Found = State.Pool.find(const_cast<void*>(Block));
+  State.CopyWatchStart = static_cast<const uint8_t*>(Block);
+  State.CopyWatchBytes = Found != State.Pool.end() ? Found->second.Bytes : 1;
+  State.CopyWatch = std::move(Hook);
+}
+
+// ---- memory moves ------------------------------------------------------------------
+// A move from or into freed memory is recorded and not carried out: what the
+// driver gets instead is the poison it would have read.
+extern "C" void NTAPI KitFillMemory(void* Destination, SIZE_T Length, int Fill) {
+  std::string Misuse;
+  {
+    std::lock_guard<std::mutex> Lock(KitState().Mutex);
+    if (const TKitFreedRegion* Region = FreedRegionAt(Destination, Length))
+      Misuse = "RtlZeroMemory or RtlFillMemory writes into " + FreedWhat(*Region);
+  }
+  if (!Misuse.empty()) {
+    TKit::Fault(Misuse);
+    return;
+  }
+  std::memset(Destination, Fill, Length);
+}
+
+extern "C" void NTAPI KitCopyMemory(void* Destination, const void* Source, SIZE_T Length, BOOLEAN Overlapping) {
+  const char* Routine = Overlapping ? "RtlMoveMemory" : "RtlCopyMemory";
+  std::function<void()> Watch;
+  {
+    std::lock_guard<std::mutex> Lock(KitState().Mutex);
+    TKitState& State = KitState();
+    const uint8_t* From = static_cast<const uint8_t*>(Source);
+    if (State.CopyWatch && From >= State.CopyWatchStart && From < State.CopyWatchStart + State.CopyWatchBytes) {
+      Watch = std::move(State.CopyWatch);
+      State.CopyWatch = nullptr;
+    }
+  }
+  if (Watch) Watch();
+
+  std::string Misuse;
+  bool ReadsFreed = false;
+  {
+    std::lock_guard<std::mutex> Lock(KitState().Mutex);
+    if (const TKitFreedRegion* Region = FreedRegionAt(Destination, Length)) {
+      Misuse = std::string(Routine) + " writes into " + FreedWhat(*Region);
+    } else if (const TKitFreedRegion* Region = FreedRegionAt(Source, Length)) {
+      Misuse = std::string(Routine) + " reads from " + FreedWhat(*Region);
+      ReadsFreed = true;
+    }
+  }
+  if (!Misuse.empty()) {
+    TKit::Fault(Misuse);
+    if (ReadsFreed) std::memset(Destination, FreedFill, Length);
+    return;
+  }
+  if (Overlapping)
+    std::memmove(Destination, Source, Length);
+  else
+    std::memcpy(Destination, Source, Length);
 }
 
 void KitInternal::RecordDescriptorDelivery(const void* Buffer, ULONG Bytes) {

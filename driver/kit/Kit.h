@@ -6,6 +6,7 @@
 #include <wdm.h>
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,11 @@ public:
   static void FailIrpsAfter(long Allocations);
   static void FailCreateDevice(NTSTATUS Status);          // STATUS_SUCCESS: do not fail
   static void FailRegisterInterface(NTSTATUS Status);
+
+  // Runs Hook once, in the copying thread, just before the next
+  // RtlCopyMemory or RtlMoveMemory that reads from the pool block at Block:
+  // a test's way to step in between a driver's look at a block and its copy.
+  static void BeforeCopyFrom(const void* Block, std::function<void()> Hook);
 
   // Threads currently waiting on a dispatcher object (an event).
   static int Waiters(const void* Object);

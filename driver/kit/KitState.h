@@ -2,6 +2,9 @@
 #pragma once
 // Shared bookkeeping of the user-mode kernel layer (one per process).
 #include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <set>
@@ -51,6 +54,14 @@ struct TKitPoolBlock {
   bool Tagged;   // from ExAllocatePoolWithTag
 };
 
+// Memory the driver gave back, kept poisoned for a while before it really
+// goes, so that a late read finds the poison (not a block reused since) and
+// a copy from or into it is caught.
+struct TKitFreedRegion {
+  size_t Bytes;
+  bool SystemBuffer;   // else pool
+};
+
 struct TKitInterface {
   GUID Class;
   PDEVICE_OBJECT Device;
@@ -69,6 +80,13 @@ struct TKitState {
   std::set<PMDL> Mdls;
   std::vector<std::pair<std::u16string, TKitInterface>> Interfaces;
   std::map<const void*, ULONG> Deliveries;
+  std::map<const uint8_t*, TKitFreedRegion> Freed;   // by start; regions never overlap
+  std::deque<const uint8_t*> FreedOrder;             // oldest first
+  size_t FreedBytes = 0;
+  // A test's routine run once, before a copy out of the given block.
+  const uint8_t* CopyWatchStart = nullptr;
+  size_t CopyWatchBytes = 0;
+  std::function<void()> CopyWatch;
   long PoolAllowance = -1;
   long IrpAllowance = -1;
   NTSTATUS CreateDeviceFailure = 0;

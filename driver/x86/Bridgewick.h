@@ -110,6 +110,10 @@ NTSTATUS NTAPI SingleCompletion(PDEVICE_OBJECT DeviceObject, PIRP Irp, PVOID Con
 void AcquireIo(PDEVICE_EXTENSION Extension);
 void ReleaseIo(PDEVICE_EXTENSION Extension);
 BOOLEAN CanAcceptIo(PDEVICE_EXTENSION Extension);
+// Called by a Plug and Play request that holds a reference, with the gate
+// closed: waits until every other request in progress (a transfer, a
+// control code, a power request) has given its reference back.
+void DrainRequests(PDEVICE_EXTENSION Extension);
 // The gate on new staged requests. Both take the stage lock, so they are
 // resident code that pageable Plug and Play code calls, never inlines.
 void SetGate(PDEVICE_EXTENSION Extension, BOOLEAN* Flag, BOOLEAN Value);

@@ -22,6 +22,20 @@ void ReleaseIo(PDEVICE_EXTENSION Extension) {
   if (Count == 0) KeSetEvent(&Extension->RemoveEvent, IO_NO_INCREMENT, FALSE);
 }
 
+void DrainRequests(PDEVICE_EXTENSION Extension) {
+  // The event is cleared and the caller's reference given back in one step
+  // under the counter's lock, where ReleaseIo sets it: a request finishing in
+  // between cannot be missed.
+  KIRQL Old;
+  KeAcquireSpinLock(&Extension->IoCountLock, &Old);
+  KeClearEvent(&Extension->NoPendingIoEvent);
+  LONG Count = InterlockedDecrement(&Extension->IoCount);
+  if (Count == 1) KeSetEvent(&Extension->NoPendingIoEvent, IO_NO_INCREMENT, FALSE);
+  KeReleaseSpinLock(&Extension->IoCountLock, Old);
+  KeWaitForSingleObject(&Extension->NoPendingIoEvent, Suspended, KernelMode, FALSE, nullptr);
+  AcquireIo(Extension);
+}
+
 // The gate's flags change under the stage lock, so that a staged request is
 // either admitted before the change (and seen by it) or refused after it.
 // These routines stay out of the pageable section: the code between taking

@@ -68,7 +68,13 @@ BW_PAGEABLE NTSTATUS NTAPI DispatchPnp(PDEVICE_OBJECT DeviceObject, PIRP Irp) {
       break;
 
     case IRP_MN_STOP_DEVICE:
+      // Closed here too, in case the stop came without its query.
+      SetGate(Extension, &Extension->QueryStopPending, TRUE);
       CancelStages(Extension);
+      // The next start frees and replaces the descriptors and the pipes:
+      // whatever still uses them (a control code copying the configuration
+      // descriptor, a reset) finishes first, as before a removal.
+      DrainRequests(Extension);
       Status = StopDevice(Extension);
       Status = NT_SUCCESS(Status) ? PassDownWithSuccess(Extension, Irp) : CompleteRequest(Irp, Status, 0);
       break;

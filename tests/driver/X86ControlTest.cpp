@@ -1,5 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The x86 build's control codes and its forwarding of system control.
+#include <atomic>
+
 #include "driver/kit/SyncRequest.h"
 #include "tests/driver/DriverRig.h"
 
@@ -54,6 +56,43 @@ TEST_P(X86ControlTest, TheConfigurationDescriptorNeedsABufferOfItsWholeLength) {
     }
   }
   EXPECT_TRUE(IdleAgain(Rig()));
+}
+
+// The descriptor the control code copies belongs to the configuration of
+// the current start: a stop and a new start in the middle of the copy free
+// it and read a new one. The stop must wait for the copy to finish, and the
+// copy must never read the freed block.
+TEST_P(X86ControlTest, TheConfigurationDescriptorIsNotFreedUnderACopyByAStopAndAStart) {
+  Start();
+  TDriverRig& R = Rig();
+  PDEVICE_EXTENSION X = R.Extension();
+  std::atomic<bool> Restarted{false};
+  NTSTATUS Statuses[3] = {STATUS_PENDING, STATUS_PENDING, STATUS_PENDING};
+  std::thread Restart;
+  // Between the driver's look at the descriptor and its copy: the stop and
+  // the start run on the system's thread. The copy goes on once they are
+  // over, or once the stop waits for the copy.
+  TKit::BeforeCopyFrom(X->ConfigurationDescriptor, [&] {
+    Restart = std::thread([&] {
+      Statuses[0] = R.Pnp.QueryStop(R.Bus);
+      Statuses[1] = R.Pnp.Stop(R.Bus);
+      Statuses[2] = R.Pnp.Start(R.Bus);
+      Restarted = true;
+    });
+    EXPECT_TRUE(WaitUntil([&] { return Restarted || TKit::Waiters(&X->NoPendingIoEvent) > 0; }));
+  });
+  const std::vector<uint8_t> Expected = TUsbBus::CableConfiguration();
+  std::vector<uint8_t> Output(Expected.size(), 0xEE);
+  ULONG_PTR Returned = 0;
+  EXPECT_EQ(Control(IOCTL_LINK_GET_CONFIG_DESCRIPTOR, Output, &Returned), STATUS_SUCCESS);
+  Restart.join();
+  EXPECT_EQ(Output, Expected) << "the copy read the freed descriptor";
+  for (NTSTATUS Status : Statuses) EXPECT_EQ(Status, STATUS_SUCCESS);
+  // The device runs again with the descriptor of the new start.
+  std::vector<uint8_t> Again(Expected.size());
+  EXPECT_EQ(Control(IOCTL_LINK_GET_CONFIG_DESCRIPTOR, Again, &Returned), STATUS_SUCCESS);
+  EXPECT_EQ(Again, Expected);
+  EXPECT_TRUE(IdleAgain(R));
 }
 
 TEST_P(X86ControlTest, ResetDeviceResetsThePortOnlyWhenItIsConnectedButNotEnabled) {

@@ -177,10 +177,14 @@ NTKERNELAPI PVOID NTAPI ExAllocatePoolWithTag(POOL_TYPE PoolType, SIZE_T NumberO
 NTKERNELAPI void NTAPI ExFreePool(PVOID P);
 NTKERNELAPI void NTAPI ExFreePoolWithTag(PVOID P, ULONG Tag);
 
-#define RtlZeroMemory(Destination, Length) memset((Destination), 0, (Length))
-#define RtlFillMemory(Destination, Length, Fill) memset((Destination), (Fill), (Length))
-#define RtlCopyMemory(Destination, Source, Length) memcpy((Destination), (Source), (Length))
-#define RtlMoveMemory(Destination, Source, Length) memmove((Destination), (Source), (Length))
+// Memory moves are checked against memory already given back (pool and the
+// system buffers of completed requests): reading or writing it is misuse.
+NTKERNELAPI void NTAPI KitFillMemory(void* Destination, SIZE_T Length, int Fill);
+NTKERNELAPI void NTAPI KitCopyMemory(void* Destination, const void* Source, SIZE_T Length, BOOLEAN Overlapping);
+#define RtlZeroMemory(Destination, Length) KitFillMemory((Destination), (Length), 0)
+#define RtlFillMemory(Destination, Length, Fill) KitFillMemory((Destination), (Length), (Fill))
+#define RtlCopyMemory(Destination, Source, Length) KitCopyMemory((Destination), (Source), (Length), FALSE)
+#define RtlMoveMemory(Destination, Source, Length) KitCopyMemory((Destination), (Source), (Length), TRUE)
 #define RtlEqualMemory(Destination, Source, Length) (!memcmp((Destination), (Source), (Length)))
 
 NTKERNELAPI void NTAPI RtlInitUnicodeString(PUNICODE_STRING DestinationString, PCWSTR SourceString);
