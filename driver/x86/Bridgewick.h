@@ -80,6 +80,9 @@ typedef struct _DEVICE_EXTENSION {
   // cable so never keeps the command it waits for from being written.
   PIRP SingleIrp[2];
   LONG SingleHolds[2];
+  // Guards PowerRequestPending, which is set when a device power change is
+  // asked for and cleared only when its callback has run.
+  KSPIN_LOCK PowerLock;
 } DEVICE_EXTENSION, *PDEVICE_EXTENSION;
 
 // Slot of a direction in the per-direction fields.
@@ -139,6 +142,7 @@ PURB BuildTransferUrb(PDEVICE_EXTENSION Extension, PMDL Mdl, BOOLEAN FromDevice)
 // and waits for the stages.
 void CancelStages(PDEVICE_EXTENSION Extension);
 
-// Power.
+// Power. SelfPowerPolicy decides and claims PowerRequestPending;
+// RequestDevicePower asks for the change it decided on.
 void SelfPowerPolicy(PDEVICE_EXTENSION Extension, BOOLEAN PowerUp);
 NTSTATUS RequestDevicePower(PDEVICE_EXTENSION Extension, DEVICE_POWER_STATE State);

@@ -66,6 +66,7 @@ BW_PAGEABLE NTSTATUS NTAPI AddDevice(PDRIVER_OBJECT DriverObject, PDEVICE_OBJECT
   KeInitializeEvent(&Extension->PowerEvent, NotificationEvent, FALSE);
   KeInitializeSpinLock(&Extension->IoCountLock);
   KeInitializeSpinLock(&Extension->StageLock);
+  KeInitializeSpinLock(&Extension->PowerLock);
 
   DeviceObject->Flags |= DO_DIRECT_IO | DO_POWER_PAGABLE;
   Extension->PhysicalDeviceObject = PhysicalDeviceObject;

@@ -37,14 +37,20 @@ void NTAPI SystemPowerCallback(PDEVICE_OBJECT DeviceObject, UCHAR MinorFunction,
   ReleaseIo(Extension);
 }
 
-// A device power change the driver asked for has been carried out.
+// A device power change the driver asked for has been carried out: the
+// state it reached is recorded by now, so the next change may be decided on.
 void NTAPI DevicePowerCallback(PDEVICE_OBJECT DeviceObject, UCHAR MinorFunction, POWER_STATE PowerState,
                                PVOID Context, PIO_STATUS_BLOCK IoStatus) {
   UNREFERENCED_PARAMETER(DeviceObject);
   UNREFERENCED_PARAMETER(MinorFunction);
+  UNREFERENCED_PARAMETER(PowerState);
   UNREFERENCED_PARAMETER(IoStatus);
   PDEVICE_EXTENSION Extension = static_cast<PDEVICE_EXTENSION>(Context);
-  if (PowerState.DeviceState < Extension->PowerDownLevel) KeSetEvent(&Extension->PowerEvent, IO_NO_INCREMENT, FALSE);
+  KIRQL Old;
+  KeAcquireSpinLock(&Extension->PowerLock, &Old);
+  Extension->PowerRequestPending = FALSE;
+  KeReleaseSpinLock(&Extension->PowerLock, Old);
+  KeSetEvent(&Extension->PowerEvent, IO_NO_INCREMENT, FALSE);
   ReleaseIo(Extension);
 }
 
@@ -138,21 +144,40 @@ BW_PAGEABLE NTSTATUS NTAPI DispatchPower(PDEVICE_OBJECT DeviceObject, PIRP Irp) 
 }
 
 void SelfPowerPolicy(PDEVICE_EXTENSION Extension, BOOLEAN PowerUp) {
-  if (!CanAcceptIo(Extension) || Extension->PendingSystemPowerIrp != nullptr || Extension->PowerRequestPending) return;
   if (Extension->PowerDownLevel < PowerDeviceD1 || Extension->PowerDownLevel > PowerDeviceD3) return;
-  LONG Handles = __atomic_load_n(&Extension->OpenHandles, __ATOMIC_SEQ_CST);
-  if (PowerUp && Handles > 0)
-    RequestDevicePower(Extension, PowerDeviceD0);
-  else if (!PowerUp && Handles == 0)
-    RequestDevicePower(Extension, Extension->PowerDownLevel);
+  for (;;) {
+    if (!CanAcceptIo(Extension) || Extension->PendingSystemPowerIrp != nullptr) return;
+    KIRQL Old;
+    KeAcquireSpinLock(&Extension->PowerLock, &Old);
+    if (Extension->PowerRequestPending) {
+      // One change at a time: until the one asked for has been carried out,
+      // DevicePowerState is not yet the state the device is going to, so a
+      // reopen right after the last close would find "D0" and skip the
+      // power-up while the power-down is still on its way.
+      KeReleaseSpinLock(&Extension->PowerLock, Old);
+      KeWaitForSingleObject(&Extension->PowerEvent, Suspended, KernelMode, FALSE, nullptr);
+      continue;
+    }
+    LONG Handles = __atomic_load_n(&Extension->OpenHandles, __ATOMIC_SEQ_CST);
+    DEVICE_POWER_STATE Target = PowerUp ? PowerDeviceD0 : Extension->PowerDownLevel;
+    BOOLEAN Wanted = PowerUp ? Handles > 0 : Handles == 0;
+    if (!Wanted || Extension->DevicePowerState == Target) {
+      KeReleaseSpinLock(&Extension->PowerLock, Old);
+      return;
+    }
+    Extension->PowerRequestPending = TRUE;
+    KeClearEvent(&Extension->PowerEvent);
+    KeReleaseSpinLock(&Extension->PowerLock, Old);
+    RequestDevicePower(Extension, Target);
+    return;
+  }
 }
 
 NTSTATUS RequestDevicePower(PDEVICE_EXTENSION Extension, DEVICE_POWER_STATE State) {
-  if (Extension->DevicePowerState == State) return STATUS_SUCCESS;
+  // PowerRequestPending is set by the caller and stays set until the
+  // callback has run.
   AcquireIo(Extension);
-  Extension->PowerRequestPending = TRUE;
   BOOLEAN PowerUp = State < Extension->PowerDownLevel;
-  KeClearEvent(&Extension->PowerEvent);
   POWER_STATE Power;
   Power.DeviceState = State;
   NTSTATUS Status =
@@ -160,9 +185,14 @@ NTSTATUS RequestDevicePower(PDEVICE_EXTENSION Extension, DEVICE_POWER_STATE Stat
   if (Status == STATUS_PENDING) {
     // A power-up is waited for, so that the open finds the device running.
     if (PowerUp) KeWaitForSingleObject(&Extension->PowerEvent, Suspended, KernelMode, FALSE, nullptr);
-  } else {
-    ReleaseIo(Extension);
+    return Status;
   }
+  // Refused at once: no callback will come.
+  KIRQL Old;
+  KeAcquireSpinLock(&Extension->PowerLock, &Old);
   Extension->PowerRequestPending = FALSE;
+  KeReleaseSpinLock(&Extension->PowerLock, Old);
+  KeSetEvent(&Extension->PowerEvent, IO_NO_INCREMENT, FALSE);
+  ReleaseIo(Extension);
   return Status;
 }
