@@ -547,11 +547,21 @@ NTSTATUS TUsbBus::Transfer(PIRP Irp, PURB Urb, bool Deferred) {
         IoMarkIrpPending(Irp);
         std::unique_lock<std::mutex> Lock(FMutex);
         if (FPlugged && FFunction.Plugged()) {
-          FWaiting.push_back(Irp);
+          // A transfer looked at again goes back to the head: transfers on
+          // an endpoint are carried out in the order they were sent, so the
+          // first stage of a long read still gets the first bytes.
+          bool Again = Irp == FRetrying;
+          if (Again)
+            FWaiting.push_front(Irp);
+          else
+            FWaiting.push_back(Irp);
           IoSetCancelRoutine(Irp, CancelWaiting);
           // Cancelled before the routine was in place: nobody else will.
           if (__atomic_load_n(&Irp->Cancel, __ATOMIC_SEQ_CST) && IoSetCancelRoutine(Irp, nullptr) != nullptr) {
-            FWaiting.pop_back();
+            if (Again)
+              FWaiting.pop_front();
+            else
+              FWaiting.pop_back();
             Lock.unlock();
             Finish(STATUS_CANCELLED, USBD_STATUS_CANCELED, 0);
             return STATUS_PENDING;
@@ -658,11 +668,13 @@ void TUsbBus::Worker() {
     FLookAgain = false;
     PIRP Irp = TakeWaiting();
     if (Irp == nullptr) continue;
+    FRetrying = Irp;
     Lock.unlock();
     // Transfer holds it again when the device still has nothing to send.
     NTSTATUS Status =
         Transfer(Irp, static_cast<PURB>(IoGetCurrentIrpStackLocation(Irp)->Parameters.Others.Argument1), true);
     Lock.lock();
+    FRetrying = nullptr;
     if (Status != STATUS_PENDING && !FWaiting.empty()) FLookAgain = true;
   }
 }

@@ -164,6 +164,7 @@ private:
   std::condition_variable FWake;
   std::deque<TJob> FJobs;
   std::deque<PIRP> FWaiting;       // bulk IN transfers held for an answer
+  PIRP FRetrying = nullptr;        // the held transfer the bus is looking at again
   std::vector<PIRP> FFinished;     // done, completion not yet delivered
   bool FHold = false;
   bool FPlugged = true;

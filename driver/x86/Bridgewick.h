@@ -31,12 +31,15 @@ static_assert(IOCTL_LINK_GET_CONFIG_DESCRIPTOR == 0x220000 && IOCTL_LINK_RESET_D
 
 // One stage of a staged request. Urb is cleared when the stage has
 // completed; the request and its descriptor stay until the whole request is
-// finished, so that a cancel never reaches a request already freed.
+// finished, so that a cancel never reaches a request already freed. Moved is
+// what the stage received or sent.
 typedef struct _STAGE_ENTRY {
   PURB Urb;
   PDEVICE_OBJECT DeviceObject;
   PIRP StageIrp;
   PMDL StageMdl;
+  ULONG Moved;
+  BOOLEAN FromDevice;
 } STAGE_ENTRY, *PSTAGE_ENTRY;
 
 // Per-device state; the driver keeps nothing anywhere else.
@@ -50,18 +53,20 @@ typedef struct _DEVICE_EXTENSION {
   PUSBD_INTERFACE_INFORMATION InterfaceInfo;
   DEVICE_CAPABILITIES Capabilities;
   PIRP PendingSystemPowerIrp;
-  PIRP MasterIrp;
+  // The staged request in progress in each direction (DirectionIndex), so
+  // that a read waiting for the cable never refuses the write of the command
+  // it waits for; its stages, and the holds on it (one per stage in flight).
+  PIRP MasterIrp[2];
   PURB SingleUrb[2];   // per direction: DirectionIndex
-  LONG PendingStages;
-  ULONG BytesTransferred;
+  LONG PendingStages[2];
   KEVENT RemoveEvent;
-  KEVENT StagesDoneEvent;
+  KEVENT StagesDoneEvent[2];
   KEVENT NoPendingIoEvent;
   KEVENT PowerEvent;
   KSPIN_LOCK IoCountLock;
   LONG IoCount;
   LONG OpenHandles;
-  PSTAGE_ENTRY StageArray;
+  PSTAGE_ENTRY StageArray[2];
   WCHAR InterfaceLinkName[InterfaceLinkNameUnits];
   BOOLEAN RemovePending;
   BOOLEAN QueryRemovePending;

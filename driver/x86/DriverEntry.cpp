@@ -61,7 +61,7 @@ BW_PAGEABLE NTSTATUS NTAPI AddDevice(PDRIVER_OBJECT DriverObject, PDEVICE_OBJECT
   Extension->InterfaceLinkName[Units] = 0;
   RtlFreeUnicodeString(&Link);
   KeInitializeEvent(&Extension->RemoveEvent, NotificationEvent, FALSE);
-  KeInitializeEvent(&Extension->StagesDoneEvent, NotificationEvent, FALSE);
+  for (KEVENT& Done : Extension->StagesDoneEvent) KeInitializeEvent(&Done, NotificationEvent, FALSE);
   KeInitializeEvent(&Extension->NoPendingIoEvent, NotificationEvent, FALSE);
   KeInitializeEvent(&Extension->PowerEvent, NotificationEvent, FALSE);
   KeInitializeSpinLock(&Extension->IoCountLock);

@@ -52,7 +52,7 @@ BOOLEAN CloseGateIfIdle(PDEVICE_EXTENSION Extension, BOOLEAN* Flag) {
   // run on into what the gate is closed for.
   KIRQL Old;
   KeAcquireSpinLock(&Extension->StageLock, &Old);
-  BOOLEAN Idle = Extension->PendingStages == 0;
+  BOOLEAN Idle = Extension->PendingStages[0] == 0 && Extension->PendingStages[1] == 0;
   if (Idle) *Flag = TRUE;
   KeReleaseSpinLock(&Extension->StageLock, Old);
   return Idle;

@@ -195,7 +195,8 @@ BW_PAGEABLE void ReleaseDeviceResources(PDEVICE_EXTENSION Extension) {
   PVOID* Blocks[] = {reinterpret_cast<PVOID*>(&Extension->DeviceDescriptor),
                      reinterpret_cast<PVOID*>(&Extension->InterfaceInfo),
                      reinterpret_cast<PVOID*>(&Extension->ConfigurationDescriptor),
-                     reinterpret_cast<PVOID*>(&Extension->StageArray)};
+                     reinterpret_cast<PVOID*>(&Extension->StageArray[0]),
+                     reinterpret_cast<PVOID*>(&Extension->StageArray[1])};
   for (PVOID* Block : Blocks) {
     if (*Block == nullptr) continue;
     ExFreePoolWithTag(*Block, PoolTag);

@@ -11,15 +11,14 @@ namespace {
 ULONG MinOf(ULONG A, ULONG B) { return A < B ? A : B; }
 
 // The part of finishing a staged request that must happen under StageLock:
-// the bookkeeping is let go, so a new staged request may be admitted, and a
-// cancel waiting for this one is woken.
-PIRP DetachStagedRequest(PDEVICE_EXTENSION Extension, PSTAGE_ENTRY* Stages, ULONG* Bytes) {
-  PIRP Master = Extension->MasterIrp;
-  *Stages = Extension->StageArray;
-  *Bytes = Extension->BytesTransferred;
-  Extension->MasterIrp = nullptr;
-  Extension->StageArray = nullptr;
-  KeSetEvent(&Extension->StagesDoneEvent, IO_NO_INCREMENT, FALSE);
+// the bookkeeping of its direction is let go, so a new staged request may be
+// admitted, and a cancel waiting for this one is woken.
+PIRP DetachStagedRequest(PDEVICE_EXTENSION Extension, int Slot, PSTAGE_ENTRY* Stages) {
+  PIRP Master = Extension->MasterIrp[Slot];
+  *Stages = Extension->StageArray[Slot];
+  Extension->MasterIrp[Slot] = nullptr;
+  Extension->StageArray[Slot] = nullptr;
+  KeSetEvent(&Extension->StagesDoneEvent[Slot], IO_NO_INCREMENT, FALSE);
   return Master;
 }
 
@@ -33,37 +32,54 @@ void DropMasterHold(PIRP Master) {
   if (InterlockedDecrement(MasterHolds(Master)) == 0) IoCompleteRequest(Master, IO_NO_INCREMENT);
 }
 
+// The bytes the caller is told of: the stages in order up to the first one
+// that moved less than its share. A short packet ends what the cable sends,
+// so what later stages hold is no continuation of it, and the gap before it
+// holds only the caller's old bytes.
+ULONG ContiguousBytes(PSTAGE_ENTRY Stages) {
+  ULONG Bytes = 0;
+  for (PSTAGE_ENTRY Entry = Stages; Entry->StageIrp != nullptr; ++Entry) {
+    Bytes += Entry->Moved;
+    if (Entry->Moved < MmGetMdlByteCount(Entry->StageMdl)) break;
+  }
+  return Bytes;
+}
+
 // The rest, outside the lock: the stages' requests and descriptors go, and
 // the caller's request completes (or its cancel routine, still running,
 // completes it).
-void FinishStagedRequest(PIRP Master, PSTAGE_ENTRY Stages, ULONG Bytes) {
+void FinishStagedRequest(PIRP Master, PSTAGE_ENTRY Stages) {
+  // The status is the one set while sending, by a failed stage or by a
+  // cancel; success otherwise.
+  Master->IoStatus.Information = ContiguousBytes(Stages);
   for (PSTAGE_ENTRY Entry = Stages; Entry->StageIrp != nullptr; ++Entry) {
     if (Entry->Urb != nullptr) ExFreePoolWithTag(Entry->Urb, PoolTag);
     IoFreeMdl(Entry->StageMdl);
     IoFreeIrp(Entry->StageIrp);
   }
   ExFreePoolWithTag(Stages, PoolTag);
-  // The status is the one set while sending or cancelling, success otherwise.
-  Master->IoStatus.Information = MinOf(Bytes, MmGetMdlByteCount(Master->MdlAddress));
   // Taken back before a cancel routine could run: its hold goes too.
   if (IoSetCancelRoutine(Master, nullptr) != nullptr) InterlockedDecrement(MasterHolds(Master));
   DropMasterHold(Master);
 }
 
-// Drops Count holds on the staged request; the one that drops the last
-// finishes it.
-void DropStageHolds(PDEVICE_EXTENSION Extension, LONG Count, NTSTATUS Failure) {
+// Records the first failure of a staged request (StageLock held).
+void RecordFailure(PIRP Master, NTSTATUS Failure) {
+  if (!NT_SUCCESS(Failure) && NT_SUCCESS(Master->IoStatus.Status)) Master->IoStatus.Status = Failure;
+}
+
+// Drops Count holds on the staged request of a direction; the one that drops
+// the last finishes it.
+void DropStageHolds(PDEVICE_EXTENSION Extension, int Slot, LONG Count, NTSTATUS Failure) {
   KIRQL Old;
   KeAcquireSpinLock(&Extension->StageLock, &Old);
-  if (!NT_SUCCESS(Failure) && NT_SUCCESS(Extension->MasterIrp->IoStatus.Status))
-    Extension->MasterIrp->IoStatus.Status = Failure;
-  Extension->PendingStages -= Count;
+  RecordFailure(Extension->MasterIrp[Slot], Failure);
+  Extension->PendingStages[Slot] -= Count;
   PIRP Master = nullptr;
   PSTAGE_ENTRY Stages = nullptr;
-  ULONG Bytes = 0;
-  if (Extension->PendingStages == 0) Master = DetachStagedRequest(Extension, &Stages, &Bytes);
+  if (Extension->PendingStages[Slot] == 0) Master = DetachStagedRequest(Extension, Slot, &Stages);
   KeReleaseSpinLock(&Extension->StageLock, Old);
-  if (Master != nullptr) FinishStagedRequest(Master, Stages, Bytes);
+  if (Master != nullptr) FinishStagedRequest(Master, Stages);
 }
 
 USBD_PIPE_HANDLE PipeOf(PDEVICE_EXTENSION Extension, BOOLEAN FromDevice) {
@@ -78,20 +94,22 @@ void SetSubmitUrb(PIRP Irp, PURB Urb) {
   Next->Parameters.Others.Argument1 = Urb;
 }
 
-// Cancels every stage in flight of the staged request Master (any one when
-// null) without waiting for them. TRUE when there was such a request.
-BOOLEAN CancelStageRequests(PDEVICE_EXTENSION Extension, PIRP Master) {
+// Cancels every stage in flight of the staged request Master of a direction
+// (any one when null) without waiting for them. TRUE when there was such a
+// request.
+BOOLEAN CancelStageRequests(PDEVICE_EXTENSION Extension, int Slot, PIRP Master) {
   KIRQL Old;
   KeAcquireSpinLock(&Extension->StageLock, &Old);
-  if (Extension->MasterIrp == nullptr || (Master != nullptr && Extension->MasterIrp != Master)) {
+  PIRP Current = Extension->MasterIrp[Slot];
+  if (Current == nullptr || (Master != nullptr && Current != Master)) {
     KeReleaseSpinLock(&Extension->StageLock, Old);
     return FALSE;
   }
   // A hold of its own keeps the stages' requests alive while they are
   // cancelled; the caller learns its request was cut short.
-  ++Extension->PendingStages;
-  if (NT_SUCCESS(Extension->MasterIrp->IoStatus.Status)) Extension->MasterIrp->IoStatus.Status = STATUS_CANCELLED;
-  PSTAGE_ENTRY Array = Extension->StageArray;
+  ++Extension->PendingStages[Slot];
+  RecordFailure(Current, STATUS_CANCELLED);
+  PSTAGE_ENTRY Array = Extension->StageArray[Slot];
   KeReleaseSpinLock(&Extension->StageLock, Old);
 
   // Every stage still in flight, wherever it is in the array: they complete
@@ -104,7 +122,7 @@ BOOLEAN CancelStageRequests(PDEVICE_EXTENSION Extension, PIRP Master) {
     if (StageIrp == nullptr) break;
     if (InFlight) IoCancelIrp(StageIrp);
   }
-  DropStageHolds(Extension, 1, STATUS_SUCCESS);
+  DropStageHolds(Extension, Slot, 1, STATUS_SUCCESS);
   return TRUE;
 }
 
@@ -113,7 +131,8 @@ BOOLEAN CancelStageRequests(PDEVICE_EXTENSION Extension, PIRP Master) {
 // DISPATCH_LEVEL with the cancel spin lock held; nothing here waits.
 void NTAPI CancelStagedRequest(PDEVICE_OBJECT DeviceObject, PIRP Irp) {
   IoReleaseCancelSpinLock(Irp->CancelIrql);
-  CancelStageRequests(ExtensionOf(DeviceObject), Irp);
+  BOOLEAN FromDevice = IoGetCurrentIrpStackLocation(Irp)->MajorFunction == IRP_MJ_READ;
+  CancelStageRequests(ExtensionOf(DeviceObject), DirectionIndex(FromDevice), Irp);
   DropMasterHold(Irp);
 }
 
@@ -161,24 +180,24 @@ NTSTATUS StagedTransfer(PDEVICE_OBJECT DeviceObject, PIRP Irp, BOOLEAN FromDevic
     }
     RtlZeroMemory(Array, ArrayBytes);
 
-    // The bookkeeping exists once: a second staged request while one is in
-    // progress is refused, not queued.
+    // The bookkeeping exists once per direction: a second staged request of
+    // the same direction while one is in progress is refused, not queued.
+    int Slot = DirectionIndex(FromDevice);
     KIRQL Old;
     KeAcquireSpinLock(&Extension->StageLock, &Old);
     NTSTATUS Admitted = STATUS_SUCCESS;
     if (!CanAcceptIo(Extension))
       Admitted = STATUS_DELETE_PENDING;
-    else if (Extension->MasterIrp != nullptr)
+    else if (Extension->MasterIrp[Slot] != nullptr)
       Admitted = STATUS_DEVICE_BUSY;
     if (NT_SUCCESS(Admitted)) {
-      Extension->MasterIrp = Irp;
-      Extension->StageArray = Array;
-      Extension->BytesTransferred = 0;
+      Extension->MasterIrp[Slot] = Irp;
+      Extension->StageArray[Slot] = Array;
       // One hold per stage and one for this sender, so that the request
       // cannot finish before sending is over, however early the stages
       // complete and however many of them are sent.
-      Extension->PendingStages = Stages + 1;
-      KeClearEvent(&Extension->StagesDoneEvent);
+      Extension->PendingStages[Slot] = Stages + 1;
+      KeClearEvent(&Extension->StagesDoneEvent[Slot]);
       Irp->IoStatus.Status = STATUS_SUCCESS;
       Irp->IoStatus.Information = 0;
       IoMarkIrpPending(Irp);
@@ -229,6 +248,7 @@ NTSTATUS StagedTransfer(PDEVICE_OBJECT DeviceObject, PIRP Irp, BOOLEAN FromDevic
         Entry->DeviceObject = DeviceObject;
         Entry->StageIrp = StageIrp;
         Entry->StageMdl = StageMdl;
+        Entry->FromDevice = FromDevice;
       }
       KeReleaseSpinLock(&Extension->StageLock, Old);
       if (!Open) {
@@ -256,7 +276,7 @@ NTSTATUS StagedTransfer(PDEVICE_OBJECT DeviceObject, PIRP Irp, BOOLEAN FromDevic
         !NT_SUCCESS(ResetPipe(Extension, PipeOf(Extension, FromDevice))))
       ResetDevice(Extension);
     // The holds of the stages never sent, and this sender's own.
-    DropStageHolds(Extension, Stages - Sent + 1, Failure);
+    DropStageHolds(Extension, Slot, Stages - Sent + 1, Failure);
     Status = STATUS_PENDING;
   }
   ReleaseIo(Extension);
@@ -265,25 +285,27 @@ NTSTATUS StagedTransfer(PDEVICE_OBJECT DeviceObject, PIRP Irp, BOOLEAN FromDevic
 
 NTSTATUS NTAPI StageCompletion(PDEVICE_OBJECT DeviceObject, PIRP Irp, PVOID Context) {
   UNREFERENCED_PARAMETER(DeviceObject);
-  UNREFERENCED_PARAMETER(Irp);
   PSTAGE_ENTRY Entry = static_cast<PSTAGE_ENTRY>(Context);
   PDEVICE_EXTENSION Extension = ExtensionOf(Entry->DeviceObject);
+  int Slot = DirectionIndex(Entry->FromDevice);
   // Never more than the stage asked for, whatever the bus says.
   PURB Urb = Entry->Urb;
   ULONG Moved = MinOf(Urb->UrbBulkOrInterruptTransfer.TransferBufferLength, MmGetMdlByteCount(Entry->StageMdl));
 
   KIRQL Old;
   KeAcquireSpinLock(&Extension->StageLock, &Old);
-  Extension->BytesTransferred += Moved;
+  Entry->Moved = Moved;
   Entry->Urb = nullptr;   // done: a cancel passes this stage by
+  // A stage the bus failed (a pulled cable, a transfer error) fails the
+  // whole request.
+  RecordFailure(Extension->MasterIrp[Slot], Irp->IoStatus.Status);
   PIRP Master = nullptr;
   PSTAGE_ENTRY Stages = nullptr;
-  ULONG Bytes = 0;
-  if (--Extension->PendingStages == 0) Master = DetachStagedRequest(Extension, &Stages, &Bytes);
+  if (--Extension->PendingStages[Slot] == 0) Master = DetachStagedRequest(Extension, Slot, &Stages);
   KeReleaseSpinLock(&Extension->StageLock, Old);
 
   ExFreePoolWithTag(Urb, PoolTag);
-  if (Master != nullptr) FinishStagedRequest(Master, Stages, Bytes);
+  if (Master != nullptr) FinishStagedRequest(Master, Stages);
   ReleaseIo(Extension);
   // The stage requests are the driver's own; they are freed with the array.
   return STATUS_MORE_PROCESSING_REQUIRED;
@@ -372,6 +394,10 @@ void CancelStages(PDEVICE_EXTENSION Extension) {
     if (Last) IoCompleteRequest(Single, IO_NO_INCREMENT);
   }
 
-  if (!CancelStageRequests(Extension, nullptr)) return;
-  KeWaitForSingleObject(&Extension->StagesDoneEvent, Suspended, KernelMode, FALSE, nullptr);
+  // Both directions' stages are cancelled before either is waited for.
+  BOOLEAN Cancelled[2];
+  for (int Slot = 0; Slot < 2; ++Slot) Cancelled[Slot] = CancelStageRequests(Extension, Slot, nullptr);
+  for (int Slot = 0; Slot < 2; ++Slot)
+    if (Cancelled[Slot])
+      KeWaitForSingleObject(&Extension->StagesDoneEvent[Slot], Suspended, KernelMode, FALSE, nullptr);
 }

@@ -98,19 +98,79 @@ TEST_P(X86TransferTest, LongWritesGoOutAsStagesInOrderAndReportEveryByte) {
   EXPECT_TRUE(IdleAgain(Rig()));
 }
 
-TEST_P(X86TransferTest, AStagedReadAddsUpWhatEachStageReceived) {
+// A short packet ends what the cable sends for a stage. The bytes reported
+// are the cable's and contiguous: the stages up to the first short one, never
+// the caller's old bytes in the gap after it, nor what later stages received
+// beyond the gap.
+TEST_P(X86TransferTest, AStagedReadReportsOnlyTheCablesBytesUpToTheFirstShortStage) {
+  struct TCase {
+    const char* What;
+    std::vector<size_t> Replies;   // what the cable sends for each stage
+    size_t Reported;
+  };
+  const TCase Cases[] = {
+      {"every stage full", {2048, 2048, 904}, 5000},
+      {"the second stage short", {2048, 1000, 904}, 3048},
+      {"the first stage empty", {0, 2048, 904}, 0},
+      {"only the last stage short", {2048, 2048, 100}, 4196},
+  };
   Start();
-  // The second stage gets a short packet; the third still gets its own.
-  std::vector<std::vector<uint8_t>> Replies = {Pattern(2048, 1), Pattern(1000, 2), Pattern(904, 3)};
-  for (auto& Reply : Replies) Rig().Cable.QueueReply(Reply);
-  std::vector<uint8_t> Buffer(5000, 0xEE);
-  ULONG_PTR Moved = 0;
-  EXPECT_EQ(Rig().Read(File, Buffer, &Moved), STATUS_SUCCESS);
-  EXPECT_EQ(Moved, 2048u + 1000u + 904u);
-  EXPECT_EQ(Lengths(), (std::vector<ULONG>{2048, 2048, 904}));
-  EXPECT_TRUE(std::equal(Replies[0].begin(), Replies[0].end(), Buffer.begin()));
-  EXPECT_TRUE(std::equal(Replies[1].begin(), Replies[1].end(), Buffer.begin() + 2048));
-  EXPECT_TRUE(std::equal(Replies[2].begin(), Replies[2].end(), Buffer.begin() + 4096));
+  for (const TCase& Case : Cases) {
+    SCOPED_TRACE(Case.What);
+    std::vector<uint8_t> Sent;
+    for (size_t Stage = 0; Stage < Case.Replies.size(); ++Stage) {
+      std::vector<uint8_t> Reply = Pattern(Case.Replies[Stage], uint8_t(Stage + 1));
+      Rig().Cable.QueueReply(Reply);
+      Sent.insert(Sent.end(), Reply.begin(), Reply.end());
+    }
+    size_t Before = Lengths().size();
+    std::vector<uint8_t> Buffer(5000, 0xEE);
+    ULONG_PTR Moved = 0;
+    EXPECT_EQ(Rig().Read(File, Buffer, &Moved), STATUS_SUCCESS);
+    EXPECT_EQ(Moved, Case.Reported);
+    std::vector<ULONG> Stages = Lengths();
+    EXPECT_EQ(std::vector<ULONG>(Stages.begin() + long(Before), Stages.end()), (std::vector<ULONG>{2048, 2048, 904}));
+    EXPECT_TRUE(std::equal(Sent.begin(), Sent.begin() + long(Case.Reported), Buffer.begin()))
+        << "the reported bytes are what the cable sent, in order";
+  }
+  EXPECT_TRUE(IdleAgain(Rig()));
+}
+
+// A stage the bus fails fails the whole request: a pulled cable or a
+// packet too long for the last stage is no success with fewer bytes.
+TEST_P(X86TransferTest, AStagedRequestWithAFailedStageCompletesWithTheFailure) {
+  struct TCase {
+    const char* What;
+    bool Reading;
+    size_t Reply;   // bytes the cable has ready (reads)
+    bool Pull;      // the cable is pulled while the rest waits
+    NTSTATUS Status;
+  };
+  const TCase Cases[] = {
+      {"a read, the cable pulled after the first stage", true, 2048, true, STATUS_DEVICE_NOT_CONNECTED},
+      {"a read whose last stage overruns", true, 5100, false, STATUS_UNSUCCESSFUL},
+  };
+  for (const TCase& Case : Cases) {
+    SCOPED_TRACE(Case.What);
+    TDriverRig R(ConfigFor(GetParam()));
+    R.AddAndStart();
+    TIoFile* Own = nullptr;
+    ASSERT_EQ(R.Open(&Own), STATUS_SUCCESS);
+    R.Cable.QueueReply(Pattern(Case.Reply));
+    std::vector<uint8_t> Buffer(5000, 0xEE);
+    ULONG_PTR Moved = 0;
+    NTSTATUS Status = STATUS_PENDING;
+    std::thread Reader([&] { Status = R.Read(Own, Buffer, &Moved); });
+    if (Case.Pull) {
+      EXPECT_TRUE(WaitUntil([&] { return R.Bus.WaitingTransfers() == 2; }));
+      R.Bus.Unplug();
+    }
+    Reader.join();
+    EXPECT_EQ(Status, Case.Status);
+    EXPECT_LE(Moved, 5000u);
+    TIoManager::Close(Own);
+    EXPECT_TRUE(IdleAgain(R));
+  }
 }
 
 TEST_P(X86TransferTest, RequestsBeyondSixtyFourStagesAreRefused) {
@@ -148,6 +208,40 @@ TEST_P(X86TransferTest, ASecondRequestOfTheSameKindWhileOneRunsIsRefusedAsBusy) 
     EXPECT_EQ(FirstStatus, STATUS_SUCCESS);
     EXPECT_EQ(FirstMoved, Length);
   }
+  EXPECT_TRUE(IdleAgain(Rig()));
+}
+
+// The staged bookkeeping is per direction: a staged read waiting for the
+// cable on one handle must not refuse a staged write on another, or the
+// command the cable would answer could never be sent.
+TEST_P(X86TransferTest, AWaitingStagedReadDoesNotRefuseAnotherHandlesWrite) {
+  struct TCase {
+    size_t Read, Write;
+  };
+  const TCase Cases[] = {{5000, 4096}, {5000, 9}, {64, 4096}};
+  Start();
+  TIoFile* Other = nullptr;
+  ASSERT_EQ(Rig().Open(&Other), STATUS_SUCCESS);
+  for (const TCase& Case : Cases) {
+    SCOPED_TRACE(testing::Message() << "a read of " << Case.Read << ", a write of " << Case.Write);
+    std::vector<uint8_t> Buffer(Case.Read);
+    ULONG_PTR ReadBytes = 0;
+    NTSTATUS ReadStatus = STATUS_PENDING;
+    std::thread Reader([&] { ReadStatus = Rig().Read(File, Buffer, &ReadBytes); });
+    EXPECT_TRUE(WaitUntil([&] { return Rig().Bus.WaitingTransfers() == (Case.Read + 2047) / 2048; }));
+    std::vector<uint8_t> Data = Pattern(Case.Write, 9);
+    ULONG_PTR Written = 0;
+    EXPECT_EQ(Rig().Write(Other, Data, &Written), STATUS_SUCCESS);
+    EXPECT_EQ(Written, Case.Write);
+    std::vector<uint8_t> Reply = Pattern(Case.Read, 5);
+    Rig().Cable.QueueReply(Reply);
+    Rig().Bus.ServicePending();
+    Reader.join();
+    EXPECT_EQ(ReadStatus, STATUS_SUCCESS);
+    EXPECT_EQ(ReadBytes, Case.Read);
+    EXPECT_EQ(Buffer, Reply);
+  }
+  TIoManager::Close(Other);
   EXPECT_TRUE(IdleAgain(Rig()));
 }
 
