@@ -19,13 +19,14 @@ constexpr ULONG ConfigurationBufferSize = 521;
 // Units of InterfaceLinkName, the terminator included.
 constexpr ULONG InterfaceLinkNameUnits = 256;
 
-// Control codes: buffered, any access, device type FILE_DEVICE_UNKNOWN.
+// Control codes: buffered, device type FILE_DEVICE_UNKNOWN. Reading the
+// configuration descriptor needs no access. Resetting the port or the pipes
+// cuts short whatever transfer is in flight, so each takes a handle opened
+// for writing, as writing to the cable does.
 #define IOCTL_LINK_GET_CONFIG_DESCRIPTOR CTL_CODE(FILE_DEVICE_UNKNOWN, 0x0000, METHOD_BUFFERED, FILE_ANY_ACCESS)
-#define IOCTL_LINK_RESET_DEVICE CTL_CODE(FILE_DEVICE_UNKNOWN, 0x0001, METHOD_BUFFERED, FILE_ANY_ACCESS)
-// Resetting the pipes cuts short whatever transfer is in flight, so it takes
-// a handle opened for writing, as writing to the cable does.
+#define IOCTL_LINK_RESET_DEVICE CTL_CODE(FILE_DEVICE_UNKNOWN, 0x0001, METHOD_BUFFERED, FILE_WRITE_ACCESS)
 #define IOCTL_LINK_RESET_PIPES CTL_CODE(FILE_DEVICE_UNKNOWN, 0x0002, METHOD_BUFFERED, FILE_WRITE_ACCESS)
-static_assert(IOCTL_LINK_GET_CONFIG_DESCRIPTOR == 0x220000 && IOCTL_LINK_RESET_DEVICE == 0x220004 &&
+static_assert(IOCTL_LINK_GET_CONFIG_DESCRIPTOR == 0x220000 && IOCTL_LINK_RESET_DEVICE == 0x228004 &&
                   IOCTL_LINK_RESET_PIPES == 0x228008,
               "the program's control codes");
 

@@ -143,23 +143,26 @@ TEST_P(X86ControlTest, ResetPipesResetsBothBulkPipes) {
 }
 
 // Any user may open a handle of no access rights; it must not be able to cut
-// the program's transfers short by resetting the pipes, whatever code it
-// tries (the reset once needed no access at all).
-TEST_P(X86ControlTest, AHandleOfNoAccessRightsCannotResetThePipes) {
+// the program's transfers short by resetting the pipes or the port, whatever
+// code it tries (both resets once needed no access at all).
+TEST_P(X86ControlTest, AHandleOfNoAccessRightsCannotResetThePipesOrThePort) {
   Start();
   TIoFile* Bare = nullptr;
   TOpenOptions Options;
   Options.Access = 0;
   Options.Outsider = true;
   ASSERT_EQ(TIoManager::Open(Rig().Link(), &Bare, Options), STATUS_SUCCESS);
+  int Queries = Rig().Bus.PortStatusQueries();
   ULONG_PTR Returned = 99;
-  for (ULONG Code : {ULONG(IOCTL_LINK_RESET_PIPES), 0x220008u}) {
+  for (ULONG Code : {ULONG(IOCTL_LINK_RESET_PIPES), 0x220008u, ULONG(IOCTL_LINK_RESET_DEVICE), 0x220004u}) {
     SCOPED_TRACE(testing::Message() << std::hex << Code);
     NTSTATUS Status = TIoManager::DeviceControl(Bare, Code, nullptr, 0, nullptr, 0, &Returned);
     EXPECT_TRUE(Status == STATUS_ACCESS_DENIED || Status == STATUS_INVALID_PARAMETER) << std::hex << Status;
   }
   TIoManager::Close(Bare);
   EXPECT_EQ(Count(URB_FUNCTION_RESET_PIPE), 0);
+  EXPECT_EQ(Rig().Bus.PortStatusQueries(), Queries) << "the port was looked at for a reset";
+  EXPECT_EQ(Rig().Bus.PortResets(), 0);
   EXPECT_TRUE(IdleAgain(Rig()));
 }
 
