@@ -61,6 +61,5 @@ BOOLEAN AcquireIo(PDEVICE_EXTENSION Extension);
 void ReleaseIo(PDEVICE_EXTENSION Extension);
 
 NTSTATUS BulkTransfer(PDEVICE_OBJECT DeviceObject, PIRP Irp, BOOLEAN FromDevice);
-NTSTATUS CallUsbdSync(PDEVICE_EXTENSION Extension, ULONG IoControlCode, PVOID Argument);
 NTSTATUS CheckAndResetPort(PDEVICE_EXTENSION Extension);
 NTSTATUS ConfigureDevice(PDEVICE_EXTENSION Extension);

@@ -134,20 +134,3 @@ NTSTATUS BulkTransfer(PDEVICE_OBJECT DeviceObject, PIRP Irp, BOOLEAN FromDevice)
   }
   return STATUS_PENDING;
 }
-
-NTSTATUS CallUsbdSync(PDEVICE_EXTENSION Extension, ULONG IoControlCode, PVOID Argument) {
-  KEVENT Done;
-  IO_STATUS_BLOCK IoStatus;
-  KeInitializeEvent(&Done, NotificationEvent, FALSE);
-  PIRP Irp = IoBuildDeviceIoControlRequest(IoControlCode, Extension->LowerDeviceObject, nullptr, 0, nullptr, 0, TRUE,
-                                           &Done, &IoStatus);
-  if (Irp == nullptr) return STATUS_INSUFFICIENT_RESOURCES;
-  IoGetNextIrpStackLocation(Irp)->Parameters.Others.Argument1 = Argument;
-
-  NTSTATUS Status = IoCallDriver(Extension->LowerDeviceObject, Irp);
-  if (Status == STATUS_PENDING) {
-    KeWaitForSingleObject(&Done, Suspended, KernelMode, FALSE, nullptr);
-    Status = IoStatus.Status;
-  }
-  return Status;
-}

@@ -49,7 +49,7 @@ BW_PAGEABLE NTSTATUS NTAPI AddDevice(PDRIVER_OBJECT DriverObject, PDEVICE_OBJECT
   Extension->RejectRequests = TRUE;
   Extension->Draining = FALSE;
 
-  Status = IoRegisterDeviceInterface(PhysicalDeviceObject, &LinkInterfaceGuid, nullptr, &Extension->InterfaceName);
+  Status = IoRegisterDeviceInterface(PhysicalDeviceObject, &LinkInterfaceClass, nullptr, &Extension->InterfaceName);
   if (!NT_SUCCESS(Status)) {
     IoDetachDevice(Extension->LowerDeviceObject);
     IoDeleteDevice(DeviceObject);

@@ -13,7 +13,7 @@ NTSTATUS ReadConfigurationDescriptor(PDEVICE_EXTENSION Extension, PURB Urb, PVOI
   RtlZeroMemory(Urb, sizeof(struct _URB_CONTROL_DESCRIPTOR_REQUEST));
   UsbBuildGetDescriptorRequest(Urb, static_cast<USHORT>(sizeof(struct _URB_CONTROL_DESCRIPTOR_REQUEST)),
                                USB_CONFIGURATION_DESCRIPTOR_TYPE, 0, 0, Buffer, nullptr, Length, nullptr);
-  NTSTATUS Status = CallUsbdSync(Extension, IOCTL_INTERNAL_USB_SUBMIT_URB, Urb);
+  NTSTATUS Status = CallUsbdSync(Extension->LowerDeviceObject, IOCTL_INTERNAL_USB_SUBMIT_URB, Urb);
   if (!NT_SUCCESS(Status) || USBD_ERROR(Urb->UrbHeader.Status)) return STATUS_UNSUCCESSFUL;
   *Received = Urb->UrbControlDescriptorRequest.TransferBufferLength;
   if (*Received > Length) *Received = Length;
@@ -24,16 +24,16 @@ NTSTATUS ReadConfigurationDescriptor(PDEVICE_EXTENSION Extension, PURB Urb, PVOI
 
 NTSTATUS CheckAndResetPort(PDEVICE_EXTENSION Extension) {
   ULONG PortStatus = 0;
-  NTSTATUS Status = CallUsbdSync(Extension, IOCTL_INTERNAL_USB_GET_PORT_STATUS, &PortStatus);
+  NTSTATUS Status = CallUsbdSync(Extension->LowerDeviceObject, IOCTL_INTERNAL_USB_GET_PORT_STATUS, &PortStatus);
   if (!NT_SUCCESS(Status)) return Status;
   if (!(PortStatus & USBD_PORT_CONNECTED)) return STATUS_NO_SUCH_DEVICE;
   if (PortStatus & USBD_PORT_ENABLED) return Status;
 
-  Status = CallUsbdSync(Extension, IOCTL_INTERNAL_USB_RESET_PORT, nullptr);
+  Status = CallUsbdSync(Extension->LowerDeviceObject, IOCTL_INTERNAL_USB_RESET_PORT, nullptr);
   if (!NT_SUCCESS(Status)) return Status;
 
   PortStatus = 0;
-  Status = CallUsbdSync(Extension, IOCTL_INTERNAL_USB_GET_PORT_STATUS, &PortStatus);
+  Status = CallUsbdSync(Extension->LowerDeviceObject, IOCTL_INTERNAL_USB_GET_PORT_STATUS, &PortStatus);
   if (!NT_SUCCESS(Status)) return Status;
   if (!(PortStatus & USBD_PORT_CONNECTED) || !(PortStatus & USBD_PORT_ENABLED)) return STATUS_NO_SUCH_DEVICE;
   return Status;
@@ -91,7 +91,7 @@ NTSTATUS ConfigureDevice(PDEVICE_EXTENSION Extension) {
     return STATUS_UNSUCCESSFUL;
   }
 
-  Status = CallUsbdSync(Extension, IOCTL_INTERNAL_USB_SUBMIT_URB, Select);
+  Status = CallUsbdSync(Extension->LowerDeviceObject, IOCTL_INTERNAL_USB_SUBMIT_URB, Select);
 
   PUSBD_INTERFACE_INFORMATION Interface = Interfaces[0].Interface;
   // The pipe walk stays within the entry the builder sized.

@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "app/win32/Win32Binding.h"
-#include "core/link/LinkInterfaceGuid.h"
+#include "driver/BridgewickPublic.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include <setupapi.h>
 
 #include "core/FrontEnd.h"
-#include "core/link/LinkInterfaceGuid.h"
+#include "driver/BridgewickPublic.h"
 #include "core/link/PlatformErrors.h"
 
 namespace {

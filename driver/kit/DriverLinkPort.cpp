@@ -49,7 +49,7 @@ intptr_t TDriverLinkPort::Open(TFrontEnd& FrontEnd) {
   (void)FrontEnd;
   Close();
   // Only the first interface is looked at; a second cable is never opened.
-  std::vector<std::u16string> Links = TIoManager::Interfaces(LinkInterfaceGuid);
+  std::vector<std::u16string> Links = TIoManager::Interfaces(LinkInterfaceClass);
   if (Links.empty()) {
     FLastError = ErrorDeviceNotConnected;
     return -1;

@@ -19,16 +19,11 @@ constexpr ULONG ConfigurationBufferSize = 521;
 // Units of InterfaceLinkName, the terminator included.
 constexpr ULONG InterfaceLinkNameUnits = 256;
 
-// Control codes: buffered, device type FILE_DEVICE_UNKNOWN. Reading the
-// configuration descriptor needs no access. Resetting the port or the pipes
-// cuts short whatever transfer is in flight, so each takes a handle opened
-// for writing, as writing to the cable does.
-#define IOCTL_LINK_GET_CONFIG_DESCRIPTOR CTL_CODE(FILE_DEVICE_UNKNOWN, 0x0000, METHOD_BUFFERED, FILE_ANY_ACCESS)
-#define IOCTL_LINK_RESET_DEVICE CTL_CODE(FILE_DEVICE_UNKNOWN, 0x0001, METHOD_BUFFERED, FILE_WRITE_ACCESS)
-#define IOCTL_LINK_RESET_PIPES CTL_CODE(FILE_DEVICE_UNKNOWN, 0x0002, METHOD_BUFFERED, FILE_WRITE_ACCESS)
-static_assert(IOCTL_LINK_GET_CONFIG_DESCRIPTOR == 0x220000 && IOCTL_LINK_RESET_DEVICE == 0x228004 &&
-                  IOCTL_LINK_RESET_PIPES == 0x228008,
-              "the program's control codes");
+// The control codes (in the public header) as the kernel's macro builds them.
+static_assert(IOCTL_LINK_GET_CONFIG_DESCRIPTOR ==
+                  CTL_CODE(FILE_DEVICE_UNKNOWN, 0x0000, METHOD_BUFFERED, FILE_ANY_ACCESS) &&
+              IOCTL_LINK_RESET_DEVICE == CTL_CODE(FILE_DEVICE_UNKNOWN, 0x0001, METHOD_BUFFERED, FILE_WRITE_ACCESS) &&
+              IOCTL_LINK_RESET_PIPES == CTL_CODE(FILE_DEVICE_UNKNOWN, 0x0002, METHOD_BUFFERED, FILE_WRITE_ACCESS));
 
 // One stage of a staged request. Urb is cleared when the stage has
 // completed; the request and its descriptor stay until the whole request is
@@ -136,7 +131,6 @@ NTSTATUS StopDevice(PDEVICE_EXTENSION Extension);
 NTSTATUS GetConfigurationDescriptor(PDEVICE_EXTENSION Extension);
 NTSTATUS SelectConfiguration(PDEVICE_EXTENSION Extension);
 void ReleaseDeviceResources(PDEVICE_EXTENSION Extension);
-NTSTATUS CallUsbd(PDEVICE_EXTENSION Extension, ULONG IoControlCode, PVOID Argument);
 NTSTATUS ResetDevice(PDEVICE_EXTENSION Extension);
 NTSTATUS ResetPipe(PDEVICE_EXTENSION Extension, USBD_PIPE_HANDLE Pipe);
 

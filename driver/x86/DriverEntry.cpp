@@ -32,7 +32,7 @@ void DropInterface(PUNICODE_STRING Link) {
 BW_PAGEABLE NTSTATUS NTAPI AddDevice(PDRIVER_OBJECT DriverObject, PDEVICE_OBJECT PhysicalDeviceObject) {
   PAGED_CODE();
   UNICODE_STRING Link = {0, 0, nullptr};
-  NTSTATUS Status = IoRegisterDeviceInterface(PhysicalDeviceObject, &LinkInterfaceGuid, nullptr, &Link);
+  NTSTATUS Status = IoRegisterDeviceInterface(PhysicalDeviceObject, &LinkInterfaceClass, nullptr, &Link);
   if (!NT_SUCCESS(Status)) return Status;
   Status = IoSetDeviceInterfaceState(&Link, TRUE);
   if (!NT_SUCCESS(Status)) {

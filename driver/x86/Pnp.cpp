@@ -148,7 +148,7 @@ BW_PAGEABLE NTSTATUS StartDevice(PDEVICE_EXTENSION Extension) {
   UsbBuildGetDescriptorRequest(Urb, static_cast<USHORT>(sizeof(struct _URB_CONTROL_DESCRIPTOR_REQUEST)),
                                USB_DEVICE_DESCRIPTOR_TYPE, 0, 0, Device, nullptr, sizeof(USB_DEVICE_DESCRIPTOR),
                                nullptr);
-  NTSTATUS Status = CallUsbd(Extension, IOCTL_INTERNAL_USB_SUBMIT_URB, Urb);
+  NTSTATUS Status = CallUsbdSync(Extension->LowerDeviceObject, IOCTL_INTERNAL_USB_SUBMIT_URB, Urb);
   if (NT_SUCCESS(Status) && USBD_ERROR(Urb->UrbHeader.Status)) Status = STATUS_UNSUCCESSFUL;
   ExFreePoolWithTag(Urb, PoolTag);
   if (!NT_SUCCESS(Status)) {
@@ -179,7 +179,7 @@ BW_PAGEABLE NTSTATUS StopDevice(PDEVICE_EXTENSION Extension) {
     Urb->UrbHeader.Function = URB_FUNCTION_SELECT_CONFIGURATION;
     Urb->UrbHeader.Length = static_cast<USHORT>(Size);
     Urb->UrbSelectConfiguration.ConfigurationDescriptor = nullptr;
-    Status = CallUsbd(Extension, IOCTL_INTERNAL_USB_SUBMIT_URB, Urb);
+    Status = CallUsbdSync(Extension->LowerDeviceObject, IOCTL_INTERNAL_USB_SUBMIT_URB, Urb);
     ExFreePoolWithTag(Urb, PoolTag);
   }
   if (NT_SUCCESS(Status)) Extension->Started = FALSE;

@@ -12,7 +12,7 @@ NTSTATUS ReadConfiguration(PDEVICE_EXTENSION Extension, PURB Urb, PVOID Buffer, 
   RtlZeroMemory(Urb, sizeof(struct _URB_CONTROL_DESCRIPTOR_REQUEST));
   UsbBuildGetDescriptorRequest(Urb, static_cast<USHORT>(sizeof(struct _URB_CONTROL_DESCRIPTOR_REQUEST)),
                                USB_CONFIGURATION_DESCRIPTOR_TYPE, 0, 0, Buffer, nullptr, Length, nullptr);
-  NTSTATUS Status = CallUsbd(Extension, IOCTL_INTERNAL_USB_SUBMIT_URB, Urb);
+  NTSTATUS Status = CallUsbdSync(Extension->LowerDeviceObject, IOCTL_INTERNAL_USB_SUBMIT_URB, Urb);
   if (!NT_SUCCESS(Status)) return Status;
   if (USBD_ERROR(Urb->UrbHeader.Status)) return STATUS_UNSUCCESSFUL;
   *Received = Urb->UrbControlDescriptorRequest.TransferBufferLength;
@@ -81,7 +81,7 @@ BW_PAGEABLE NTSTATUS SelectConfiguration(PDEVICE_EXTENSION Extension) {
   Urb->UrbHeader.Function = URB_FUNCTION_SELECT_CONFIGURATION;
   Urb->UrbHeader.Length = Size;
 
-  NTSTATUS Status = CallUsbd(Extension, IOCTL_INTERNAL_USB_SUBMIT_URB, Urb);
+  NTSTATUS Status = CallUsbdSync(Extension->LowerDeviceObject, IOCTL_INTERNAL_USB_SUBMIT_URB, Urb);
   if (NT_SUCCESS(Status) && USBD_ERROR(Urb->UrbHeader.Status)) Status = STATUS_UNSUCCESSFUL;
   if (NT_SUCCESS(Status)) {
     PUSBD_INTERFACE_INFORMATION Saved =
@@ -106,28 +106,12 @@ BW_PAGEABLE NTSTATUS SelectConfiguration(PDEVICE_EXTENSION Extension) {
   return Status;
 }
 
-NTSTATUS CallUsbd(PDEVICE_EXTENSION Extension, ULONG IoControlCode, PVOID Argument) {
-  KEVENT Done;
-  IO_STATUS_BLOCK IoStatus;
-  KeInitializeEvent(&Done, NotificationEvent, FALSE);
-  PIRP Irp = IoBuildDeviceIoControlRequest(IoControlCode, Extension->LowerDeviceObject, nullptr, 0, nullptr, 0, TRUE,
-                                           &Done, &IoStatus);
-  if (Irp == nullptr) return STATUS_INSUFFICIENT_RESOURCES;
-  IoGetNextIrpStackLocation(Irp)->Parameters.Others.Argument1 = Argument;
-  NTSTATUS Status = IoCallDriver(Extension->LowerDeviceObject, Irp);
-  if (Status == STATUS_PENDING) {
-    KeWaitForSingleObject(&Done, Suspended, KernelMode, FALSE, nullptr);
-    Status = IoStatus.Status;
-  }
-  return Status;
-}
-
 BW_PAGEABLE NTSTATUS ResetDevice(PDEVICE_EXTENSION Extension) {
   PAGED_CODE();
   ULONG PortStatus = 0;
-  NTSTATUS Status = CallUsbd(Extension, IOCTL_INTERNAL_USB_GET_PORT_STATUS, &PortStatus);
+  NTSTATUS Status = CallUsbdSync(Extension->LowerDeviceObject, IOCTL_INTERNAL_USB_GET_PORT_STATUS, &PortStatus);
   if (NT_SUCCESS(Status) && (PortStatus & USBD_PORT_CONNECTED) && !(PortStatus & USBD_PORT_ENABLED))
-    Status = CallUsbd(Extension, IOCTL_INTERNAL_USB_RESET_PORT, nullptr);
+    Status = CallUsbdSync(Extension->LowerDeviceObject, IOCTL_INTERNAL_USB_RESET_PORT, nullptr);
   return Status;
 }
 
@@ -139,7 +123,7 @@ BW_PAGEABLE NTSTATUS ResetPipe(PDEVICE_EXTENSION Extension, USBD_PIPE_HANDLE Pip
   Urb->UrbHeader.Length = static_cast<USHORT>(sizeof(struct _URB_PIPE_REQUEST));
   Urb->UrbHeader.Function = URB_FUNCTION_RESET_PIPE;
   Urb->UrbPipeRequest.PipeHandle = Pipe;
-  NTSTATUS Status = CallUsbd(Extension, IOCTL_INTERNAL_USB_SUBMIT_URB, Urb);
+  NTSTATUS Status = CallUsbdSync(Extension->LowerDeviceObject, IOCTL_INTERNAL_USB_SUBMIT_URB, Urb);
   if (NT_SUCCESS(Status) && USBD_ERROR(Urb->UrbHeader.Status)) Status = STATUS_UNSUCCESSFUL;
   ExFreePoolWithTag(Urb, PoolTag);
   return Status;

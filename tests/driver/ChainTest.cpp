@@ -148,7 +148,7 @@ TEST_P(ChainTest, PullingTheCableFailsTheNextExchangeWithTheSystemsError) {
   Port.Close();
   ASSERT_EQ(Pnp.SurpriseRemoval(Bus), STATUS_SUCCESS);
   ASSERT_EQ(Pnp.Remove(Bus), STATUS_SUCCESS);
-  EXPECT_TRUE(TIoManager::Interfaces(LinkInterfaceGuid).empty());
+  EXPECT_TRUE(TIoManager::Interfaces(LinkInterfaceClass).empty());
 }
 
 }  // namespace

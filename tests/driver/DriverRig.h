@@ -94,7 +94,7 @@ struct TDriverRig {
   }
   // The interface the driver registered on this rig's port, enabled or not.
   std::u16string Link() const {
-    for (auto& Link : TKit::InterfaceLinks(LinkInterfaceGuid, false))
+    for (auto& Link : TKit::InterfaceLinks(LinkInterfaceClass, false))
       if (TKit::InterfaceDevice(Link) == Bus.PhysicalDevice()) return Link;
     return std::u16string();
   }

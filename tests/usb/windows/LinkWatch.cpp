@@ -22,7 +22,7 @@
 #include <dbt.h>
 #include <setupapi.h>
 
-#include "core/link/LinkInterfaceGuid.h"
+#include "driver/BridgewickPublic.h"
 
 namespace {
 
