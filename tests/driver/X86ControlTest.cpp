@@ -85,6 +85,8 @@ TEST_P(X86ControlTest, TheConfigurationDescriptorIsNotFreedUnderACopyByAStopAndA
   std::vector<uint8_t> Output(Expected.size(), 0xEE);
   ULONG_PTR Returned = 0;
   EXPECT_EQ(Control(IOCTL_LINK_GET_CONFIG_DESCRIPTOR, Output, &Returned), STATUS_SUCCESS);
+  TKit::BeforeCopyFrom(nullptr, nullptr);
+  ASSERT_TRUE(Restart.joinable()) << "the descriptor was never copied";
   Restart.join();
   EXPECT_EQ(Output, Expected) << "the copy read the freed descriptor";
   for (NTSTATUS Status : Statuses) EXPECT_EQ(Status, STATUS_SUCCESS);
