@@ -3,6 +3,7 @@
 // through, how a stop waits for a transfer in progress, and that the
 // counters come back to their idle values.
 #include <atomic>
+#include <cstring>
 
 #include "tests/driver/DriverRig.h"
 
@@ -89,6 +90,11 @@ TEST_P(PnpTest, TheInterfaceCanBeOpenedOnlyOnceStarted) {
   ASSERT_EQ(R.Pnp.Start(R.Bus), STATUS_SUCCESS);
   EXPECT_TRUE(R.InterfaceEnabled());
   EXPECT_EQ(TIoManager::Interfaces(LinkInterfaceClass), std::vector<std::u16string>{R.Link()});
+  // Found too by the public numbers taken as the Windows program takes them,
+  // byte for byte into the system's GUID.
+  GUID ProgramClass;
+  std::memcpy(&ProgramClass, &LinkInterfaceGuid, sizeof ProgramClass);
+  EXPECT_EQ(TIoManager::Interfaces(ProgramClass), std::vector<std::u16string>{R.Link()});
   ASSERT_EQ(R.Open(&File), STATUS_SUCCESS);
   EXPECT_EQ(R.OpenHandles(), 1);
   EXPECT_EQ(TIoManager::Close(File), STATUS_SUCCESS);
