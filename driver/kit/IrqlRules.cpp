@@ -3,7 +3,10 @@
 // called, as the kernel's documentation gives it. Every routine of the layer
 // checks its caller against this table, so a driver that calls one too high
 // is caught here instead of crashing a machine later.
+#include <atomic>
 #include <cstring>
+#include <functional>
+#include <mutex>
 #include <string>
 
 #include "driver/kit/KitState.h"
@@ -82,7 +85,38 @@ bool KitInternal::IrqlRuleOf(const char* Routine, KIRQL* Maximum) {
   return false;
 }
 
+namespace {
+// The routine a test is waiting for, and what it wants done then. A lock of
+// its own: kernel routines may get here holding the layer's.
+std::mutex CallWatchMutex;
+std::atomic<bool> CallWatchSet{false};
+std::string CallWatchRoutine;
+int CallWatchCountdown = 0;
+std::function<void()> CallWatch;
+
+void RunCallWatch(const char* Routine) {
+  std::function<void()> Hook;
+  {
+    std::lock_guard<std::mutex> Lock(CallWatchMutex);
+    if (!CallWatch || CallWatchRoutine != Routine || --CallWatchCountdown > 0) return;
+    Hook = std::move(CallWatch);
+    CallWatch = nullptr;
+    CallWatchSet = false;
+  }
+  Hook();
+}
+}  // namespace
+
+void TKit::BeforeCall(const char* Routine, int Nth, std::function<void()> Hook) {
+  std::lock_guard<std::mutex> Lock(CallWatchMutex);
+  CallWatchRoutine = Routine;
+  CallWatchCountdown = Nth;
+  CallWatch = std::move(Hook);
+  CallWatchSet = static_cast<bool>(CallWatch);
+}
+
 void KitInternal::RequireIrql(const char* Routine) {
+  if (CallWatchSet) RunCallWatch(Routine);
   KIRQL Maximum = PASSIVE_LEVEL;
   if (!IrqlRuleOf(Routine, &Maximum)) {
     TKit::Fault(std::string("the layer has no IRQL rule for ") + Routine);

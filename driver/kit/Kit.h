@@ -38,6 +38,12 @@ public:
   // a test's way to step in between a driver's look at a block and its copy.
   static void BeforeCopyFrom(const void* Block, std::function<void()> Hook);
 
+  // Runs Hook once, in the calling thread, just before the Nth call (from
+  // now on) of the named kernel routine does its work: a test's way to make
+  // something happen at an exact point of a driver routine, as another
+  // processor could.
+  static void BeforeCall(const char* Routine, int Nth, std::function<void()> Hook);
+
   // Threads currently waiting on a dispatcher object (an event).
   static int Waiters(const void* Object);
 

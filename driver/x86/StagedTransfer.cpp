@@ -238,11 +238,14 @@ NTSTATUS StagedTransfer(PDEVICE_OBJECT DeviceObject, PIRP Irp, BOOLEAN FromDevic
         break;
       }
 
-      // Recorded under the lock, after a last look at the gate: a cancel
-      // either sees this stage or this sender sees the device closing.
+      // Recorded under the lock, after a last look at the gate and at the
+      // request: a cancel (of the device's stages, or of this request by its
+      // program) either sees this stage or this sender sees the cancel, and
+      // a failed stage ends the sending too.
       PSTAGE_ENTRY Entry = &Array[Sent];
       KeAcquireSpinLock(&Extension->StageLock, &Old);
-      BOOLEAN Open = CanAcceptIo(Extension);
+      NTSTATUS Refusal = !CanAcceptIo(Extension) ? STATUS_DELETE_PENDING : Irp->IoStatus.Status;
+      BOOLEAN Open = NT_SUCCESS(Refusal);
       if (Open) {
         Entry->Urb = Urb;
         Entry->DeviceObject = DeviceObject;
@@ -255,7 +258,7 @@ NTSTATUS StagedTransfer(PDEVICE_OBJECT DeviceObject, PIRP Irp, BOOLEAN FromDevic
         ExFreePoolWithTag(Urb, PoolTag);
         IoFreeMdl(StageMdl);
         IoFreeIrp(StageIrp);
-        Failure = STATUS_DELETE_PENDING;
+        Failure = Refusal;
         break;
       }
 

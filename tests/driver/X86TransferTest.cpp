@@ -2,6 +2,7 @@
 // The x86 build's data path: requests up to one stage are one transfer on
 // the request itself, longer ones go out as stages all in flight at once,
 // and the byte count is what actually moved.
+#include <atomic>
 #include <numeric>
 
 #include "tests/driver/DriverRig.h"
@@ -243,6 +244,39 @@ TEST_P(X86TransferTest, AWaitingStagedReadDoesNotRefuseAnotherHandlesWrite) {
   }
   TIoManager::Close(Other);
   EXPECT_TRUE(IdleAgain(Rig()));
+}
+
+// A cancel (its program's, or its thread's end) that comes while the stages
+// are still being sent: those sent are cancelled, and the rest must not go
+// out after it, or they would wait for the cable with nobody to end them.
+TEST_P(X86TransferTest, AStagedReadCancelledWhileItsStagesAreSentEndsCancelled) {
+  Start();
+  std::vector<uint8_t> Buffer(6144, 0xEE);
+  std::atomic<bool> Done{false};
+  NTSTATUS Status = STATUS_PENDING;
+  ULONG_PTR Moved = 99;
+  // The descriptors: the I/O manager's of the caller's buffer, the first
+  // stage's, then the second stage's, before which the thread's requests are
+  // cancelled.
+  TKit::BeforeCall("IoAllocateMdl", 3, [] { TIoManager::CancelThreadIo(std::this_thread::get_id()); });
+  std::thread Reader([&] {
+    Status = TIoManager::Wait(TIoManager::StartRead(File, Buffer.data(), ULONG(Buffer.size())), &Moved);
+    Done = true;
+  });
+  bool Ended = WaitUntil([&] { return Done.load(); });
+  EXPECT_TRUE(Ended) << "stages sent after the cancel kept the read in the driver";
+  if (!Ended) Rig().Bus.Unplug();   // frees the reader so the test can end
+  Reader.join();
+  TKit::BeforeCall("IoAllocateMdl", 0, nullptr);
+  if (!Ended) return;
+  EXPECT_EQ(Status, STATUS_CANCELLED);
+  EXPECT_EQ(Moved, 0u);
+  EXPECT_EQ(Rig().Bus.WaitingTransfers(), 0u);
+  EXPECT_TRUE(IdleAgain(Rig()));
+  Rig().Cable.QueueReply({1, 2, 3, 4});
+  std::vector<uint8_t> Reply(4);
+  EXPECT_EQ(Rig().Read(File, Reply, &Moved), STATUS_SUCCESS);
+  EXPECT_EQ(Moved, 4u);
 }
 
 TEST_P(X86TransferTest, SendingThatStopsEarlyReportsTheBytesOfTheStagesSent) {
