@@ -18,6 +18,13 @@
 #define KIT_UNPOISON(Address, Bytes) ((void)(Address), (void)(Bytes))
 #endif
 
+TKitState::~TKitState() {
+  for (auto& [Start, Region] : Freed) {
+    KIT_UNPOISON(const_cast<uint8_t*>(Start), Region.Bytes);
+    std::free(const_cast<uint8_t*>(Start));
+  }
+}
+
 TKitState& KitState() {
   static TKitState State;
   return State;

@@ -69,6 +69,10 @@ struct TKitInterface {
 };
 
 struct TKitState {
+  // Gives the freed memory still kept back to the C library, so that a leak
+  // check at exit sees nothing of it.
+  ~TKitState();
+
   std::mutex Mutex;                          // everything below but the events
   std::vector<std::string> Faults;
   std::map<void*, TKitPoolBlock> Pool;
