@@ -54,7 +54,25 @@ std::string CableLockName(const char* DevicePath) {
   return Name;
 }
 
-class TWindowsLinkPort final : public TLinkPort {
+// Whether the driver under this program keeps several transfers of one
+// handle in flight. The 64-bit driver does; the 32-bit one has one slot per
+// device for short transfers and refuses a second while the first is busy,
+// so on a 32-bit system every write goes alone.
+bool DriverTakesWritesInFlight() {
+  SYSTEM_INFO Info{};
+  GetNativeSystemInfo(&Info);
+  return Info.wProcessorArchitecture != PROCESSOR_ARCHITECTURE_INTEL;
+}
+
+// One overlapped transfer of the port's own: its event, its request block,
+// and a copy of the data, which must outlive the call that started it.
+struct TOverlappedTransfer {
+  OVERLAPPED Request{};
+  HANDLE Done = nullptr;
+  std::vector<uint8_t> Data;
+};
+
+class TWindowsLinkPort final : public TLinkPort, private TAsyncWrites {
 public:
   TWindowsLinkPort() {
     FSetupApi = LoadLibraryA("SetupApi.dll");
@@ -71,6 +89,9 @@ public:
 
   ~TWindowsLinkPort() override {
     Close();
+    for (TOverlappedTransfer& Slot : FSlots)
+      if (Slot.Done) CloseHandle(Slot.Done);
+    if (FSync.Done) CloseHandle(FSync.Done);
     if (FSetupApi) FreeLibrary(FSetupApi);
   }
 
@@ -84,29 +105,104 @@ public:
   void Close() override {
     ReleaseCableLock();
     if (FHandle == INVALID_HANDLE_VALUE) return;
+    // No transfer of ours may end into buffers after the handle is gone.
+    CancelAll();
     CloseHandle(FHandle);
     FHandle = INVALID_HANDLE_VALUE;
   }
 
+  // The handle is opened for overlapped I/O, so even a single transfer has
+  // a request block; the call waits for it to end.
   long Write(const uint8_t* Data, size_t Count) override {
     if (!CheckOpen(Count)) return -1;
-    DWORD Moved = 0;
-    if (!WriteFile(FHandle, Data, static_cast<DWORD>(Count), &Moved, nullptr)) return Failed();
-    return static_cast<long>(Moved);
+    // Writes still in flight stay: the driver sends in the order requests
+    // come, so this one goes out after them.
+    if (!ReadyEvent(FSync)) return -1;
+    const BOOL Started = WriteFile(FHandle, Data, static_cast<DWORD>(Count), nullptr, &FSync.Request);
+    return Await(FSync, Started);
   }
 
   long Read(uint8_t* Data, size_t Count) override {
     if (!CheckOpen(Count)) return -1;
-    DWORD Moved = 0;
-    if (!ReadFile(FHandle, Data, static_cast<DWORD>(Count), &Moved, nullptr)) return Failed();
-    return static_cast<long>(Moved);
+    if (!ReadyEvent(FSync)) return -1;
+    const BOOL Started = ReadFile(FHandle, Data, static_cast<DWORD>(Count), nullptr, &FSync.Request);
+    return Await(FSync, Started);
   }
 
   int LastError() const override { return FLastError; }
 
+  TAsyncWrites* AsyncWrites() override { return FInFlightAllowed ? this : nullptr; }
+
   std::string Describe() const override { return "Bridgewick device interface"; }
 
 private:
+  // ---- writes in flight: a ring of overlapped writes, oldest at FHead ----
+  unsigned MaxInFlight() const override { return MaxSlots; }
+
+  bool Start(const uint8_t* Data, size_t Count) override {
+    if (!CheckOpen(Count)) return false;
+    if (FCount == MaxSlots) {
+      FLastError = static_cast<int>(ERROR_BUSY);
+      return false;
+    }
+    TOverlappedTransfer& Slot = FSlots[(FHead + FCount) % MaxSlots];
+    if (!ReadyEvent(Slot)) return false;
+    Slot.Data.assign(Data, Data + Count);
+    const BOOL Started = WriteFile(FHandle, Slot.Data.data(), static_cast<DWORD>(Count), nullptr, &Slot.Request);
+    if (!Started && GetLastError() != ERROR_IO_PENDING) {
+      Failed();
+      return false;
+    }
+    ++FCount;
+    return true;
+  }
+
+  long FinishOldest() override {
+    if (FCount == 0) {
+      FLastError = static_cast<int>(ERROR_INVALID_FUNCTION);
+      return -1;
+    }
+    TOverlappedTransfer& Slot = FSlots[FHead];
+    FHead = (FHead + 1) % MaxSlots;
+    --FCount;
+    return Await(Slot, TRUE);
+  }
+
+  void CancelAll() override {
+    if (FCount == 0) return;
+    CancelIoEx(FHandle, nullptr);
+    // Every one ends, completed or cancelled, before its buffer is reused.
+    while (FCount != 0) {
+      const int Kept = FLastError;
+      FinishOldest();
+      FLastError = Kept;
+    }
+  }
+
+  size_t InFlight() const override { return FCount; }
+
+  // A manual-reset event of the slot's own, reset, in a cleared request block.
+  bool ReadyEvent(TOverlappedTransfer& Slot) {
+    if (!Slot.Done) Slot.Done = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    if (!Slot.Done) {
+      Failed();
+      return false;
+    }
+    ResetEvent(Slot.Done);
+    Slot.Request = OVERLAPPED{};
+    Slot.Request.hEvent = Slot.Done;
+    return true;
+  }
+
+  // The end of a transfer whose starting call returned Started (its error
+  // still unread when FALSE): the bytes moved, or -1 with the error.
+  long Await(TOverlappedTransfer& Slot, BOOL Started) {
+    if (!Started && GetLastError() != ERROR_IO_PENDING) return Failed();
+    DWORD Moved = 0;
+    if (!GetOverlappedResult(FHandle, &Slot.Request, &Moved, TRUE)) return Failed();
+    return static_cast<long>(Moved);
+  }
+
   // Finds and opens the first present link interface; -1 when there is none.
   intptr_t OpenLink(TFrontEnd& FrontEnd) {
     if (!FGetClassDevs || !FEnumInterfaces || !FGetDetail || !FDestroyList) {
@@ -147,7 +243,7 @@ private:
     }
 
     HANDLE File = CreateFileA(Detail->DevicePath, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OVERLAPPED, nullptr);
     if (File == INVALID_HANDLE_VALUE) Failed();
     else if (!TakeCableLock(Detail->DevicePath)) {
       // Another program has this cable: two sets of packets interleaved on
@@ -209,6 +305,13 @@ private:
   HANDLE FHandle = INVALID_HANDLE_VALUE;
   HANDLE FLock = nullptr;
   int FLastError = 0;
+
+  static constexpr unsigned MaxSlots = 64;
+  const bool FInFlightAllowed = DriverTakesWritesInFlight();
+  TOverlappedTransfer FSlots[MaxSlots];
+  TOverlappedTransfer FSync;
+  unsigned FHead = 0;
+  unsigned FCount = 0;
 };
 
 }  // namespace

@@ -78,6 +78,7 @@ TUsbBus::~TUsbBus() {
   }
   // A transfer still waiting would keep its sender blocked for ever.
   Unplug();
+  FailHeldAfterPull();
   if (FPdo->AttachedDevice != nullptr) TKit::Fault("the cable's port went away with a driver still attached");
   IoDeleteDevice(FPdo);
   std::free(FDriver);
@@ -97,7 +98,12 @@ void TUsbBus::Unplug() {
   {
     std::lock_guard<std::mutex> Lock(FMutex);
     FPlugged = false;
-    while (PIRP Irp = TakeWaiting()) Waiting.push_back(Irp);
+    while (PIRP Irp = TakeWaiting()) {
+      if (FConfig.HoldsTransfersAfterPull)
+        FAfterPull.push_back(Irp);
+      else
+        Waiting.push_back(Irp);
+    }
   }
   FFunction.Unplugged();
   for (PIRP Irp : Waiting) {
@@ -107,6 +113,24 @@ void TUsbBus::Unplug() {
          Bulk.TransferBuffer == nullptr, 0, STATUS_DEVICE_NOT_CONNECTED});
     Bulk.TransferBufferLength = 0;
     CompleteUrb(Irp, Urb, STATUS_DEVICE_NOT_CONNECTED, USBD_STATUS_DEVICE_GONE);
+  }
+}
+
+size_t TUsbBus::HeldAfterPull() const {
+  std::lock_guard<std::mutex> Lock(FMutex);
+  return FAfterPull.size();
+}
+
+void TUsbBus::FailHeldAfterPull() {
+  std::vector<PIRP> Held;
+  {
+    std::lock_guard<std::mutex> Lock(FMutex);
+    Held.swap(FAfterPull);
+  }
+  for (PIRP Irp : Held) {
+    auto* Urb = static_cast<PURB>(IoGetCurrentIrpStackLocation(Irp)->Parameters.Others.Argument1);
+    Urb->UrbBulkOrInterruptTransfer.TransferBufferLength = 0;
+    CompleteUrb(Irp, Urb, STATUS_DELETE_PENDING, USBD_STATUS_DEVICE_GONE);
   }
 }
 
@@ -266,13 +290,17 @@ NTSTATUS NTAPI TUsbBus::DispatchPnp(PDEVICE_OBJECT Device, PIRP Irp) {
       }
       Status = STATUS_SUCCESS;
       break;
-    case IRP_MN_QUERY_REMOVE_DEVICE:
     case IRP_MN_REMOVE_DEVICE:
+    case IRP_MN_SURPRISE_REMOVAL:
+      // The port is told it is gone: what it kept since the pull ends now.
+      Bus.FailHeldAfterPull();
+      Status = STATUS_SUCCESS;
+      break;
+    case IRP_MN_QUERY_REMOVE_DEVICE:
     case IRP_MN_CANCEL_REMOVE_DEVICE:
     case IRP_MN_STOP_DEVICE:
     case IRP_MN_QUERY_STOP_DEVICE:
     case IRP_MN_CANCEL_STOP_DEVICE:
-    case IRP_MN_SURPRISE_REMOVAL:
       Status = STATUS_SUCCESS;
       break;
     default:
@@ -530,6 +558,16 @@ NTSTATUS TUsbBus::Transfer(PIRP Irp, PURB Urb, bool Deferred) {
   }
   Entry.Endpoint = Endpoint;
   if (Endpoint == 0) return Finish(STATUS_INVALID_PARAMETER, USBD_STATUS_INVALID_PIPE_HANDLE, 0);
+  if (!Plugged && FConfig.HoldsTransfersAfterPull) {
+    // Sent to a device that is gone: the submission fails below the bus and
+    // nothing completes the request until the removal reaches the port.
+    Entry.Status = STATUS_PENDING;
+    Log(Entry);
+    IoMarkIrpPending(Irp);
+    std::lock_guard<std::mutex> Lock(FMutex);
+    FAfterPull.push_back(Irp);
+    return STATUS_PENDING;
+  }
   if (!Plugged) return Finish(STATUS_DEVICE_NOT_CONNECTED, USBD_STATUS_DEVICE_GONE, 0);
   ULONG Length = Bulk.TransferBufferLength;
   auto* Buffer = static_cast<uint8_t*>(TransferBufferOf(Bulk.TransferBuffer, Bulk.TransferBufferMDL));

@@ -78,6 +78,12 @@ public:
     DEVICE_POWER_STATE DeviceWake = PowerDeviceUnspecified;
     // The port's instance path; a number of its own when empty.
     std::u16string InstancePath{};
+    // A bus that hears of a pull only through Plug and Play: the transfers
+    // waiting at the pull and those sent after it stay pending, beyond the
+    // reach of a cancel, until the port's own surprise removal or removal
+    // fails them with STATUS_DELETE_PENDING. A driver that waits for its
+    // transfers before handing the removal down never sees them end.
+    bool HoldsTransfersAfterPull = false;
   };
 
   // The cable's configuration: one vendor interface with bulk OUT 0x02, bulk
@@ -104,6 +110,10 @@ public:
   void ServicePending();
   // Bulk IN transfers held until the function answers.
   size_t WaitingTransfers() const;
+  // With HoldsTransfersAfterPull: the transfers kept since the pull, and a
+  // way to fail them without a removal (so a test can end after a hang).
+  size_t HeldAfterPull() const;
+  void FailHeldAfterPull();
   // With TCompletion::Later: while held, finished bulk transfers are not
   // completed; releasing completes them last first.
   void HoldCompletions();
@@ -165,6 +175,7 @@ private:
   std::deque<TJob> FJobs;
   std::deque<PIRP> FWaiting;       // bulk IN transfers held for an answer
   PIRP FRetrying = nullptr;        // the held transfer the bus is looking at again
+  std::vector<PIRP> FAfterPull;    // kept since the pull until a removal
   std::vector<PIRP> FFinished;     // done, completion not yet delivered
   bool FHold = false;
   bool FPlugged = true;

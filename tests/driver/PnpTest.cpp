@@ -75,7 +75,7 @@ TEST_P(PnpTest, OpensAreRefusedWhileTheDeviceIsNotRunning) {
     EXPECT_EQ(Rig.OpenDevice(&File), STATUS_DEVICE_NOT_CONNECTED);
     EXPECT_EQ(File, nullptr);
     EXPECT_EQ(Rig.OpenHandles(), 0);
-    EXPECT_EQ(Rig.IoCount(), 1);
+    EXPECT_TRUE(IdleAgain(Rig));
   }
 }
 
@@ -108,7 +108,7 @@ TEST_P(PnpTest, QueryRemoveIsRefusedWhileAHandleIsOpenAndAcceptedAfterClose) {
   ASSERT_EQ(R.Open(&File), STATUS_SUCCESS);
 
   EXPECT_EQ(R.Pnp.QueryRemove(R.Bus), STATUS_UNSUCCESSFUL);
-  EXPECT_EQ(R.IoCount(), 1);
+  EXPECT_TRUE(IdleAgain(R));
   // The refusal left the device running: the handle still carries commands.
   EXPECT_EQ(R.Write(File, ChipIdCommand), STATUS_SUCCESS);
   R.Cable.QueueReply({0x17, 0x89, 0, 0});
@@ -138,7 +138,7 @@ TEST_P(PnpTest, QueryStopRefusesTransfersOnAnOpenHandleUntilCancelled) {
   EXPECT_EQ(R.Write(File, ChipIdCommand), STATUS_DEVICE_NOT_CONNECTED);
   EXPECT_EQ(R.Read(File, Reply), STATUS_DEVICE_NOT_CONNECTED);
   EXPECT_TRUE(R.Bus.Transfers().empty());
-  EXPECT_EQ(R.IoCount(), 1);
+  EXPECT_TRUE(IdleAgain(R));
 
   ASSERT_EQ(R.Pnp.CancelStop(R.Bus), STATUS_SUCCESS);
   ULONG_PTR Moved = 0;
@@ -183,7 +183,7 @@ TEST_P(PnpTest, AStopWaitsForABlockedReadWhileNewReadsGetDeletePending) {
   EXPECT_EQ(BlockedBytes, 4u);
   EXPECT_EQ(Blocked, (std::vector<uint8_t>{0x17, 0x89, 0, 0}));
   EXPECT_EQ(StopStatus, STATUS_SUCCESS);
-  EXPECT_EQ(R.IoCount(), 1);
+  EXPECT_TRUE(IdleAgain(R));
   EXPECT_FALSE(R.Extension()->Started);
   EXPECT_EQ(R.Read(File, Late), STATUS_DEVICE_NOT_CONNECTED);
   TIoManager::Close(File);
@@ -192,20 +192,20 @@ TEST_P(PnpTest, AStopWaitsForABlockedReadWhileNewReadsGetDeletePending) {
 TEST_P(PnpTest, StopThenStartRunsAgainAndLooksAtTheResourcesAgain) {
   TDriverRig& R = Rig();
   R.AddAndStart();
-  EXPECT_EQ(R.IoCount(), 1);
+  EXPECT_TRUE(IdleAgain(R));
   ASSERT_EQ(R.Pnp.QueryStop(R.Bus), STATUS_SUCCESS);
-  EXPECT_EQ(R.IoCount(), 1);
+  EXPECT_TRUE(IdleAgain(R));
   ASSERT_EQ(R.Pnp.Stop(R.Bus), STATUS_SUCCESS);
-  EXPECT_EQ(R.IoCount(), 1);
+  EXPECT_TRUE(IdleAgain(R));
   EXPECT_TRUE(R.InterfaceEnabled()) << "a stopped device keeps its interface until removal";
 
   // Two memory ranges: the restart examines the list and refuses.
   std::vector<uint8_t> TwoRanges = ResourceList({Partial(CmResourceTypeMemory), Partial(CmResourceTypeMemory)});
   EXPECT_EQ(R.Pnp.Start(R.Bus, reinterpret_cast<PCM_RESOURCE_LIST>(TwoRanges.data())), STATUS_DEVICE_CONFIGURATION_ERROR);
-  EXPECT_EQ(R.IoCount(), 1);
+  EXPECT_TRUE(IdleAgain(R));
 
   ASSERT_EQ(R.Pnp.Start(R.Bus), STATUS_SUCCESS);
-  EXPECT_EQ(R.IoCount(), 1);
+  EXPECT_TRUE(IdleAgain(R));
   EXPECT_TRUE(R.Extension()->Started);
   TIoFile* File = nullptr;
   ASSERT_EQ(R.Open(&File), STATUS_SUCCESS);
@@ -232,7 +232,7 @@ TEST_P(PnpTest, UnplugFailsTheBlockedReadThenSurpriseRemovalAndRemovalCleanUp) {
   EXPECT_EQ(BlockedBytes, 0u);
 
   ASSERT_EQ(R.Pnp.SurpriseRemoval(R.Bus), STATUS_SUCCESS);
-  EXPECT_EQ(R.IoCount(), 1);
+  EXPECT_TRUE(IdleAgain(R));
   EXPECT_FALSE(R.Extension()->Started);
   EXPECT_EQ(R.Read(File, Blocked), STATUS_DEVICE_NOT_CONNECTED);
   EXPECT_EQ(TIoManager::Close(File), STATUS_SUCCESS);
@@ -243,6 +243,48 @@ TEST_P(PnpTest, UnplugFailsTheBlockedReadThenSurpriseRemovalAndRemovalCleanUp) {
   EXPECT_TRUE(TIoManager::Interfaces(LinkInterfaceClass).empty());
   EXPECT_EQ(TKit::PoolBlocksInUse(), 0u);
   EXPECT_EQ(TKit::DevicesInUse(), 1u) << "only the port's own device is left";
+}
+
+// A bus that fails what it kept since a pull only once the removal reaches
+// the port itself: the removal must go down before the driver waits for its
+// transfers, or neither ever ends.
+TEST_P(PnpTest, SurpriseRemovalReachesABusThatHoldsTransfersUntilItIsTold) {
+  TDriverRig R(TUsbBus::TConfig{.Completion = GetParam(), .HoldsTransfersAfterPull = true});
+  R.AddAndStart();
+  TIoFile* File = nullptr;
+  ASSERT_EQ(R.Open(&File), STATUS_SUCCESS);
+
+  std::vector<uint8_t> Blocked(4);
+  NTSTATUS ReadStatus = STATUS_PENDING;
+  NTSTATUS WriteStatus = STATUS_PENDING;
+  std::thread Reader([&] { ReadStatus = R.Read(File, Blocked); });
+  EXPECT_TRUE(WaitUntil([&] { return R.Bus.WaitingTransfers() == 1; }));
+  R.Bus.Unplug();
+  // Sent after the pull: the bus keeps it too.
+  std::thread Writer([&] { WriteStatus = R.Write(File, ChipIdCommand); });
+  EXPECT_TRUE(WaitUntil([&] { return R.Bus.HeldAfterPull() == 2; }));
+
+  std::atomic<bool> Removed{false};
+  NTSTATUS RemovalStatus = STATUS_PENDING;
+  std::thread Removal([&] {
+    RemovalStatus = R.Pnp.SurpriseRemoval(R.Bus);
+    Removed = true;
+  });
+  bool Ended = WaitUntil([&] { return Removed.load(); });
+  EXPECT_TRUE(Ended) << "the surprise removal waited for transfers only its own arrival at the port can end";
+  if (!Ended) R.Bus.FailHeldAfterPull();   // frees the threads so the test can end
+  Removal.join();
+  Reader.join();
+  Writer.join();
+  EXPECT_EQ(RemovalStatus, STATUS_SUCCESS);
+  EXPECT_FALSE(NT_SUCCESS(ReadStatus));
+  EXPECT_FALSE(NT_SUCCESS(WriteStatus));
+  EXPECT_EQ(R.Bus.HeldAfterPull(), 0u);
+  EXPECT_TRUE(IdleAgain(R));
+  EXPECT_FALSE(R.Extension()->Started);
+  EXPECT_EQ(TIoManager::Close(File), STATUS_SUCCESS);
+  EXPECT_EQ(R.Pnp.Remove(R.Bus), STATUS_SUCCESS);
+  EXPECT_EQ(R.Pnp.FunctionDevice(R.Bus), nullptr);
 }
 
 TEST_P(PnpTest, StartExaminesTheTranslatedResourceList) {
@@ -282,7 +324,7 @@ TEST_P(PnpTest, StartExaminesTheTranslatedResourceList) {
     EXPECT_EQ(R.Extension()->Started, Running);
     EXPECT_EQ(R.Extension()->RejectRequests, !Running);
     EXPECT_EQ(R.InterfaceEnabled(), Running);
-    EXPECT_EQ(R.IoCount(), 1);
+    EXPECT_TRUE(IdleAgain(R));
   }
 }
 
@@ -316,7 +358,7 @@ TEST_P(PnpTest, AFailedStartBelowIsPassedOnAndTheDeviceStaysClosed) {
   EXPECT_EQ(R.Pnp.Start(R.Bus), STATUS_INSUFFICIENT_RESOURCES);
   EXPECT_FALSE(R.Extension()->Started);
   EXPECT_FALSE(R.InterfaceEnabled());
-  EXPECT_EQ(R.IoCount(), 1);
+  EXPECT_TRUE(IdleAgain(R));
 }
 
 TEST_P(PnpTest, AddDeviceFailuresLeaveNothingBehind) {
@@ -398,7 +440,7 @@ TEST_P(PnpTest, PowerRequestsReachTheBusUnchanged) {
     EXPECT_EQ(Seen.ShutdownType, Case.Action);
     EXPECT_EQ(Seen.SystemContext, Context);
     EXPECT_EQ(TKit::PowerIrpsStarted() - Started, 2) << "the driver and the bus each start the next power request";
-    EXPECT_EQ(R.IoCount(), 1);
+    EXPECT_TRUE(IdleAgain(R));
   }
   EXPECT_EQ(R.Bus.PowerRequests().size(), std::size(Cases));
 }
@@ -408,7 +450,7 @@ TEST_P(PnpTest, OtherPlugAndPlayRequestsGoDownUnchanged) {
   R.AddAndStart();
   EXPECT_EQ(R.Pnp.Send(R.Bus, IRP_MN_QUERY_PNP_DEVICE_STATE), STATUS_NOT_SUPPORTED);
   EXPECT_EQ(R.Bus.PnpRequests().back(), IRP_MN_QUERY_PNP_DEVICE_STATE);
-  EXPECT_EQ(R.IoCount(), 1);
+  EXPECT_TRUE(IdleAgain(R));
 }
 
 }  // namespace
