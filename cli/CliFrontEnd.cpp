@@ -70,6 +70,7 @@ void TCliFrontEnd::Error(const std::string& Text) {
   FlushPendingError();
   FFailed = true;
   FLastError = Text;
+  FErrors.push_back(Text);
   Line(FProgram + ": " + Text);
 }
 
@@ -88,6 +89,7 @@ void TCliFrontEnd::FlushPendingError() {
   if (FPendingError.empty()) return;
   const std::string Text = TakePendingError();
   FLastError = Text;
+  FErrors.push_back(Text);
   Line(FProgram + ": " + Text);
 }
 

@@ -3,11 +3,15 @@
 #include <cstdint>
 #include <vector>
 
+#include "core/transfer/TransferOutcome.h"
+
 class TLink;
 
 // Reads the card range Start..End (page-relative, End exclusive) into Bytes
 // in the read engine's pieces, for work that needs a game's bytes but no
 // file of them (hashing it against a DAT, a whole header view). Sets
 // Operating, shows "Now reading..." with progress, pumps between pieces and
-// stops when Operating is cleared. True only when the whole range was read.
-bool ReadToMemory(uint32_t Start, uint32_t End, uint8_t Code, TLink& Link, std::vector<uint8_t>& Bytes);
+// stops when Operating is cleared. True only when the whole range was read;
+// Outcome, when given, says how it ended (a stop or a failed exchange).
+bool ReadToMemory(uint32_t Start, uint32_t End, uint8_t Code, TLink& Link, std::vector<uint8_t>& Bytes,
+                  TTransferOutcome* Outcome = nullptr);
