@@ -30,7 +30,8 @@ bool IsProgressText(const std::string& Text) {
          StartsWith(Text, "Now verifying...  Estimate remain time: ");
 }
 bool IsCompletionText(const std::string& Text) {
-  return StartsWith(Text, "Write complete.") || StartsWith(Text, "Read complete.");
+  return StartsWith(Text, "Write complete.") || StartsWith(Text, "Read complete.") ||
+         StartsWith(Text, "Backup complete.");
 }
 
 // A message box's lines as one line.

@@ -93,6 +93,15 @@ void TJsonOutcome::Finish(int Exit, const TCliFrontEnd& FrontEnd) {
   std::fflush(stdout);
 }
 
+void PrintUsageJson(const std::string& Command, const std::string& Error, int Exit) {
+  const TJson Facts = {{"command", Command},
+                       {"ok", false},
+                       {"exit", Exit},
+                       {"error", {{"text", Error}, {"code", nullptr}, {"lines", TJson::array({Error})}}}};
+  std::fputs((Facts.dump(-1, ' ', false, TJson::error_handler_t::replace) + "\n").c_str(), stdout);
+  std::fflush(stdout);
+}
+
 TJson JsonTitle(const std::string& Title) { return TitleUtf8(Title); }
 
 TJson JsonPath(const std::string& Path) { return Path; }

@@ -41,6 +41,10 @@ private:
   TJson FFacts = TJson::object();
 };
 
+// A command line that is wrong, for a command asked for with --json: its
+// object all the same (exit 2), so a script reads why.
+void PrintUsageJson(const std::string& Command, const std::string& Error, int Exit);
+
 // A title (raw header bytes, Latin-1) as a JSON string.
 TJson JsonTitle(const std::string& Title);
 // A path or text that is the system's own (UTF-8 here); bytes that are no

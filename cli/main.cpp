@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // flashquill-cli: the card operations of the window from a shell, on the
 // same core: options, the command, its exit status.
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
@@ -8,6 +9,7 @@
 #include "cli/CheckCommand.h"
 #include "cli/CliOptions.h"
 #include "cli/HeaderCommand.h"
+#include "cli/JsonOutcome.h"
 #include "cli/Commands.h"
 #include "cli/RestoreCommand.h"
 #include "cli/ExitCodes.h"
@@ -81,7 +83,11 @@ int main(int argc, char** argv) {
     return ExitOk;
   }
   TCommandArgs Args;
-  if (!ParseCommandArgs(*Command, Options.Arguments, Args, Error)) return Usage(Error);
+  if (!ParseCommandArgs(*Command, Options.Arguments, Args, Error)) {
+    if (std::find(Options.Arguments.begin(), Options.Arguments.end(), "--json") != Options.Arguments.end())
+      PrintUsageJson(Command->Name, Error, ExitUsage);
+    return Usage(Error);
+  }
   if (Args.Help) {
     std::fputs(CommandUsage(ProgramName, *Command).c_str(), stdout);
     return ExitOk;

@@ -6,7 +6,7 @@
 #include "core/transfer/ReadEngine.h"
 
 bool ReadToMemory(uint32_t Start, uint32_t End, uint8_t Code, TLink& Link, std::vector<uint8_t>& Bytes,
-                  TTransferOutcome* Outcome) {
+                  TTransferOutcome* Outcome, const char* DoneText) {
   TFrontEnd& FrontEnd = Link.FrontEnd();
   TSharedState& State = Link.State();
   const uint32_t Total = End > Start ? End - Start : 0;
@@ -43,6 +43,6 @@ bool ReadToMemory(uint32_t Start, uint32_t End, uint8_t Code, TLink& Link, std::
     Bytes.resize(Done);
     return false;
   }
-  FrontEnd.SetStatusText(1, "Read complete.");
+  FrontEnd.SetStatusText(1, DoneText);
   return true;
 }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "core/transfer/TransferOutcome.h"
@@ -13,5 +14,6 @@ class TLink;
 // Operating, shows "Now reading..." with progress, pumps between pieces and
 // stops when Operating is cleared. True only when the whole range was read;
 // Outcome, when given, says how it ended (a stop or a failed exchange).
+// DoneText is panel 1's text when the read is whole.
 bool ReadToMemory(uint32_t Start, uint32_t End, uint8_t Code, TLink& Link, std::vector<uint8_t>& Bytes,
-                  TTransferOutcome* Outcome = nullptr);
+                  TTransferOutcome* Outcome = nullptr, const char* DoneText = "Read complete.");

@@ -28,7 +28,7 @@ bool BackupSaveRam(TLink& Link, const TSaveBackupRequest& Request, TSaveBackupRe
   const uint32_t PageBase = State.PageBase;
   State.PageBase = 0;
   std::vector<uint8_t> Bytes;
-  const bool Read = ReadToMemory(0, SaveRamSize, cmdReadSram, Link, Bytes, &Result.Read);
+  const bool Read = ReadToMemory(0, SaveRamSize, cmdReadSram, Link, Bytes, &Result.Read, SaveBackupDoneText);
   State.PageBase = PageBase;
   if (!Read) {
     State.Operating = false;

@@ -9,6 +9,10 @@
 
 class TLink;
 
+// Panel 1 once the save RAM is read for its backup (not "Read complete.":
+// no read of the user's was done).
+constexpr const char* SaveBackupDoneText = "Backup complete.";
+
 // The save RAM as it is, kept in the vault before anything may overwrite it
 // or leave it belonging to games no longer on the card: every game of a page
 // shares the one save RAM, and the card's copy of a save cannot be had back
