@@ -163,7 +163,9 @@ TCardWriteResult WriteToCard(const TCardWriteRequest& Request, TLink& Link) {
 std::string CardWriteMessage(const TCardWriteResult& Result) {
   std::string Text = Result.Outcome;
   for (const std::string& Line : Result.Report) Text += "\r\n" + Line;
-  if (!Result.BackupFile.empty()) Text += "\r\nThe save RAM as it was is kept in " + Result.BackupFile + ".";
+  // Where the old save is, once the card may no longer hold it.
+  if (!Result.BackupFile.empty() && (Result.Succeeded || Result.Partial.CardTouched || Result.Mismatch >= 0))
+    Text += "\r\nThe save RAM as it was is kept in " + Result.BackupFile + ".";
   if (Result.WroteWithoutBackup) Text += "\r\nNo backup of the save RAM was made.";
   return Text;
 }
