@@ -73,7 +73,8 @@ std::string TSaveVault::PathOf(const TVaultEntry& Entry) const { return (fs::pat
 std::vector<TVaultEntry> TSaveVault::Entries() const {
   std::vector<TVaultEntry> Kept;
   int64_t Count = -1;
-  const auto Data = ReadFileData(IndexFile(), Count);
+  // Only the vault's own index counts: a link planted in its place is not read.
+  const auto Data = PlainFile(IndexFile()) ? ReadFileData(IndexFile(), Count) : nullptr;
   std::set<std::string> Known;
   if (Data && Count > 0)
     for (const TVaultEntry& Entry : ParseVaultIndex(std::string(reinterpret_cast<const char*>(Data.get()),
@@ -115,6 +116,13 @@ std::vector<TVaultEntry> TSaveVault::Entries() const {
 }
 
 bool TSaveVault::WriteIndex(const std::vector<TVaultEntry>& Entries, std::string& Error) const {
+  // Nor is it written through: the file it points to is no file of the vault's.
+  std::error_code Code;
+  const fs::file_type Type = fs::symlink_status(IndexFile(), Code).type();
+  if (Type != fs::file_type::not_found && Type != fs::file_type::regular) {
+    Error = IndexFile() + ": not the vault's index file (a link, a folder or a device); it is left alone";
+    return false;
+  }
   return WriteWhole(IndexFile(), FormatVaultIndex(Entries), Error);
 }
 

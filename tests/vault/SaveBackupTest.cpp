@@ -200,3 +200,49 @@ TEST_F(SaveBackup, AVaultThatCannotBeWrittenStopsTheWriteUnlessTheUserGoesOn) {
     }
   }
 }
+
+// A stop (the window's Stop, Ctrl-C) during the backup: nothing is written,
+// nothing is asked, no half backup stays, and the text says it was a stop.
+TEST_F(SaveBackup, AStopDuringTheBackupWritesNothing) {
+  for (const bool Factory : {false, true}) {
+    SCOPED_TRACE(Factory ? "the save RAM test" : "a save RAM write");
+    fs::remove_all(Dir.File("data"));
+    TEmulatedRig Rig;
+    Rig.Link.IdentifyChip();
+    Fill(Rig, 2);
+    const std::vector<uint8_t> Before = SramOf(Rig);
+    WriteBytes(Dir.File("new.sav"), std::vector<uint8_t>(0x100, 0x55));
+    Rig.Front.OnPump = [&Rig](int Pumps) {
+      if (Pumps == 10) Rig.State.Operating = false;
+    };
+    bool Asked = false;
+    const auto Ask = [&Asked](const TSaveBackupResult&) { return Asked = true, true; };
+    Rig.Sent();
+    if (Factory) {
+      TFactoryRun Run;
+      Run.Mode = TFactoryMode::Sram;
+      Run.TestFile = Dir.File("new.sav");
+      Run.ReadBackFile = Dir.File("back.bin");
+      Run.BackupSave = true;
+      Run.Titles.emplace();
+      Run.GoOnWithoutBackup = Ask;
+      TFactoryResult Result;
+      EXPECT_EQ(RunFactoryTest(Run, Rig.Link, &Result), TFactoryVerdict::Cancelled);
+      EXPECT_EQ(Result.Reason, "Stopped during the save backup: nothing was written.");
+    } else {
+      TCardWriteRequest Request;
+      Request.Kind = TCardWriteKind::SaveRam;
+      Request.FileName = Dir.File("new.sav");
+      Request.Titles.emplace();
+      Request.GoOnWithoutBackup = Ask;
+      const TCardWriteResult Result = WriteToCard(Request, Rig.Link);
+      EXPECT_FALSE(Result.Succeeded);
+      EXPECT_EQ(Result.End, TTransferEnd::Stopped);
+      EXPECT_EQ(Result.Outcome, "Stopped during the save backup: nothing was written.");
+    }
+    EXPECT_FALSE(Asked) << "a stop is the user's own answer";
+    for (const auto& Sent : Rig.Sent()) EXPECT_NE(Sent.Code, cmdWriteSram);
+    EXPECT_EQ(SramOf(Rig), Before);
+    EXPECT_TRUE(Backups().empty());
+  }
+}

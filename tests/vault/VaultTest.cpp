@@ -6,6 +6,9 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
+
+#include <sys/stat.h>
 
 #include "core/vault/SaveVault.h"
 #include "core/vault/VaultIndex.h"
@@ -228,6 +231,17 @@ TEST_F(VaultStore, AVaultThatCannotBeWrittenChangesNothing) {
          fs::create_directories(F);
          fs::create_directories(F + ".index");
        }},
+      {"the index is a planted link",
+       [](const std::string& F) {
+         fs::create_directories(F);
+         WriteBytes(F + ".target", {'k', 'e', 'e', 'p'});
+         fs::create_symlink(F + ".target", F + ".index");
+       }},
+      {"the index is a pipe",
+       [](const std::string& F) {
+         fs::create_directories(F);
+         ASSERT_EQ(::mkfifo((F + ".index").c_str(), 0600), 0);
+       }},
   };
   int N = 0;
   for (const auto& C : Cases) {
@@ -241,5 +255,6 @@ TEST_F(VaultStore, AVaultThatCannotBeWrittenChangesNothing) {
     EXPECT_FALSE(Error.empty());
     EXPECT_FALSE(Stored.Added);
     if (fs::is_directory(F)) EXPECT_EQ(FilesIn(F), 0u) << "no backup left that the index does not list";
+    if (fs::exists(F + ".target")) EXPECT_EQ(ReadBytes(F + ".target"), (std::vector<uint8_t>{'k', 'e', 'e', 'p'}));
   }
 }
