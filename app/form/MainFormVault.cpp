@@ -6,6 +6,7 @@
 
 #include "app/form/MainForm.h"
 #include "app/form/TextCodes.h"
+#include "core/support/Paths.h"
 #include "core/transfer/CardWrite.h"
 #include "core/transfer/SaveBackup.h"
 #include "core/vault/SaveVault.h"
@@ -73,7 +74,8 @@ void TMainForm::Restore1Click() {
   Restore.RestoredCaption = "&Write SRAM";
   Restore.Prepare = [&] {
     std::vector<std::string> Files;
-    if (!FFrontEnd.ChooseOpenFiles(BackupFilter, Vault.Folder() + "/", false, Files) || Files.empty()) return false;
+    if (!FFrontEnd.ChooseOpenFiles(BackupFilter, AddBackslash(Vault.Folder()), false, Files) || Files.empty())
+      return false;
     std::string Error;
     Entry = Vault.Find(Files.front(), Error);
     // Only a backup the vault knows, and still whole: a damaged one would
