@@ -8,12 +8,14 @@
 #include "cli/Commands.h"
 #include "cli/DatSupport.h"
 #include "cli/ExitCodes.h"
+#include "cli/JsonOutcome.h"
 #include "cli/Session.h"
 #include "cli/TitleText.h"
 #include "core/card/CardLayout.h"
 #include "core/card/SizeText.h"
 #include "core/transfer/FormatCard.h"
 #include "core/transfer/PartialWrite.h"
+#include "core/transfer/SaveBackup.h"
 
 int UsageError(TCliSession& Session, const std::string& Text) {
   Session.FrontEnd.Error(Text + " (see flashquill-cli --help)");
@@ -24,6 +26,14 @@ int UsageError(TCliSession& Session, const std::string& Text) {
 int RunInfo(TCliSession& Session, const TCommandArgs&) {
   const bool Connected = Session.Connect(false);
   Session.FrontEnd.Finish();
+  Session.Json["connected"] = Connected && Session.Identity().Chip;
+  Session.Json["link"] = JsonPath(Session.Port().Describe());
+  if (Connected) {
+    Session.Json["chip_id"] = Session.Identity().Id;
+    Session.Json["chip"] = Session.Identity().Chip ? TJson(Session.Identity().Chip->Name) : TJson(nullptr);
+    Session.Json["capacity"] = Session.Identity().Chip ? TJson(Session.State.CardCapacity) : TJson(nullptr);
+    Session.Json["pages"] = 2;
+  }
   if (!Connected) {
     std::printf("Device Disconnected\nLink: %s (no cable found)\n", Session.Port().Describe().c_str());
     return ExitFailed;
@@ -67,20 +77,21 @@ void PrintTable(const TCardRowVector& Rows, const std::string& Summary, const st
   std::printf("%s\n", Summary.c_str());
 }
 
-void PrintJson(const TCardRowVector& Rows, int Page, uint32_t Used, uint32_t Capacity,
-               const std::vector<std::string>& DatFields) {
-  std::string Out = "{\"page\":" + std::to_string(Page) + ",\"games\":[";
+void AddListFacts(TJson& Facts, const TCardRowVector& Rows, int Page, uint32_t Used, uint32_t Capacity,
+                  const std::vector<TJson>& DatFields) {
+  Facts["page"] = Page;
+  TJson Games = TJson::array();
   int Index = 0;
   for (const TCardRow& Row : Rows.Rows) {
-    if (Index) Out += ',';
     const size_t At = static_cast<size_t>(Index++);
-    Out += "{\"index\":" + std::to_string(Index) + ",\"title\":" + JsonString(Row.Title) +
-           ",\"offset\":" + std::to_string(Row.Offset) + ",\"size\":" + std::to_string(Row.Size) +
-           (At < DatFields.size() ? DatFields[At] : "") + "}";
+    TJson Game = {{"index", Index}, {"title", JsonTitle(Row.Title)}, {"offset", Row.Offset}, {"size", Row.Size}};
+    if (At < DatFields.size()) Game.update(DatFields[At]);
+    Games.push_back(Game);
   }
-  Out += "],\"count\":" + std::to_string(Rows.Rows.size()) + ",\"used\":" + std::to_string(Used) +
-         ",\"free\":" + std::to_string(static_cast<int64_t>(Capacity) - static_cast<int64_t>(Used)) + "}\n";
-  std::fputs(Out.c_str(), stdout);
+  Facts["games"] = Games;
+  Facts["count"] = Rows.Rows.size();
+  Facts["used"] = Used;
+  Facts["free"] = static_cast<int64_t>(Capacity) - static_cast<int64_t>(Used);
 }
 
 }  // namespace
@@ -92,7 +103,8 @@ int RunList(TCliSession& Session, const TCommandArgs& Args) {
   TCardRowVector Rows;
   TScanTotals Totals;
   const std::string Summary = Session.ListPage(Rows, Totals);
-  std::vector<std::string> Verdicts, DatFields;
+  std::vector<std::string> Verdicts;
+  std::vector<TJson> DatFields;
   if (Totals.Complete && Dat && !JudgeCardRows(Session, *Dat, Rows, Verdicts, DatFields)) {
     Session.CloseOperation();
     return Session.Outcome(false);
@@ -104,15 +116,14 @@ int RunList(TCliSession& Session, const TCommandArgs& Args) {
     Session.FrontEnd.Error("the listing of " + Session.PageName() + " stopped at a failed exchange");
     return Session.Outcome(false);
   }
-  if (Args.Has("--json"))
-    PrintJson(Rows, Session.Options().Page, Totals.Used, Session.State.CardCapacity, DatFields);
-  else
-    PrintTable(Rows, Summary, Verdicts);
+  AddListFacts(Session.Json.Facts(), Rows, Session.Options().Page, Totals.Used, Session.State.CardCapacity, DatFields);
+  Session.Json["summary"] = Summary;
+  PrintTable(Rows, Summary, Verdicts);
   std::fflush(stdout);
   return Session.Outcome(true);
 }
 
-int RunFormat(TCliSession& Session, const TCommandArgs&) {
+int RunFormat(TCliSession& Session, const TCommandArgs& Args) {
   if (!Session.Connect()) return Session.Outcome(false);
   Session.State.PageBase = static_cast<uint32_t>(Session.Options().Page - 1) << 22;
   const std::string Question = "Are you sure to format \"" + Session.PageName() + "\"";
@@ -120,10 +131,36 @@ int RunFormat(TCliSession& Session, const TCommandArgs&) {
     Session.FrontEnd.Note("Nothing was formatted.");
     return Session.Outcome(false);
   }
+  Session.Json["page"] = Session.Options().Page;
+  Session.Json["blocks_total"] = FormatBlocksPerPage;
+  // The page's games go, and with them what the save RAM belongs to: it is
+  // kept first. The backup can still be stopped; the format cannot.
+  if (!Args.Has("--no-backup")) {
+    TSaveBackupRequest Request;
+    Request.Before = "format";
+    TSaveBackupResult Backup;
+    const bool Made = BackupSaveRam(Session.Link(), Request, Backup);
+    Session.Json["backup"] = BackupFacts(Backup);
+    if (!Made) {
+      Session.FrontEnd.TakePendingError();
+      Session.FrontEnd.Error(Backup.Read.End == TTransferEnd::Stopped
+                                 ? std::string("Stopped during the save backup: nothing was formatted.")
+                                 : "Save backup failed (" + Backup.Error + "): nothing was formatted.");
+      if (Backup.Read.End != TTransferEnd::Stopped)
+        Session.FrontEnd.Note("Give --no-backup to format without keeping the save RAM first.");
+      Session.CloseOperation();
+      return Session.Outcome(false);
+    }
+    SayBackup(Session, Backup);
+    Session.State.Operating = false;
+  } else {
+    Session.Json["backup"] = nullptr;
+  }
   // A format cannot be stopped: a Ctrl-C says so, and the exit status is
   // the format's own.
   Session.FrontEnd.SetUnstoppable("Ctrl-C: a format cannot be stopped; it runs to its end.");
   const uint32_t Cleared = FormatCard(false, Session.Link());
+  Session.Json["blocks"] = Cleared;
   if (Cleared < FormatBlocksPerPage) {
     // The cable stopped taking packets: say so, and what the page holds now.
     Session.Link().ReportLinkError();
@@ -134,7 +171,14 @@ int RunFormat(TCliSession& Session, const TCommandArgs&) {
     Partial.Total = FormatBlocksPerPage;
     Partial.Reached = Cleared;
     Partial.CardTouched = Cleared > 0;
-    for (const std::string& Line : PartialWriteReport(Partial)) Session.FrontEnd.Note(Line);
+    const std::vector<std::string> Report = PartialWriteReport(Partial);
+    for (const std::string& Line : Report) Session.FrontEnd.Note(Line);
+    if (Partial.CardTouched)
+      Session.Json["partial"] = {{"page", Session.Options().Page},
+                                 {"reached", Cleared},
+                                 {"total", FormatBlocksPerPage},
+                                 {"what_to_do", Report.empty() ? TJson(nullptr) : TJson(Report.back())},
+                                 {"report", Report}};
     Session.FrontEnd.Error("Format failed.");
     Session.CloseOperation();
     Session.FrontEnd.SetUnstoppable("");
@@ -147,12 +191,14 @@ int RunFormat(TCliSession& Session, const TCommandArgs&) {
   Session.CloseOperation();
   Session.FrontEnd.SetUnstoppable("");
   if (Totals.Complete) {
+    Session.Json["done"] = "Format complete.";
     Session.FrontEnd.Note("Format complete.  " + Session.PageName() + " " + Summary);
     return Session.Outcome(true, false);
   }
   // Every block was cleared before the cable went: the format is whole,
   // only the listing afterwards failed.
   Session.FrontEnd.FlushPendingError();
+  Session.Json["done"] = "Format complete.";
   Session.FrontEnd.Note("Format complete: all " + std::to_string(FormatBlocksPerPage) + " blocks of " +
                         Session.PageName() + " were cleared, but the page could not be listed afterwards.");
   Session.FrontEnd.ClearFailed();

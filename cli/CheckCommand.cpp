@@ -6,6 +6,7 @@
 #include "cli/Commands.h"
 #include "cli/DatSupport.h"
 #include "cli/ExitCodes.h"
+#include "cli/JsonOutcome.h"
 #include "cli/Session.h"
 #include "cli/TitleText.h"
 #include "core/dat/DatVerdict.h"
@@ -21,30 +22,25 @@ struct TChecked {
   std::string Problem;    // why it could not be read
 };
 
-void Print(const std::vector<TChecked>& Checked, const TDatFile* Dat, bool Json) {
-  std::string Out = Json ? "[" : "";
-  for (size_t I = 0; I < Checked.size(); ++I) {
-    const TChecked& C = Checked[I];
-    if (!Json) {
-      // A problem names the file itself.
-      Out += (C.Read ? C.Source + ": " + DumpLine(Dat, C.Hashes, C.Title) : C.Problem) + "\n";
-      continue;
-    }
-    Out += (I ? "," : "") + std::string("{\"source\":") + JsonText(C.Source) + ",\"title\":" + JsonString(C.Title);
+// The text lines on standard output, the same facts in the JSON object.
+void Print(TCliSession& Session, const std::vector<TChecked>& Checked, const TDatFile* Dat) {
+  std::string Out;
+  TJson Dumps = TJson::array();
+  for (const TChecked& C : Checked) {
+    // A problem names the file itself.
+    Out += (C.Read ? C.Source + ": " + DumpLine(Dat, C.Hashes, C.Title) : C.Problem) + "\n";
+    TJson Dump = {{"source", JsonPath(C.Source)}, {"title", JsonTitle(C.Title)}};
     if (!C.Read) {
-      Out += ",\"error\":" + JsonText(C.Problem) + "}";
-      continue;
+      Dump["error"] = JsonPath(C.Problem);
+    } else {
+      Dump["size"] = C.Hashes.Size;
+      Dump["crc32"] = Crc32Text(C.Hashes.Crc32);
+      Dump["sha1"] = Sha1Text(C.Hashes.Sha1);
+      if (Dat) Dump.update(DatFacts(JudgeDump(*Dat, C.Hashes, C.Title)));
     }
-    Out += ",\"size\":" + std::to_string(C.Hashes.Size) + ",\"crc32\":\"" + Crc32Text(C.Hashes.Crc32) +
-           "\",\"sha1\":\"" + Sha1Text(C.Hashes.Sha1) + "\"";
-    if (Dat) {
-      const TDatVerdict Verdict = JudgeDump(*Dat, C.Hashes, C.Title);
-      Out += ",\"dat\":\"" + std::string(Verdict.Word()) + "\",\"dat_name\":" +
-             (Verdict.Entry ? JsonText(Verdict.Entry->Game) : std::string("null"));
-    }
-    Out += "}";
+    Dumps.push_back(Dump);
   }
-  if (Json) Out += "]\n";
+  Session.Json["dumps"] = Dumps;
   std::fputs(Out.c_str(), stdout);
   std::fflush(stdout);
 }
@@ -77,7 +73,7 @@ int TCheckCommand::Run(TCliSession& Session, const TCommandArgs& Args) {
       if (!C.Read) {
         // A stop or a failed exchange ends the check; what was read is said.
         Session.CloseOperation();
-        Print(Checked, Dat.get(), Args.Has("--json"));
+        Print(Session, Checked, Dat.get());
         return Session.Outcome(false);
       }
       Checked.push_back(C);
@@ -94,7 +90,7 @@ int TCheckCommand::Run(TCliSession& Session, const TCommandArgs& Args) {
     }
   }
   Session.FrontEnd.Finish();
-  Print(Checked, Dat.get(), Args.Has("--json"));
+  Print(Session, Checked, Dat.get());
   for (const TChecked& C : Checked) {
     if (!C.Read) AllGood = false;
     else if (Dat && JudgeDump(*Dat, C.Hashes, C.Title).Match != TDatMatch::Verified) AllGood = false;

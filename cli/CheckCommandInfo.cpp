@@ -17,7 +17,7 @@ const TCommandInfo& TCheckCommand::Info() {
       "dump was read (and, with --dat, verified).\n"
       "  --card     the games on the selected page (read from the card)\n"
       "  --dat DAT  the DAT file\n"
-      "  --json     one JSON array instead, an object per dump\n",
+      "  --json     one JSON object instead, its \"dumps\" an object per dump\n",
       {"--card", "--json"}, {"--dat"}, 0, SIZE_MAX, false};
   return Command;
 }

@@ -30,7 +30,8 @@ bool IsProgressText(const std::string& Text) {
          StartsWith(Text, "Now verifying...  Estimate remain time: ");
 }
 bool IsCompletionText(const std::string& Text) {
-  return StartsWith(Text, "Write complete.") || StartsWith(Text, "Read complete.");
+  return StartsWith(Text, "Write complete.") || StartsWith(Text, "Read complete.") ||
+         StartsWith(Text, "Backup complete.");
 }
 
 // A message box's lines as one line.
@@ -70,6 +71,7 @@ void TCliFrontEnd::Error(const std::string& Text) {
   FlushPendingError();
   FFailed = true;
   FLastError = Text;
+  FErrors.push_back(Text);
   Line(FProgram + ": " + Text);
 }
 
@@ -88,6 +90,7 @@ void TCliFrontEnd::FlushPendingError() {
   if (FPendingError.empty()) return;
   const std::string Text = TakePendingError();
   FLastError = Text;
+  FErrors.push_back(Text);
   Line(FProgram + ": " + Text);
 }
 

@@ -46,6 +46,8 @@ public:
   bool HasPendingError() const { return !FPendingError.empty(); }
   std::string TakePendingError();
   void FlushPendingError();
+  // Every error line printed so far, in order, without the program's name.
+  const std::vector<std::string>& Errors() const { return FErrors; }
   // True when the last error line printed holds Text already.
   bool ErrorSaid(const std::string& Text) const { return !Text.empty() && FLastError.find(Text) != std::string::npos; }
   // True once any error text or error box came since the last ClearFailed.
@@ -85,6 +87,7 @@ private:
   std::string FDrawnBar;     // the bar line last drawn
   std::string FPendingError;
   std::string FLastError;   // the last error line printed
+  std::vector<std::string> FErrors;
   std::string FLastCompletion;   // "Write complete." while a verify may repeat it
   std::string FContext;
   bool FFailed = false;

@@ -77,15 +77,18 @@ std::string JudgeBackup(TCliSession& Session, const TDatFile* Dat, const std::st
   return Now;
 }
 
+TJson DatFacts(const TDatVerdict& Verdict) {
+  return {{"dat", Verdict.Word()}, {"dat_name", Verdict.Entry ? TJson(Verdict.Entry->Game) : TJson(nullptr)}};
+}
+
 bool JudgeCardRows(TCliSession& Session, const TDatFile& Dat, const TCardRowVector& Rows,
-                   std::vector<std::string>& Verdicts, std::vector<std::string>& JsonFields) {
+                   std::vector<std::string>& Verdicts, std::vector<TJson>& JsonFields) {
   for (const TCardRow& Row : Rows.Rows) {
     TGameHashes Hashes;
     if (!HashCardGame(Session, Row, Hashes)) return false;
     const TDatVerdict Verdict = JudgeDump(Dat, Hashes, Row.Title);
     Verdicts.push_back(Verdict.Text());
-    JsonFields.push_back(",\"dat\":\"" + std::string(Verdict.Word()) +
-                         "\",\"dat_name\":" + (Verdict.Entry ? JsonText(Verdict.Entry->Game) : std::string("null")));
+    JsonFields.push_back(DatFacts(Verdict));
   }
   Session.State.Operating = false;
   return true;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "cli/CliOptions.h"
+#include "cli/JsonOutcome.h"
 #include "core/card/CardScan.h"
 #include "core/dat/DatFile.h"
 #include "core/dat/GameHashes.h"
@@ -31,8 +32,13 @@ std::string DumpLine(const TDatFile* Dat, const TGameHashes& Hashes, const std::
 std::string JudgeBackup(TCliSession& Session, const TDatFile* Dat, const std::string& Target, const std::string& Title,
                         bool Rename);
 
+struct TDatVerdict;
+// What the DAT says of a dump, as JSON fields: "dat" (the verdict's word)
+// and "dat_name" (its entry's name, null for none).
+TJson DatFacts(const TDatVerdict& Verdict);
+
 // list --dat: reads every row's game and gives, per row, the verdict text
-// and its JSON fields (",\"dat\":...,\"dat_name\":..."). False when a read
-// ended early (stopped, or said by the link).
+// and its JSON fields. False when a read ended early (stopped, or said by
+// the link).
 bool JudgeCardRows(TCliSession& Session, const TDatFile& Dat, const TCardRowVector& Rows,
-                   std::vector<std::string>& Verdicts, std::vector<std::string>& JsonFields);
+                   std::vector<std::string>& Verdicts, std::vector<TJson>& JsonFields);

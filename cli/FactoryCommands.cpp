@@ -5,6 +5,7 @@
 
 #include "cli/Commands.h"
 #include "cli/ExitCodes.h"
+#include "cli/JsonOutcome.h"
 #include "cli/Interrupt.h"
 #include "cli/Session.h"
 #include "core/factory/FactoryTest.h"
@@ -22,6 +23,8 @@ int RunFactoryTest(TCliSession& Session, const TCommandArgs& Args, bool Sram) {
   if (const std::string Refusal = FactoryTestFileRefusal(Run.TestFile, Run.Mode); !Refusal.empty()) {
     Session.FrontEnd.Error(Refusal);
     Session.FrontEnd.Finish();
+    Session.Json["verdict"] = FactoryVerdictText(TFactoryVerdict::Failed);
+    Session.Json["reason"] = Refusal;
     std::printf("%s\n", FactoryVerdictText(TFactoryVerdict::Failed));
     std::fflush(stdout);
     return ExitFailed;
@@ -44,19 +47,26 @@ int RunFactoryTest(TCliSession& Session, const TCommandArgs& Args, bool Sram) {
     }
   };
   Run.IdentifyChip = [&Session] { Session.IdentifyChip(); };
-  // The save RAM test overwrites the card's save: back it up first.
-  Run.BackupSave = Sram;
+  // The save RAM test overwrites the card's save, the flash test wipes the
+  // games it belongs to: kept first either way.
+  Run.BackupSave = !Args.Has("--no-backup");
 
   TFactoryResult Result;
   const TFactoryVerdict Verdict = RunFactoryTest(Run, Session.Link(), &Result);
   const std::string& Reason = Result.Reason;
-  if (!Result.BackupFile.empty()) Session.FrontEnd.Note("The save RAM as it was is kept in " + Result.BackupFile + ".");
+  SayBackup(Session, Result.Backup);
+  if (!Result.Backup.Made && !Result.Backup.Error.empty() && Result.Backup.Read.End != TTransferEnd::Stopped)
+    Session.FrontEnd.Note("Give --no-backup to test without keeping the save RAM first.");
   Session.CloseOperation();
   // The reason of a FAILED or CANCLED verdict, said once even when the
   // status line said it already.
   const std::string Pending = Session.FrontEnd.TakePendingError();
   if (!Reason.empty() || !Pending.empty()) Session.FrontEnd.Error(Reason.empty() ? Pending : Reason);
   Session.FrontEnd.Finish();
+  Session.Json["verdict"] = FactoryVerdictText(Verdict);
+  Session.Json["reason"] = Reason.empty() ? TJson(nullptr) : TJson(Reason);
+  Session.Json["read_back"] = JsonPath(Run.ReadBackFile);
+  Session.Json["backup"] = Run.BackupSave ? BackupFacts(Result.Backup) : TJson(nullptr);
   std::printf("%s\n", FactoryVerdictText(Verdict));
   std::fflush(stdout);
   if (Interrupted()) return ExitInterrupted;

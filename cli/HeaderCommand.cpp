@@ -6,6 +6,7 @@
 #include "cli/Commands.h"
 #include "cli/DatSupport.h"
 #include "cli/ExitCodes.h"
+#include "cli/JsonOutcome.h"
 #include "cli/Session.h"
 #include "cli/TitleText.h"
 #include "core/queue/HeaderView.h"
@@ -17,37 +18,48 @@ bool IsIndex(const std::string& Text) {
          std::stoul(Text) > 0;
 }
 
-std::string Hex(unsigned Value) { return std::to_string(Value); }
-
-std::string Json(const TGameHeader& H, const std::string& Source) {
-  const auto Bool = [](bool Value) { return std::string(Value ? "true" : "false"); };
-  const auto Number = [](int64_t Value) { return Value < 0 ? std::string("null") : std::to_string(Value); };
-  std::string Problems = "[";
-  for (size_t I = 0; I < H.Problems.size(); ++I) Problems += (I ? "," : "") + JsonString(H.Problems[I]);
-  Problems += "]";
-  std::string Out = "{\"source\":" + JsonText(Source) + ",\"title\":" + JsonString(H.Title) +
-                    ",\"manufacturer\":" + JsonString(H.Manufacturer) + ",\"entry\":" + JsonString(H.EntryText) +
-                    ",\"logo_valid\":" + Bool(H.LogoValid) + ",\"colour_flag\":" + Hex(H.ColourFlag) +
-                    ",\"colour\":" + JsonString(ColourSupportText(H.Colour)) + ",\"sgb_flag\":" + Hex(H.SgbFlag) +
-                    ",\"sgb\":" + Bool(H.SgbSupport) + ",\"old_licensee\":" + Hex(H.OldLicensee) +
-                    ",\"new_licensee\":" + JsonString(H.NewLicensee) + ",\"licensee\":" + JsonString(H.Licensee) +
-                    ",\"cartridge_type\":" + Hex(H.Cartridge.Code) + ",\"cartridge\":" + JsonString(H.Cartridge.Name) +
-                    ",\"mapper\":" + JsonString(H.Cartridge.Mapper) + ",\"ram\":" + Bool(H.Cartridge.Ram) +
-                    ",\"battery\":" + Bool(H.Cartridge.Battery) + ",\"timer\":" + Bool(H.Cartridge.Timer) +
-                    ",\"rumble\":" + Bool(H.Cartridge.Rumble) + ",\"rom_size_code\":" + Hex(H.RomSizeCode) +
-                    ",\"rom_size\":" + Number(H.RomSize) + ",\"ram_size_code\":" + Hex(H.RamSizeCode) +
-                    ",\"ram_size\":" + Number(H.RamSize) + ",\"destination\":" + Hex(H.Destination) +
-                    ",\"version\":" + Hex(H.Version) + ",\"header_checksum\":" + Hex(H.HeaderChecksum) +
-                    ",\"header_checksum_computed\":" + Hex(H.HeaderChecksumComputed) +
-                    ",\"global_checksum\":" + Hex(H.GlobalChecksum) + ",\"global_checksum_computed\":" +
-                    (H.GlobalChecksumComputed ? Hex(*H.GlobalChecksumComputed) : std::string("null")) +
-                    ",\"size\":" + Number(H.FileSize) + ",\"problems\":" + Problems + "}\n";
-  return Out;
+TJson HeaderFacts(const TGameHeader& H, const std::string& Source) {
+  const auto Number = [](int64_t Value) { return Value < 0 ? TJson(nullptr) : TJson(Value); };
+  TJson Problems = TJson::array();
+  for (const std::string& Problem : H.Problems) Problems.push_back(JsonTitle(Problem));
+  return {{"source", JsonPath(Source)},
+          {"title", JsonTitle(H.Title)},
+          {"manufacturer", JsonTitle(H.Manufacturer)},
+          {"entry", JsonTitle(H.EntryText)},
+          {"logo_valid", H.LogoValid},
+          {"colour_flag", H.ColourFlag},
+          {"colour", JsonTitle(ColourSupportText(H.Colour))},
+          {"sgb_flag", H.SgbFlag},
+          {"sgb", H.SgbSupport},
+          {"old_licensee", H.OldLicensee},
+          {"new_licensee", JsonTitle(H.NewLicensee)},
+          {"licensee", JsonTitle(H.Licensee)},
+          {"cartridge_type", H.Cartridge.Code},
+          {"cartridge", JsonTitle(H.Cartridge.Name)},
+          {"mapper", JsonTitle(H.Cartridge.Mapper)},
+          {"ram", H.Cartridge.Ram},
+          {"battery", H.Cartridge.Battery},
+          {"timer", H.Cartridge.Timer},
+          {"rumble", H.Cartridge.Rumble},
+          {"rom_size_code", H.RomSizeCode},
+          {"rom_size", Number(H.RomSize)},
+          {"ram_size_code", H.RamSizeCode},
+          {"ram_size", Number(H.RamSize)},
+          {"destination", H.Destination},
+          {"version", H.Version},
+          {"header_checksum", H.HeaderChecksum},
+          {"header_checksum_computed", H.HeaderChecksumComputed},
+          {"global_checksum", H.GlobalChecksum},
+          {"global_checksum_computed",
+           H.GlobalChecksumComputed ? TJson(*H.GlobalChecksumComputed) : TJson(nullptr)},
+          {"size", Number(H.FileSize)},
+          {"problems", Problems}};
 }
 
 }  // namespace
 
 int THeaderCommand::Run(TCliSession& Session, const TCommandArgs& Args) {
+  (void)Args;
   const std::string& What = Args.Positionals[0];
   TGameHeader Header;
   std::string Source = What;
@@ -83,12 +95,9 @@ int THeaderCommand::Run(TCliSession& Session, const TCommandArgs& Args) {
     }
   }
   Session.FrontEnd.Finish();
-  if (Args.Has("--json")) {
-    std::fputs(Json(Header, Source).c_str(), stdout);
-  } else {
-    std::printf("%s\n", Source.c_str());
-    for (const std::string& Line : HeaderViewLines(Header, DisplayTitle)) std::printf("  %s\n", Line.c_str());
-  }
+  Session.Json.Facts().update(HeaderFacts(Header, Source));
+  std::printf("%s\n", Source.c_str());
+  for (const std::string& Line : HeaderViewLines(Header, DisplayTitle)) std::printf("  %s\n", Line.c_str());
   std::fflush(stdout);
   if (!Header.Problems.empty()) return ExitFailed;
   return IsIndex(What) ? Session.Outcome(true) : ExitOk;

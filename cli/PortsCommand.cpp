@@ -4,6 +4,7 @@
 
 #include "cli/Commands.h"
 #include "cli/ExitCodes.h"
+#include "cli/JsonOutcome.h"
 #include "cli/Session.h"
 
 namespace {
@@ -54,6 +55,11 @@ int RunPorts(TCliSession& Session, const TCommandArgs& Args) {
     Hex += Byte;
     Named += std::string(I ? " " : "") + PortNames[I] + "=" + Byte;
   }
+  Session.Json["set"] = Set ? TJson(*Set) : TJson(nullptr);
+  Session.Json["ports"] = Hex;
+  TJson Bytes = TJson::object();
+  for (int I = 0; I < 8; ++I) Bytes[PortNames[I]] = Read[I];
+  Session.Json["values"] = Bytes;
   std::printf("%s  %s\n", Hex.c_str(), Named.c_str());
   std::fflush(stdout);
   return Session.Outcome(true);

@@ -9,6 +9,7 @@
 #include "cli/Commands.h"
 #include "cli/DatSupport.h"
 #include "cli/ExitCodes.h"
+#include "cli/JsonOutcome.h"
 #include "cli/SizeArgument.h"
 #include "cli/Session.h"
 #include "cli/TitleText.h"
@@ -52,6 +53,14 @@ bool MayReplace(TCliSession& Session, const std::string& Path) {
   if (!fs::exists(Path, Error)) return true;
   return Session.FrontEnd.ShowMessageBox(Path + " already exists.\r\nDo you want to replace it?", "Confirm Save As",
                                          MB_FLAGS_QUESTION) == MB_RESULT_YES;
+}
+
+// A read into one file: the file (null when nothing was saved), the bytes.
+void AddReadFacts(TCliSession& Session, const std::string& File, bool Read, const TTransferOutcome& Outcome) {
+  Session.Json["file"] = Read ? JsonPath(File) : TJson(nullptr);
+  Session.Json["bytes"] = Outcome.Reached;
+  Session.Json["bytes_total"] = Outcome.Total;
+  if (Read) Session.Json["done"] = Session.FrontEnd.StatusText(1);
 }
 
 }  // namespace
@@ -138,20 +147,30 @@ int RunRead(TCliSession& Session, const TCommandArgs& Args) {
 
   bool AllRead = true;
   std::vector<std::string> Skipped;   // games whose file could not be made or whose read did not end
+  TJson Files = TJson::array();
+  uint64_t BytesRead = 0;
   for (size_t Next = 0; Next < Targets.size(); ++Next) {
     const auto& [Index, Target] = Targets[Next];
     const TCardRow& Row = Rows.Rows[Index - 1];
     const std::string Game = "game " + std::to_string(Index) + " \"" + DisplayTitle(Row.Title) + "\"";
     Session.FrontEnd.Note("Game " + std::to_string(Index) + " \"" + DisplayTitle(Row.Title) + "\" into " + Target);
     TTransferOutcome Read;
+    TJson Facts = {{"index", Index}, {"title", JsonTitle(Row.Title)}, {"offset", Row.Offset}, {"size", Row.Size}};
     if (!ReadToFile(Row.Offset, Row.Offset + Row.Size, cmdReadRom, Target, Session.Link(), &Read)) {
       AllRead = false;
       Session.NoteUnread(Target, Read);
       Skipped.push_back(Game);
+      Facts["file"] = nullptr;
+      Facts["read"] = false;
+      Facts["bytes"] = Read.Reached;
     } else {
       // A name the user gave stays; the others follow the DAT entry.
-      JudgeBackup(Session, Dat.get(), Target, Row.Title, !(Output && !NamesFolder(*Output)));
+      Facts["file"] = JsonPath(JudgeBackup(Session, Dat.get(), Target, Row.Title, !(Output && !NamesFolder(*Output))));
+      Facts["read"] = true;
+      Facts["bytes"] = Row.Size;
+      BytesRead += Row.Size;
     }
+    Files.push_back(Facts);
     // A stop or a failed exchange ends the whole read; a file that could not
     // be made only skips its game.
     if (!Session.State.Operating) {
@@ -166,6 +185,9 @@ int RunRead(TCliSession& Session, const TCommandArgs& Args) {
     for (size_t I = 0; I < Skipped.size(); ++I) Line += (I ? ", " : "") + Skipped[I];
     Session.FrontEnd.Note(Line + ".");
   }
+  Session.Json["page"] = Session.Options().Page;
+  Session.Json["games"] = Files;
+  Session.Json["bytes"] = BytesRead;
   Session.CloseOperation();
   return Session.Outcome(AllRead);
 }
@@ -180,6 +202,7 @@ int RunReadSram(TCliSession& Session, const TCommandArgs& Args) {
   TTransferOutcome Outcome;
   const bool Read = ReadToFile(0, SaveRamSize, cmdReadSram, Args.Positionals[0], Session.Link(), &Outcome);
   if (!Read) Session.NoteUnread(Args.Positionals[0], Outcome);
+  AddReadFacts(Session, Args.Positionals[0], Read, Outcome);
   Session.CloseOperation();
   return Session.Outcome(Read);
 }
@@ -202,6 +225,8 @@ int RunReadRaw(TCliSession& Session, const TCommandArgs& Args) {
   TTransferOutcome Outcome;
   const bool Read = ReadToFile(0, Size, cmdReadRom, Args.Positionals[1], Session.Link(), &Outcome);
   if (!Read) Session.NoteUnread(Args.Positionals[1], Outcome);
+  Session.Json["page"] = Session.Options().Page;
+  AddReadFacts(Session, Args.Positionals[1], Read, Outcome);
   Session.CloseOperation();
   return Session.Outcome(Read);
 }

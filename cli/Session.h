@@ -5,6 +5,7 @@
 
 #include "cli/CliFrontEnd.h"
 #include "cli/CliOptions.h"
+#include "cli/JsonOutcome.h"
 #include "core/SharedState.h"
 #include "core/card/CardScan.h"
 #include "core/link/Link.h"
@@ -19,6 +20,9 @@ public:
   const TCliOptions& Options() const { return FOptions; }
   TSharedState State;
   TCliFrontEnd FrontEnd;
+  // --json: the command's outcome as one object (not started without it;
+  // facts added then are simply not printed).
+  TJsonOutcome Json;
 
   // Sets up the transport; false (the reason printed) when it cannot be.
   bool OpenPort();

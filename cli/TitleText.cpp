@@ -30,6 +30,12 @@ std::string DisplayTitle(const std::string& Title) {
   return Out;
 }
 
+std::string TitleUtf8(const std::string& Title) {
+  std::string Out;
+  for (char C : Title) AppendLatin1(Out, static_cast<unsigned char>(C));
+  return Out;
+}
+
 std::string JsonString(const std::string& Title) {
   std::string Out = "\"";
   for (char C : Title) {

@@ -11,6 +11,9 @@ std::string DisplayTitle(const std::string& Title);
 // A JSON string literal, quotes included: UTF-8 with quote, backslash and
 // control characters escaped.
 std::string JsonString(const std::string& Title);
+// The title as UTF-8 text (each byte a Latin-1 character), control
+// characters kept, for a JSON writer that escapes them itself.
+std::string TitleUtf8(const std::string& Title);
 // The same for text that is UTF-8 already (paths, DAT names): only quote,
 // backslash and control characters are escaped.
 std::string JsonText(const std::string& Text);

@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "cli/Commands.h"
+#include "cli/JsonOutcome.h"
 #include "cli/ExitCodes.h"
 #include "cli/Session.h"
 #include "cli/TitleText.h"
@@ -94,22 +95,6 @@ bool QueueFiles(TCliSession& Session, const std::vector<std::string>& Files, TGa
   return AllQueued;
 }
 
-// Says what a write left: the outcome (already shown as the status text
-// when it is an error), the report of what the card holds now, the backup.
-void SayResult(TCliSession& Session, const TCardWriteResult& Result) {
-  TCliFrontEnd& FrontEnd = Session.FrontEnd;
-  const std::string Pending = FrontEnd.TakePendingError();
-  const std::string Outcome = Result.Outcome.empty() ? Pending : Result.Outcome;
-  // A Ctrl-C said so already; an error box may have said the same text.
-  if (!Result.Succeeded && !(Result.End == TTransferEnd::Stopped && FrontEnd.StopRequested()) &&
-      !FrontEnd.ErrorSaid(Outcome))
-    FrontEnd.Error(Outcome);
-  if (Result.Verified)
-    FrontEnd.Note("Verify complete: the card holds the bytes written.");
-  for (const std::string& Line : Result.Report) FrontEnd.Note(Line);
-  if (!Result.BackupFile.empty()) FrontEnd.Note("The save RAM as it was is kept in " + Result.BackupFile + ".");
-}
-
 uint64_t SizeOfFile(const std::string& File) {
   std::error_code Error;
   const uintmax_t Size = fs::file_size(File, Error);
@@ -140,14 +125,48 @@ int WriteNamedFile(TCliSession& Session, const TCommandArgs& Args, TCardWriteKin
   Request.Kind = Kind;
   Request.FileName = File;
   Request.Verify = !Args.Has("--no-verify");
+  Request.BackupSave = !Args.Has("--no-backup");
   Request.BeforeVerify = [&Session] { Session.ArmReadFault(); };
   const TCardWriteResult Result = WriteToCard(Request, Session.Link());
-  SayResult(Session, Result);
+  SayWriteResult(Session, Result);
+  Session.Json["file"] = JsonPath(File);
+  AddWriteFacts(Session.Json.Facts(), Result);
   Session.CloseOperation();
   return Session.Outcome(Result.Succeeded);
 }
 
 }  // namespace
+
+// Says what a write left: the outcome (already shown as the status text
+// when it is an error), the report of what the card holds now, the backup.
+void SayWriteResult(TCliSession& Session, const TCardWriteResult& Result) {
+  TCliFrontEnd& FrontEnd = Session.FrontEnd;
+  const std::string Pending = FrontEnd.TakePendingError();
+  const std::string Outcome = Result.Outcome.empty() ? Pending : Result.Outcome;
+  // A Ctrl-C said so already; an error box may have said the same text.
+  if (!Result.Succeeded && !(Result.End == TTransferEnd::Stopped && FrontEnd.StopRequested()) &&
+      !FrontEnd.ErrorSaid(Outcome))
+    FrontEnd.Error(Outcome);
+  if (!Result.Backup.Made && !Result.Backup.Error.empty() && !Result.WroteWithoutBackup &&
+      Result.Backup.Read.End != TTransferEnd::Stopped)
+    FrontEnd.Note("Give --no-backup to write without keeping the save RAM first.");
+  if (Result.Verified)
+    FrontEnd.Note("Verify complete: the card holds the bytes written.");
+  for (const std::string& Line : Result.Report) FrontEnd.Note(Line);
+  SayBackup(Session, Result.Backup);
+}
+
+void SayBackup(TCliSession& Session, const TSaveBackupResult& Backup) {
+  if (!Backup.Made) return;
+  if (Backup.Added)
+    Session.FrontEnd.Note("The save RAM as it was is kept in " + Backup.File + ".");
+  else
+    Session.FrontEnd.Note("The save RAM as it was is kept in " + Backup.File +
+                          " (unchanged since that backup, so no new one was made).");
+  for (const std::string& Old : Backup.Dropped)
+    Session.FrontEnd.Note("The oldest backup " + Old + " was dropped (the vault keeps " +
+                          std::to_string(SaveVaultLimit) + ").");
+}
 
 int RunWrite(TCliSession& Session, const TCommandArgs& Args) {
   TGameQueue Queue;
@@ -176,17 +195,32 @@ int RunWrite(TCliSession& Session, const TCommandArgs& Args) {
   Request.Kind = TCardWriteKind::Queue;
   Request.Queue = &Queue;
   Request.Verify = !Args.Has("--no-verify");
+  Request.BackupSave = !Args.Has("--no-backup");
+  // The backup is named after the games the page holds now.
+  Request.Titles.emplace();
+  for (const TCardRow& Row : Rows.Rows) Request.Titles->push_back(Row.Title);
   Request.BeforeVerify = [&Session] { Session.ArmReadFault(); };
   const TCardWriteResult Result = WriteToCard(Request, Session.Link());
-  SayResult(Session, Result);
+  SayWriteResult(Session, Result);
+  Session.Json["page"] = Session.Options().Page;
+  TJson Games = TJson::array();
+  for (const TQueueRow& Row : Queue.Rows())
+    Games.push_back({{"title", JsonTitle(Row.Title)}, {"file", JsonPath(Mended.OriginalOf(Row.FileName))}, {"size", Row.Size}});
+  Session.Json["games"] = Games;
+  Session.Json["pack"] = Queue.Count() > 1;
+  AddWriteFacts(Session.Json.Facts(), Result);
 
   // The window's closing steps: list the page again, identify the chip,
   // select the page for the console. A broken cable lists nothing.
   Session.State.Operating = false;
   if (Result.End != TTransferEnd::LinkFailed) {
     Session.ListPage(Rows, Totals);
-    if (Totals.Complete)
+    if (Totals.Complete) {
       Session.FrontEnd.Note(Session.PageName() + " " + ScanSummary(Totals.Games, Totals.Used, Session.State.CardCapacity));
+      TJson Listed = TJson::array();
+      for (const TCardRow& Row : Rows.Rows) Listed.push_back(JsonTitle(Row.Title));
+      Session.Json["listed"] = Listed;
+    }
   }
   Session.IdentifyChip();
   Session.Link().SelectPage(Session.State.PageBase);
@@ -245,6 +279,16 @@ int RunPack(TCliSession& Session, const TCommandArgs& Args) {
     return Session.Outcome(false);
   }
 
+  TJson Placed = TJson::array();
+  for (size_t I = 0; I < Queue.Count(); ++I)
+    Placed.push_back({{"offset", Offsets[I]},
+                      {"size", Queue.Rows()[I].Size},
+                      {"title", JsonTitle(Queue.Rows()[I].Title)},
+                      {"file", JsonPath(Mended.OriginalOf(Queue.Rows()[I].FileName))}});
+  Session.Json["image"] = JsonPath(*Image);
+  Session.Json["bytes"] = SizeOfFile(*Image);
+  Session.Json["menu"] = Queue.Count() > 1;
+  Session.Json["games"] = Placed;
   if (Queue.Count() > 1) std::printf("%8u  %8u  %s\n", 0u, static_cast<unsigned>(MenuImageSize), "(boot menu)");
   for (size_t I = 0; I < Queue.Count(); ++I) {
     const TQueueRow& Row = Queue.Rows()[I];

@@ -1,13 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // flashquill-cli: the card operations of the window from a shell, on the
 // same core: options, the command, its exit status.
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
+#include "cli/BackupsCommand.h"
 #include "cli/CheckCommand.h"
 #include "cli/CliOptions.h"
 #include "cli/HeaderCommand.h"
+#include "cli/JsonOutcome.h"
 #include "cli/Commands.h"
+#include "cli/RestoreCommand.h"
 #include "cli/ExitCodes.h"
 #include "cli/Interrupt.h"
 #include "cli/Session.h"
@@ -39,6 +43,8 @@ int Dispatch(const std::string& Command, TCliSession& Session, const TCommandArg
   if (Command == "ports") return RunPorts(Session, Args);
   if (Command == THeaderCommand::Info().Name) return THeaderCommand::Run(Session, Args);
   if (Command == TCheckCommand::Info().Name) return TCheckCommand::Run(Session, Args);
+  if (Command == TBackupsCommand::Info().Name) return TBackupsCommand::Run(Session, Args);
+  if (Command == TRestoreCommand::Info().Name) return TRestoreCommand::Run(Session, Args);
   return UsageError(Session, "unknown command '" + Command + "'");
 }
 
@@ -77,7 +83,11 @@ int main(int argc, char** argv) {
     return ExitOk;
   }
   TCommandArgs Args;
-  if (!ParseCommandArgs(*Command, Options.Arguments, Args, Error)) return Usage(Error);
+  if (!ParseCommandArgs(*Command, Options.Arguments, Args, Error)) {
+    if (std::find(Options.Arguments.begin(), Options.Arguments.end(), "--json") != Options.Arguments.end())
+      PrintUsageJson(Command->Name, Error, ExitUsage);
+    return Usage(Error);
+  }
   if (Args.Help) {
     std::fputs(CommandUsage(ProgramName, *Command).c_str(), stdout);
     return ExitOk;
@@ -88,13 +98,23 @@ int main(int argc, char** argv) {
 #endif
   InstallInterruptHandler();
   TCliSession Session(Options, ProgramName);
-  if (Command->NeedsCable && !Session.OpenPort()) return Session.Outcome(false);
+  if (Args.Has("--json")) Session.Json.Start(Command->Name);
+  if (Command->NeedsCable && !Session.OpenPort()) {
+    const int Exit = Session.Outcome(false);
+    Session.Json.Finish(Exit, Session.FrontEnd);
+    return Exit;
+  }
   const int64_t Before = Command->NeedsCable ? Session.Port().SimulatedNanoseconds() : -1;
   const int Exit = Dispatch(Options.Command, Session, Args);
   // On a timed emulated cable: how long the real cable would have taken.
   if (Command->NeedsCable) {
-    const std::string Time = SimulatedTimeText(Before, Session.Port().SimulatedNanoseconds());
-    if (!Time.empty()) Session.FrontEnd.Note(Time);
+    const int64_t After = Session.Port().SimulatedNanoseconds();
+    const std::string Time = SimulatedTimeText(Before, After);
+    if (!Time.empty()) {
+      Session.FrontEnd.Note(Time);
+      Session.Json["simulated_seconds"] = static_cast<double>(After - Before) / 1e9;
+    }
   }
+  Session.Json.Finish(Exit, Session.FrontEnd);
   return Exit;
 }

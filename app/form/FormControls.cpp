@@ -61,6 +61,8 @@ const std::vector<TControlInfo>& MainFormControls() {
       {"CardDetails1", K::MenuItem, "PopupMenu2"},
       {"CardCheck1", K::MenuItem, "PopupMenu2"},
       {"DatFile1", K::MenuItem, "PopupMenu2"},
+      {"Backups1", K::MenuItem, "PopupMenu2"},
+      {"Restore1", K::MenuItem, "PopupMenu2"},
   };
   return Controls;
 }

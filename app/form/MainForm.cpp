@@ -139,6 +139,7 @@ void TMainForm::BindEvents() {
   Verify1->SetChecked(FVerifyWrites);
   Verify1->OnClick = [this] { Verify1Click(); };
   BindDetailsControls();
+  BindVaultControls();
 
   // A changed queue row (its text, state or selection) re-identifies the
   // chip; a changed card list updates the buttons.

@@ -18,6 +18,7 @@
 #include "core/link/Link.h"
 #include "core/queue/GameQueue.h"
 #include "core/transfer/PartialWrite.h"
+#include "core/transfer/SaveBackup.h"
 
 class TDialogs;
 
@@ -119,6 +120,12 @@ public:
   static constexpr const char* DetailsCaption = "Header &details...";
   static constexpr const char* CheckCaption = "&Check against the DAT";
   static constexpr const char* DatFileCaption = "Choose &DAT file...";
+  // The save vault (the card list's menu): the list of the save RAM
+  // backups, and one written back.
+  TMenuItem* Backups1 = nullptr;
+  TMenuItem* Restore1 = nullptr;
+  static constexpr const char* BackupsCaption = "Save &backups...";
+  static constexpr const char* RestoreCaption = "R&estore a save backup...";
   // The queue's three actions (ActionList1), which btnAdd, BitBtn3, BitBtn4
   // and the popup menu's items follow.
   TAction AddMenu{"&Add"};
@@ -156,6 +163,8 @@ public:
   void CardDetails1Click();
   void CardCheck1Click();
   void DatFile1Click();
+  void Backups1Click();
+  void Restore1Click();
   // The DAT file the window checks against ("" for none), as remembered.
   const std::string& DatFileName() const { return FDatFile; }
   void btnWriteClick();
@@ -253,7 +262,14 @@ private:
   void ShowFailureBox(int BoxesBefore, const std::string& Detail = std::string());
   // A write through the core's safe write (backup, write, verify); what it
   // ended with is kept for the closing steps, which show it again.
-  void WriteCard(TCardWriteKind Kind, const std::string& FileName);
+  // Before is the vault's word for it ("" : from Kind).
+  void WriteCard(TCardWriteKind Kind, const std::string& FileName, const std::string& Before = std::string());
+  // The save vault (MainFormVault.cpp).
+  void BindVaultControls();
+  // The titles the card list shows, for a backup's name.
+  std::vector<std::string> CardTitles() const;
+  // A backup could not be made: the user's answer to going on without.
+  bool GoOnWithoutBackup(const TSaveBackupResult& Backup);
   // After the closing identification: panel 1 shows the outcome again.
   void ShowKeptOutcome();
   // A question before the queue takes a file that fails the header checks;

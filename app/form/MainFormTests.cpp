@@ -84,8 +84,11 @@ void TMainForm::RunTest(const std::string& TestFile, bool WriteOnly) {
   Run.IdentifyChip = [this] { IdentifyChip(); };
   // The test file goes to the first page and is read back from there.
   FState.PageBase = 0;
-  // The save RAM test overwrites the card's save: backed up first.
-  Run.BackupSave = Run.Mode == TFactoryMode::Sram;
+  // The save RAM test overwrites the card's save, the flash test wipes the
+  // games it belongs to: kept in the vault first.
+  Run.BackupSave = true;
+  Run.Titles = CardTitles();
+  Run.GoOnWithoutBackup = [this](const TSaveBackupResult& Backup) { return GoOnWithoutBackup(Backup); };
   TFactoryResult Result;
   const TFactoryVerdict Verdict = RunFactoryTest(Run, FLink, &Result);
   FTestReason = Verdict == TFactoryVerdict::Ok ? std::string() : Result.Reason;

@@ -10,6 +10,7 @@
 #include "core/transfer/CardWrite.h"
 #include "core/transfer/FormatCard.h"
 #include "core/transfer/PartialWrite.h"
+#include "core/transfer/SaveBackup.h"
 #include "core/transfer/WriteEngine.h"
 
 namespace {
@@ -24,7 +25,7 @@ bool FileExists(const std::string& Name) {
 
 }  // namespace
 
-void TMainForm::WriteCard(TCardWriteKind Kind, const std::string& FileName) {
+void TMainForm::WriteCard(TCardWriteKind Kind, const std::string& FileName, const std::string& Before) {
   const int Boxes = FFrontEnd.MessageBoxesShown();
   TCardWriteRequest Request;
   Request.Kind = Kind;
@@ -47,13 +48,20 @@ void TMainForm::WriteCard(TCardWriteKind Kind, const std::string& FileName) {
     Request.Queue = &Mended;
   }
   Request.Verify = FVerifyWrites;
+  // Every write keeps the save RAM in the vault first, named after the
+  // games the card list shows.
   Request.BackupSave = true;
+  Request.BackupBefore = Before;
+  Request.Titles = CardTitles();
+  Request.GoOnWithoutBackup = [this](const TSaveBackupResult& Backup) { return GoOnWithoutBackup(Backup); };
   const TCardWriteResult Result = WriteToCard(Request, FLink);
   FKeptOutcome = Result.Outcome;
   if (Result.Succeeded) {
     if (!Result.BackupFile.empty()) FKeptOutcome += "  Save backup: " + Result.BackupFile;
     return;
   }
+  // A stop during the backup: the user's own stop, nothing to tell.
+  if (!Result.Backup.Made && Result.Backup.Read.End == TTransferEnd::Stopped) return;
   // A refusal the engine already showed in a box, with the card untouched,
   // needs no second box; everything else says what it left.
   if (FFrontEnd.MessageBoxesShown() != Boxes && Result.Report.empty()) return;
@@ -128,10 +136,25 @@ void TMainForm::btnEraseChipClick() {
     return FFrontEnd.ShowMessageBox(Question, "Fromat", MB_FLAGS_QUESTION) == MB_RESULT_YES;
   };
   Format.Work = [this] {
+    // The page's games go, and with them what the save RAM belongs to.
+    TSaveBackupRequest Request;
+    Request.Before = "format";
+    Request.Titles = CardTitles();
+    TSaveBackupResult Backup;
     FFormatting = true;
+    const bool Kept = BackupSaveRam(FLink, Request, Backup);
+    FState.Operating = false;
+    if (!Kept && !GoOnWithoutBackup(Backup)) {
+      FFormatting = false;
+      FKeptOutcome = SaveBackupFailureText(Backup);
+      return;
+    }
     const uint32_t Cleared = FormatCard(false, FLink);
     FFormatting = false;
-    if (Cleared >= FormatBlocksPerPage) return;
+    if (Cleared >= FormatBlocksPerPage) {
+      if (Kept) FKeptOutcome = "Format complete.  Save backup: " + Backup.File;
+      return;
+    }
     // Stopped by a refused packet: the page is partly cleared.
     FLink.ReportLinkError();
     TPartialWrite Partial;

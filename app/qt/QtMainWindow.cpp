@@ -181,7 +181,8 @@ void TQtMainWindow::CreateControls() {
       MakeBox(pMain, "gbCardInfo", QStringLiteral(" Card Information "), QRect(6, 218, 492, 162), true);
   QTreeWidget* lvCardRom = MakeReportView(gbCardInfo, "lvCardRom", QRect(10, 20, 472, 104),
                                           {{QStringLiteral("Game Name"), 200}, {QStringLiteral("Size"), 100}});
-  // The card list's popup menu: header details, the DAT check, the DAT file.
+  // The card list's popup menu: header details, the DAT check, the DAT file,
+  // the save backups and their restore.
   lvCardRom->setContextMenuPolicy(Qt::CustomContextMenu);
   auto* PopupMenu2 = new QMenu(this);
   PopupMenu2->setObjectName(QStringLiteral("PopupMenu2"));
@@ -192,6 +193,11 @@ void TQtMainWindow::CreateControls() {
   PopupMenu2->addSeparator();
   QAction* DatFile1 = PopupMenu2->addAction(QString());
   DatFile1->setObjectName(QStringLiteral("DatFile1"));
+  PopupMenu2->addSeparator();
+  QAction* Backups1 = PopupMenu2->addAction(QString());
+  Backups1->setObjectName(QStringLiteral("Backups1"));
+  QAction* Restore1 = PopupMenu2->addAction(QString());
+  Restore1->setObjectName(QStringLiteral("Restore1"));
   QObject::connect(lvCardRom, &QTreeWidget::customContextMenuRequested, PopupMenu2,
                    [lvCardRom, PopupMenu2](const QPoint& At) {
                      if (lvCardRom->isEnabled()) PopupMenu2->popup(lvCardRom->viewport()->mapToGlobal(At));
@@ -330,6 +336,8 @@ void TQtMainWindow::CreateControls() {
   Keep("CardDetails1", std::make_unique<TQtMenuItem>(CardDetails1));
   Keep("CardCheck1", std::make_unique<TQtMenuItem>(CardCheck1));
   Keep("DatFile1", std::make_unique<TQtMenuItem>(DatFile1));
+  Keep("Backups1", std::make_unique<TQtMenuItem>(Backups1));
+  Keep("Restore1", std::make_unique<TQtMenuItem>(Restore1));
 }
 
 void TQtMainWindow::dragEnterEvent(QDragEnterEvent* Event) {

@@ -71,11 +71,14 @@ std::unique_ptr<TWin32FormWindow> BuildMainFormWindow(TWin32Binding& Binding) {
                                                     TFrame::Group));
   auto& Card = L.Add("lvCardRom", std::make_unique<TWin32ListView>(On("lvCardRom"), Place(10, 20, 472, 104), Plain,
                                                                   TColumns{{"Game Name", 200}, {"Size", 100}}));
-  // The card list's popup menu: header details, the DAT check, the DAT file.
+  // The card list's popup menu: header details, the DAT check, the DAT file,
+  // the save backups and their restore.
   W.CardPopupMenu = std::make_unique<TWin32PopupMenu>();
   for (const char* Item : {"CardDetails1", "CardCheck1"}) W.Name(Item, W.CardPopupMenu->Add(Item));
   W.CardPopupMenu->AddSeparator();
   W.Name("DatFile1", W.CardPopupMenu->Add("DatFile1"));
+  W.CardPopupMenu->AddSeparator();
+  for (const char* Item : {"Backups1", "Restore1"}) W.Name(Item, W.CardPopupMenu->Add(Item));
   Card.PopupMenu = W.CardPopupMenu.get();
   L.Add("pFindGame", std::make_unique<TWin32Panel>(On("pFindGame"), Place(156, 52, 180, 36), Bold, "Now loading...",
                                                    TFrame::Raised))

@@ -83,12 +83,16 @@ TFactoryVerdict RunFactoryTest(const TFactoryRun& Run, TLink& Link, TFactoryResu
     return Verdict(TFactoryVerdict::Failed, Unreadable ? std::string(WriteOpenSourceError) + " " + Refusal : Refusal);
   }
 
-  if (Sram && Run.BackupSave) {
-    TTransferOutcome Backup;
-    if (!BackupSaveRam(Link, Out.BackupFile, &Backup)) {
-      Out.BackupFile.clear();
-      return Verdict(FactoryStepVerdict(Backup.End), "Save backup failed (" + Backup.Reason + "): nothing was written.");
+  if (Run.BackupSave) {
+    TSaveBackupRequest Request;
+    Request.Before = Sram ? "test-sram" : "test-rom";
+    Request.Titles = Run.Titles;
+    TSaveBackupResult& Backup = Out.Backup;
+    if (!BackupSaveRam(Link, Request, Backup)) {
+      if (Backup.Read.End == TTransferEnd::Stopped || !Run.GoOnWithoutBackup || !Run.GoOnWithoutBackup(Backup))
+        return Verdict(FactoryStepVerdict(Backup.Read.End), SaveBackupFailureText(Backup));
     }
+    Out.BackupFile = Backup.File;
   }
 
   Stage(FactoryWritingText);

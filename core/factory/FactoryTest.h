@@ -2,8 +2,11 @@
 #pragma once
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
+#include <vector>
 
+#include "core/transfer/SaveBackup.h"
 #include "core/transfer/TransferOutcome.h"
 
 class TLink;
@@ -38,11 +41,14 @@ struct TFactoryRun {
   // The front end's chip identification between the write and the read-back
   // (the window also updates its controls there); without one, the link's.
   std::function<void()> IdentifyChip;
-  // Save RAM: the save as it was is read into a backup file first (see
-  // BackupSaveRam); a backup that cannot be made ends the test before
-  // anything is written. Off unless the front end asks for it, since the
-  // front end names the file to the tester.
+  // The save as it was is kept in the vault first (BackupSaveRam): the save
+  // RAM test overwrites it, the flash test leaves it to games no longer on
+  // the card. A backup that cannot be made ends the test before anything is
+  // written, unless GoOnWithoutBackup says to go on. Off unless the front
+  // end asks for it, since the front end names the file to the tester.
   bool BackupSave = false;
+  std::optional<std::vector<std::string>> Titles;   // the page's titles for the backup's name
+  std::function<bool(const TSaveBackupResult&)> GoOnWithoutBackup;
 };
 
 // What a run says besides its verdict.
@@ -51,7 +57,8 @@ struct TFactoryResult {
   // the read-back differs); empty for OK. The front end keeps it on screen
   // after its closing steps.
   std::string Reason;
-  std::string BackupFile;   // save RAM: the backup made before the write
+  std::string BackupFile;   // the backup holding the save RAM as it was ("" when none)
+  TSaveBackupResult Backup; // how the backup went
 };
 
 // The verdict rule for one step of a test, shared by every front end:

@@ -57,13 +57,26 @@ TCardWriteResult WriteToCard(const TCardWriteRequest& Request, TLink& Link) {
     }
   }
 
-  if (Save && Request.BackupSave) {
-    TTransferOutcome Backup;
-    if (!BackupSaveRam(Link, Result.BackupFile, &Backup)) {
-      Result.End = Backup.End;
-      Result.Outcome = "Save backup failed (" + Backup.Reason + "): nothing was written.";
-      Result.BackupFile.clear();
-      return Finish(Result, Link);
+  if (Request.BackupSave) {
+    TSaveBackupRequest Backup;
+    Backup.Before = !Request.BackupBefore.empty() ? Request.BackupBefore
+                    : Save                         ? "write-sram"
+                    : Request.Kind == TCardWriteKind::RawImage ? "write-raw"
+                                                               : "write";
+    Backup.Titles = Request.Titles;
+    // A backup being written back stays in the vault however full it is.
+    if (Save) Backup.Keep = Request.FileName;
+    if (BackupSaveRam(Link, Backup, Result.Backup)) {
+      Result.BackupFile = Result.Backup.File;
+    } else {
+      // A stop during the backup is the user's stop: nothing is asked.
+      const bool Stopped = Result.Backup.Read.End == TTransferEnd::Stopped;
+      if (Stopped || !Request.GoOnWithoutBackup || !Request.GoOnWithoutBackup(Result.Backup)) {
+        Result.End = Result.Backup.Read.End;
+        Result.Outcome = SaveBackupFailureText(Result.Backup);
+        return Finish(Result, Link);
+      }
+      Result.WroteWithoutBackup = true;
     }
   }
 
@@ -91,10 +104,15 @@ TCardWriteResult WriteToCard(const TCardWriteRequest& Request, TLink& Link) {
     Partial.FormatBlocks = Write.FormatBlocks;
     Partial.FormatCleared = Write.FormatCleared;
     Result.Report = PartialWriteReport(Partial);
+    if (Partial.CardTouched) Result.Partial = Partial;
+    Result.Total = Write.Total;
+    Result.Reached = Write.Reached;
     // The file and the system's reason, beside the program's own text.
     if (!Write.Detail.empty()) Result.Report.insert(Result.Report.begin(), Write.Detail);
     return Finish(Result, Link);
   }
+  Result.Total = Write.Total;
+  Result.Reached = Write.Reached;
   // A stop in the pump after the last packet: the write is whole, the
   // verify is skipped, and the outcome says so.
   if (Request.Verify && !State.Operating) {
@@ -145,6 +163,9 @@ TCardWriteResult WriteToCard(const TCardWriteRequest& Request, TLink& Link) {
 std::string CardWriteMessage(const TCardWriteResult& Result) {
   std::string Text = Result.Outcome;
   for (const std::string& Line : Result.Report) Text += "\r\n" + Line;
-  if (!Result.BackupFile.empty()) Text += "\r\nThe save RAM as it was is kept in " + Result.BackupFile + ".";
+  // Where the old save is, once the card may no longer hold it.
+  if (!Result.BackupFile.empty() && (Result.Succeeded || Result.Partial.CardTouched || Result.Mismatch >= 0))
+    Text += "\r\nThe save RAM as it was is kept in " + Result.BackupFile + ".";
+  if (Result.WroteWithoutBackup) Text += "\r\nNo backup of the save RAM was made.";
   return Text;
 }

@@ -2,24 +2,34 @@
 #pragma once
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "core/transfer/PartialWrite.h"
+#include "core/transfer/SaveBackup.h"
 #include "core/transfer/TransferOutcome.h"
 
 class TGameQueue;
 class TLink;
 
-// One write as every front end runs it, safe by default: a save RAM write
-// first backs the save up, every write is read back and compared, and
-// whatever ends it early is said with what it left on the card.
+// One write as every front end runs it, safe by default: the save RAM is
+// first kept in the vault (a new pack or image leaves the old save behind,
+// a save RAM write overwrites it), every write is read back and compared,
+// and whatever ends it early is said with what it left on the card.
 struct TCardWriteRequest {
   TCardWriteKind Kind = TCardWriteKind::Queue;   // Queue, RawImage or SaveRam
   std::string FileName;                          // RawImage, SaveRam: the file
   const TGameQueue* Queue = nullptr;             // Queue: the games (the rows as they are at the start)
   bool Verify = true;                            // read the written range back and compare
-  bool BackupSave = true;                        // SaveRam: back the save up first
+  bool BackupSave = true;                        // keep the save RAM in the vault first
+  std::string BackupBefore;                      // the vault's word for the write ("" : from Kind)
+  // The selected page's titles for the backup's name (none: the page is
+  // listed for it).
+  std::optional<std::vector<std::string>> Titles;
+  // A backup that could not be made: true to write all the same (the
+  // user's choice); without it, nothing is written.
+  std::function<bool(const TSaveBackupResult&)> GoOnWithoutBackup;
   // Runs just before the verify pass reads (the command line arms its
   // emulated read fault there); may be empty.
   std::function<void()> BeforeVerify;
@@ -37,7 +47,14 @@ struct TCardWriteResult {
   // What the card holds now, when a write failed after touching it, or the
   // verify found a difference; one sentence a line; empty otherwise.
   std::vector<std::string> Report;
-  std::string BackupFile;        // SaveRam: the backup made before the write ("" when none)
+  // The facts behind Report, for a report a script reads (Total 0: none).
+  TPartialWrite Partial;
+  // The bytes the write was to send and those that went out.
+  uint32_t Total = 0;
+  uint32_t Reached = 0;
+  std::string BackupFile;        // the backup holding the save RAM as it was ("" when none)
+  TSaveBackupResult Backup;      // how the backup went (Made false: none was made)
+  bool WroteWithoutBackup = false;   // the backup failed and the user chose to go on
   bool Verified = false;         // the read-back ran to its end and agreed
   int64_t Mismatch = -1;         // card address of the first byte that differs; -1: none
   std::string MismatchGame;      // Queue: the title of the game holding it ("" for the boot menu)
@@ -45,9 +62,10 @@ struct TCardWriteResult {
 
 // Runs the write (WriteImage), then, when asked, the verify pass
 // (VerifyAgainstFile) over the range written: the game's file, the pack
-// image built again from the same rows, or the named file. For SaveRam with
-// BackupSave the save RAM is first read into NewSaveBackupName(); a backup
-// that cannot be made stops the run before anything is written. Operating is
+// image built again from the same rows, or the named file. With BackupSave
+// the save RAM is first kept in the vault (BackupSaveRam); a backup that
+// cannot be made stops the run before anything is written, unless
+// GoOnWithoutBackup says to go on. Operating is
 // left cleared at the end; the front end's closing steps follow. Boxes:
 // only those the engines show (refusals); the caller shows the result.
 TCardWriteResult WriteToCard(const TCardWriteRequest& Request, TLink& Link);

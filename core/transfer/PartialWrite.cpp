@@ -45,16 +45,13 @@ void QueueReport(const TPartialWrite& Write, std::vector<std::string>& Lines) {
                     std::to_string(Write.Total) + " bytes reached the card, and its old games are gone.");
   if (Write.Pack && Write.Reached < MenuImageSize)
     Lines.push_back("The boot menu is cut short: the console cannot start any game of this page.");
+  const TPartialGames Games = PartialWriteGames(Write);
   std::vector<std::string> Complete, Cut, Missing;
-  for (const TPlacedGame& Game : Write.Games) {
-    if (static_cast<uint64_t>(Game.Offset) + Game.Size <= Write.Reached)
-      Complete.push_back(Shown(Game.Title));
-    else if (Game.Offset < Write.Reached)
-      Cut.push_back(Shown(Game.Title) + " (" + std::to_string(Write.Reached - Game.Offset) + " of " +
-                    std::to_string(Game.Size) + " bytes)");
-    else
-      Missing.push_back(Shown(Game.Title));
-  }
+  for (const TPlacedGame& Game : Games.Complete) Complete.push_back(Shown(Game.Title));
+  for (const TPlacedGame& Game : Games.CutShort)
+    Cut.push_back(Shown(Game.Title) + " (" + std::to_string(Write.Reached - Game.Offset) + " of " +
+                  std::to_string(Game.Size) + " bytes)");
+  for (const TPlacedGame& Game : Games.Missing) Missing.push_back(Shown(Game.Title));
   if (!Complete.empty()) Lines.push_back("Complete: " + Titles(Complete) + ".");
   if (!Cut.empty()) Lines.push_back("Cut short, will not run: " + Titles(Cut) + ".");
   if (!Missing.empty()) Lines.push_back("Missing: " + Titles(Missing) + ".");
@@ -64,6 +61,19 @@ void QueueReport(const TPartialWrite& Write, std::vector<std::string>& Lines) {
 }  // namespace
 
 std::string PageNameOf(uint32_t PageBase) { return "Page NO. " + std::to_string(PageBase / PageSize + 1) + " (32M)"; }
+
+TPartialGames PartialWriteGames(const TPartialWrite& Write) {
+  TPartialGames Games;
+  for (const TPlacedGame& Game : Write.Games) {
+    if (static_cast<uint64_t>(Game.Offset) + Game.Size <= Write.Reached)
+      Games.Complete.push_back(Game);
+    else if (Game.Offset < Write.Reached)
+      Games.CutShort.push_back(Game);
+    else
+      Games.Missing.push_back(Game);
+  }
+  return Games;
+}
 
 std::vector<TPlacedGame> PlacedGames(const std::vector<TQueueRow>& Rows) {
   std::vector<TPlacedGame> Games;

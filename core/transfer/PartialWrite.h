@@ -50,6 +50,12 @@ struct TPartialWrite {
   uint32_t FormatCleared = 0;
 };
 
+// The games of a queue write cut short, by what became of them.
+struct TPartialGames {
+  std::vector<TPlacedGame> Complete, CutShort, Missing;
+};
+TPartialGames PartialWriteGames(const TPartialWrite& Write);
+
 // The report, one sentence a line. Empty when the card was not touched.
 std::vector<std::string> PartialWriteReport(const TPartialWrite& Write);
 

@@ -1,58 +1,62 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/transfer/SaveBackup.h"
 
-#include <ctime>
-#include <filesystem>
-#include <system_error>
-
 #include "core/FrontEnd.h"
+#include "core/card/CardLayout.h"
+#include "core/card/CardScan.h"
 #include "core/link/Link.h"
 #include "core/link/LinkProtocol.h"
-#include "core/support/DataFolder.h"
-#include "core/support/DeleteFile.h"
 #include "core/transfer/ReadEngine.h"
+#include "core/transfer/ReadToMemory.h"
 #include "core/transfer/WriteEngine.h"
 
-namespace fs = std::filesystem;
-
-std::string NewSaveBackupName() {
-  const fs::path Folder = fs::path(ProgramDataFolder()) / "backups";
-  std::error_code Error;
-  fs::create_directories(Folder, Error);
-  if (!fs::is_directory(Folder, Error)) return {};
-  const std::time_t Now = std::time(nullptr);
-  std::tm Local{};
-#ifdef _WIN32
-  localtime_s(&Local, &Now);
-#else
-  localtime_r(&Now, &Local);
-#endif
-  char Stamp[32];
-  std::strftime(Stamp, sizeof Stamp, "sram-%Y%m%d-%H%M%S", &Local);
-  for (int Try = 1; Try < 1000; ++Try) {
-    const std::string Name = std::string(Stamp) + (Try == 1 ? "" : "-" + std::to_string(Try)) + ".sav";
-    if (!fs::exists(Folder / Name, Error)) return (Folder / Name).string();
-  }
-  return {};
-}
-
-bool BackupSaveRam(TLink& Link, std::string& File, TTransferOutcome* Outcome) {
-  TTransferOutcome Own;
-  TTransferOutcome& Out = Outcome ? *Outcome : Own;
-  File = NewSaveBackupName();
-  if (File.empty()) {
-    Out = TTransferOutcome{};
-    Out.End = TTransferEnd::FileFailed;
-    Out.Reason = ReadFileCreateError;
-    Link.FrontEnd().SetStatusText(1, ReadFileCreateError);
-    Link.State().Operating = false;
-    return false;
+bool BackupSaveRam(TLink& Link, const TSaveBackupRequest& Request, TSaveBackupResult& Result) {
+  Result = TSaveBackupResult{};
+  TSharedState& State = Link.State();
+  std::vector<std::string> Titles;
+  if (Request.Titles) {
+    Titles = *Request.Titles;
+  } else {
+    // A listing that fails leaves the name without titles; the backup
+    // itself does not depend on it.
+    TCardRowVector Rows;
+    TScanTotals Totals;
+    ScanCardPage(Link, Rows, &Totals);
+    for (const TCardRow& Row : Rows.Rows) Titles.push_back(Row.Title);
   }
   // Save RAM has no pages: the read goes to bare offsets.
-  const uint32_t PageBase = Link.State().PageBase;
-  Link.State().PageBase = 0;
-  const bool Done = ReadToFile(0, SaveRamSize, cmdReadSram, File, Link, &Out);
-  Link.State().PageBase = PageBase;
-  if (!Done) DeleteFileWait(File, 1000);
-  return Done;
+  const uint32_t PageBase = State.PageBase;
+  State.PageBase = 0;
+  std::vector<uint8_t> Bytes;
+  const bool Read = ReadToMemory(0, SaveRamSize, cmdReadSram, Link, Bytes, &Result.Read, SaveBackupDoneText);
+  State.PageBase = PageBase;
+  if (!Read) {
+    State.Operating = false;
+    Result.Error = Result.Read.Reason.empty() ? std::string("the save RAM could not be read") : Result.Read.Reason;
+    return false;
+  }
+  TSaveVault Own;
+  TSaveVault& Vault = Request.Vault ? *Request.Vault : Own;
+  TVaultStore Store;
+  std::string Why;
+  if (!Vault.Store(Bytes, Titles, static_cast<int>(PageBase / PageSize) + 1, Request.Before, Store, Why, 0,
+                   Request.Keep)) {
+    State.Operating = false;
+    Result.Read.End = TTransferEnd::FileFailed;
+    Result.Read.Reason = ReadFileCreateError;
+    Result.Read.Detail = Why;
+    Result.Error = Why;
+    return false;
+  }
+  Result.Made = true;
+  Result.Added = Store.Added;
+  Result.File = Store.Path;
+  Result.Entry = Store.Entry;
+  Result.Dropped = Store.Dropped;
+  return true;
+}
+
+std::string SaveBackupFailureText(const TSaveBackupResult& Result) {
+  if (Result.Read.End == TTransferEnd::Stopped) return "Stopped during the save backup: nothing was written.";
+  return "Save backup failed (" + Result.Error + "): nothing was written.";
 }

@@ -68,7 +68,7 @@ TEST_F(Safety, VerifyCatchesAWeakCellUnlessSwitchedOff) {
   Rig.Dialogs.MessageAnswers = {MB_RESULT_YES};   // the overwrite question
   Rig.Cable.TakeLog();
   Form().btnWrite->Click();
-  const std::string Codes = CodesOf(SentCommands(Rig.Cable));
+  const std::string Codes = CodesOf(AfterSaveBackup(SentCommands(Rig.Cable)));
   EXPECT_EQ(Squeezed(Codes), "WPDA");
   EXPECT_EQ(Rig.Dialogs.Messages.size(), 1u);
   EXPECT_EQ(Rig.Panel(1).rfind("Write complete.  Time used: ", 0), 0u) << Rig.Panel(1);
@@ -109,13 +109,13 @@ TEST_F(Safety, AnUnplugMidWaySaysWhatTheWriteOrFormatLeft) {
       std::vector<TPlacedGame> Placed = PlacedGames(Rig.Form->Queue().Rows());
       ASSERT_EQ(Placed.size(), 3u);
       std::sort(Placed.begin(), Placed.end(), [](const TPlacedGame& L, const TPlacedGame& R) { return L.Offset < R.Offset; });
-      UnplugAfter = 128 + long(Placed[1].Offset + Placed[1].Size / 2) / 32;
+      UnplugAfter = SaveBackupTransfers + 128 + long(Placed[1].Offset + Placed[1].Size / 2) / 32;
       Said = {"Page NO. 1 (32M) holds only part of the image now", "Complete: \"" + Placed[0].Title + "\"",
               "Cut short, will not run: \"" + Placed[1].Title + "\"", "Missing: \"" + Placed[2].Title + "\"",
               "Write the games again, or format the page."};
     } else {
       Rig.Dialogs.MessageAnswers = {MB_RESULT_YES};
-      UnplugAfter = 60;
+      UnplugAfter = SaveBackupTransfers + 60;
       Said = {"Page NO. 1 (32M) is now partly formatted"};
     }
     Rig.Cable.TakeLog();

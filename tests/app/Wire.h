@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "emulator/CableEmulator.h"
 
 // The commands the window sent, decoded from the cable's transfer log.
@@ -29,6 +31,24 @@ inline std::vector<TSentCommand> SentCommands(TCableEmulator& Cable) {
   }
   return Commands;
 }
+
+// Every write, format and test opens with the save backup: the whole save
+// RAM read from 0 in 'm' commands. The commands after it; the test fails
+// when they do not open with it.
+inline std::vector<TSentCommand> AfterSaveBackup(const std::vector<TSentCommand>& Sent) {
+  size_t First = 0;
+  uint32_t Next = 0;
+  while (First < Sent.size() && Sent[First].Code == 'm' && Sent[First].Address == Next) {
+    Next += Sent[First].Length;
+    ++First;
+  }
+  EXPECT_EQ(Next, 0x20000u) << "the save RAM is read whole before anything is written";
+  return std::vector<TSentCommand>(Sent.begin() + static_cast<std::ptrdiff_t>(First), Sent.end());
+}
+
+// The transfers of that backup (a request and a reply per piece), for a
+// cable pulled after a given number of the operation's own.
+constexpr long SaveBackupTransfers = 64;
 
 inline std::string CodesOf(const std::vector<TSentCommand>& Commands) {
   std::string Codes;

@@ -4,6 +4,8 @@
 // the check after a write.
 #include <regex>
 
+#include <nlohmann/json.hpp>
+
 #include "tests/cli/CliRig.h"
 
 namespace {
@@ -28,14 +30,21 @@ TEST_F(CliWrite, FourGamesAreListedAtTheirPackOffsetsAndReadBackWhole) {
 
   const TRun List = Run(Cli({"list", "--json"}));
   ASSERT_EQ(List.Status, 0) << List.Err;
-  // The equal sizes keep the later one first: D at 1 MiB, C at 2 MiB.
-  EXPECT_EQ(List.Out,
-            "{\"page\":1,\"games\":["
-            "{\"index\":1,\"title\":\"GAMEA\",\"offset\":32768,\"size\":32768},"
-            "{\"index\":2,\"title\":\"GAMEB\",\"offset\":65536,\"size\":65536},"
-            "{\"index\":3,\"title\":\"GAMED\",\"offset\":1048576,\"size\":1048576},"
-            "{\"index\":4,\"title\":\"GAMEC\",\"offset\":2097152,\"size\":1048576}],"
-            "\"count\":4,\"used\":2228224,\"free\":1966080}\n");
+  // The equal sizes keep the later one first: D at 1 MiB, C at 2 MiB. The
+  // listing's fields, among those every outcome object has.
+  const nlohmann::json Listed = nlohmann::json::parse(List.Out);
+  const nlohmann::json Expected = nlohmann::json::parse(
+      "{\"page\":1,\"games\":["
+      "{\"index\":1,\"title\":\"GAMEA\",\"offset\":32768,\"size\":32768},"
+      "{\"index\":2,\"title\":\"GAMEB\",\"offset\":65536,\"size\":65536},"
+      "{\"index\":3,\"title\":\"GAMED\",\"offset\":1048576,\"size\":1048576},"
+      "{\"index\":4,\"title\":\"GAMEC\",\"offset\":2097152,\"size\":1048576}],"
+      "\"count\":4,\"used\":2228224,\"free\":1966080}");
+  for (const auto& [Key, Value] : Expected.items()) EXPECT_EQ(Listed.at(Key), Value) << Key;
+  EXPECT_EQ(Listed.at("command"), "list");
+  EXPECT_EQ(Listed.at("ok"), true);
+  EXPECT_EQ(List.Out.back(), '\n');
+  EXPECT_EQ(List.Out.find('\n'), List.Out.size() - 1) << "one object, one line";
 
   const TRun Table = Run(Cli({"list"}));
   EXPECT_NE(Table.Out.find("[4 Game(s) Total, Size: 17M, Free: 15M]"), std::string::npos) << Table.Out;

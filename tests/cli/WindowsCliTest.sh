@@ -42,7 +42,9 @@ win() {
   "$WINE64" "$WINDOWS_CLI" "${args[@]}" 2>&1 | tr -d '\r'
   return "${PIPESTATUS[0]}"
 }
-native() { "$NATIVE_CLI" "$@" 2>&1; }
+# Its data folder (the save vault every write fills) is the scratch folder's,
+# as the Windows build's C:\ is the scratch prefix's.
+native() { XDG_DATA_HOME="$SCRATCH/native-data" "$NATIVE_CLI" "$@" 2>&1; }
 
 # Runs "win ARGS" and "native ARGS" with {} replaced by a folder of each
 # side's own; both must end with the same exit code.

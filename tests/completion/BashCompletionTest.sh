@@ -62,7 +62,7 @@ flashquill-cli --emulate=|games saves
 flashquill-cli --trace=n|notes.txt
 flashquill-cli write |games one.gb saves two.GBC with space.gb
 flashquill-cli write one.gb t|two.GBC
-flashquill-cli write --|--emulate --emulate-flip= --emulate-timing --emulate-timing= --emulate-unplug-after= --emulate-weak-cell= --emulate= --fix-header --force --help --no-verify --page= --trace= --usb= --verify --version --writes-in-flight= --yes
+flashquill-cli write --|--emulate --emulate-flip= --emulate-timing --emulate-timing= --emulate-unplug-after= --emulate-weak-cell= --emulate= --fix-header --force --help --json --no-backup --no-verify --page= --trace= --usb= --verify --version --writes-in-flight= --yes
 flashquill-cli write -- |games one.gb saves two.GBC with space.gb
 flashquill-cli write-sram |games saves three.sav
 flashquill-cli read-sram s|saves
@@ -86,7 +86,7 @@ CASES
 # A command of the table that the completion does not know would be caught
 # by the generator's own tests; here every command must come when nothing is typed.
 all="$(offered "flashquill-cli ")"
-for command in info list read write read-sram write-sram format read-raw write-raw pack test-rom test-sram ports help; do
+for command in info list read write read-sram write-sram format read-raw write-raw pack test-rom test-sram ports backups restore help; do
   [[ " $all " == *" $command "* ]] || { echo "FAILED: '$command' is not offered after flashquill-cli"; failures=$((failures + 1)); }
 done
 

@@ -99,6 +99,8 @@ TEST_F(CardWriteTest, VerifyCatchesAWeakCellAndNamesItsGame) {
     TCardWriteRequest Request;
     Request.Queue = &Queue;
     Request.Verify = Verify;
+    // The page's titles as the front end knows them: no listing before the backup.
+    Request.Titles.emplace();
     Rig.Sent();
     const TCardWriteResult Result = WriteToCard(Request, Rig.Link);
     size_t Reads = 0;
@@ -134,6 +136,9 @@ TEST_F(CardWriteTest, UnpluggedPackWriteSaysWhatItLeft) {
     Rig.Cable.UnplugAfter(After);
     TCardWriteRequest Request;
     Request.Queue = &Queue;
+    // Only the write and its verify are counted here; unplugs during the
+    // save backup are the vault tests' own.
+    Request.BackupSave = false;
     const TCardWriteResult Result = WriteToCard(Request, Rig.Link);
     ASSERT_FALSE(Result.Succeeded);
     EXPECT_EQ(Result.End, TTransferEnd::LinkFailed);
@@ -178,6 +183,8 @@ TEST_F(CardWriteTest, SaveRamIsBackedUpFirst) {
     TCardWriteRequest Request;
     Request.Kind = TCardWriteKind::SaveRam;
     Request.FileName = Dir.File("new.sav");
+    // The page's titles as the front end knows them: no listing before the backup.
+    Request.Titles.emplace();
     const TCardWriteResult Result = WriteToCard(Request, Rig.Link);
     const std::vector<uint8_t> Sram(Rig.Card.Sram(), Rig.Card.Sram() + TCard::SramSize);
     if (!After) {

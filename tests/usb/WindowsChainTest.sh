@@ -175,7 +175,7 @@ normalize() {
   tr -d '\r' < "$1" | sed -e 's/^Link: .*/Link: <transport>/' -e 's/Time used: [0-9:.]*/Time used: <t>/g' \
       -e 's/(no cable found)//' -e "s#$W/emu#<dir>#g" \
       -e 's#\\#/#g' -e 's#//*#/#g' \
-      -e 's#[^ "]*sram-[0-9]\{8\}-[0-9]\{6\}\(-[0-9]*\)\{0,1\}\.sav#<backup>#g'
+      -e 's#[^ "]*sram-[0-9]\{8\}-[0-9]\{6\}[^ "]*\.sav#<backup>#g'
 }
 files_of() { (cd "$1" && find . -type f -exec sha256sum {} + | sort); }
 both() {
