@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "cli/CheckCommand.h"
+#include "cli/CheckLinkCommand.h"
 #include "cli/CliOptions.h"
 #include "cli/HeaderCommand.h"
 
@@ -38,7 +39,7 @@ const std::vector<TCommandInfo>& CommandTable() {
        "           takes its entry's name (unless -o names the file). Without it each\n"
        "           backup's CRC32 and SHA-1 are printed.\n",
        {"--all"}, {"-o", "--dat"}, 0, SIZE_MAX, true, "index"},
-      {"write", "FILE... [--no-verify] [--force] [--fix-header]", "games to the selected page (a pack when two or more)",
+      {"write", "FILE... [--no-verify] [--force] [--fix-header] [--resume] [--no-check]", "games to the selected page (a pack when two or more)",
        "Writes games to the selected page, as the window's Write does: the files\n"
        "are queued in ascending order of size and tested against the space of the\n"
        "page (a refused file writes nothing at all); two or more games go behind\n"
@@ -56,19 +57,27 @@ const std::vector<TCommandInfo>& CommandTable() {
        "  --force      queue files that fail the header checks anyway\n"
        "  --fix-header write the games with their header and global checksums\n"
        "               corrected (the files stay as they are); a wrong logo is never\n"
-       "               mended: such a game will not start on a real console\n",
-       {"--verify", "--no-verify", "--force", "--fix-header"}, {}, 1, SIZE_MAX, true, "gb|gbc"},
+       "               mended: such a game will not start on a real console\n"
+       "  --resume     write only what differs: the card is compared with the image\n"
+       "               block by block (128 KiB erase blocks) and only the blocks that\n"
+       "               differ are written, each whole; old headers past the image are\n"
+       "               cleared where they are not already. For a write cut short, or\n"
+       "               the same games written again (that rewrites nothing)\n"
+       "  --no-check   do not check the card's contact first (see check-link); without\n"
+       "               it an unstable contact stops the write before anything is written\n",
+       {"--verify", "--no-verify", "--force", "--fix-header", "--resume", "--no-check"}, {}, 1, SIZE_MAX, true, "gb|gbc"},
       {"read-sram", "FILE", "save RAM (131072 bytes) into FILE",
        "Reads the 131072 bytes of save RAM into FILE; an existing FILE is replaced\n"
        "only after confirmation.\n", {}, {}, 1, 1, true, "sav"},
-      {"write-sram", "FILE [--no-verify]", "FILE into save RAM",
+      {"write-sram", "FILE [--no-verify] [--no-check]", "FILE into save RAM",
        "Writes FILE (at most 131072 bytes) into save RAM from address 0, after the\n"
        "question (--yes, or on a terminal). The save RAM as it was is first read into\n"
        "backups/sram-YYYYMMDD-HHMMSS.sav in the data folder; when that fails, nothing\n"
        "is written. The written range is then read back and compared.\n"
        "  --no-verify  do not read the written range back\n"
-       "  --verify     (the default) read it back and compare\n",
-       {"--verify", "--no-verify"}, {}, 1, 1, true, "sav"},
+       "  --verify     (the default) read it back and compare\n"
+       "  --no-check   do not check the card's contact first (see check-link)\n",
+       {"--verify", "--no-verify", "--no-check"}, {}, 1, 1, true, "sav"},
       {"format", "", "the selected page",
        "Clears the header area of every 32 KiB block of the selected page, so\n"
        "that it lists no games. Asks first (--yes, or on a terminal).\n",
@@ -80,14 +89,16 @@ const std::vector<TCommandInfo>& CommandTable() {
        "(decimal or 0x hexadecimal) up to 8388608. An existing FILE is replaced only\n"
        "after confirmation.\n",
        {}, {}, 2, 2, true, "size file"},
-      {"write-raw", "FILE [--no-verify]", "FILE to the flash from address 0",
+      {"write-raw", "FILE [--no-verify] [--resume] [--no-check]", "FILE to the flash from address 0",
        "Writes FILE (at most 8388608 bytes) to the flash from card address 0,\n"
        "whatever page is selected, after formatting the page or pages it covers.\n"
        "Asks first (--yes, or on a terminal). The written range is then read back\n"
        "and compared.\n"
        "  --no-verify  do not read the written range back\n"
-       "  --verify     (the default) read it back and compare\n",
-       {"--verify", "--no-verify"}, {}, 1, 1, true},
+       "  --verify     (the default) read it back and compare\n"
+       "  --resume     write only the 128 KiB blocks that differ (see write --resume)\n"
+       "  --no-check   do not check the card's contact first (see check-link)\n",
+       {"--verify", "--no-verify", "--resume", "--no-check"}, {}, 1, 1, true},
       {"pack", "FILE... -o IMAGE [--force] [--fix-header]", "build the pack image offline; no cable needed",
        "Builds the image that 'write' would send for these games, into IMAGE:\n"
        "the boot menu, then each game at its place; one game alone is its own\n"
@@ -117,6 +128,7 @@ const std::vector<TCommandInfo>& CommandTable() {
        {}, {"--set"}, 0, 0, true, "--set=none"},
       THeaderCommand::Info(),
       TCheckCommand::Info(),
+      TCheckLinkCommand::Info(),
   };
   return Commands;
 }

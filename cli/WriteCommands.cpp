@@ -96,7 +96,7 @@ bool QueueFiles(TCliSession& Session, const std::vector<std::string>& Files, TGa
 
 // Says what a write left: the outcome (already shown as the status text
 // when it is an error), the report of what the card holds now, the backup.
-void SayResult(TCliSession& Session, const TCardWriteResult& Result) {
+void SayResult(TCliSession& Session, const TCardWriteResult& Result, bool Flash) {
   TCliFrontEnd& FrontEnd = Session.FrontEnd;
   const std::string Pending = FrontEnd.TakePendingError();
   const std::string Outcome = Result.Outcome.empty() ? Pending : Result.Outcome;
@@ -107,6 +107,12 @@ void SayResult(TCliSession& Session, const TCardWriteResult& Result) {
   if (Result.Verified)
     FrontEnd.Note("Verify complete: the card holds the bytes written.");
   for (const std::string& Line : Result.Report) FrontEnd.Note(Line);
+  // A flash write that reached the card and did not end well is finished
+  // fastest by writing only what still differs.
+  if (!Result.Succeeded && Flash && Result.Write.CardTouched)
+    FrontEnd.Note("Give --resume to write only the blocks that still differ.");
+  if (Result.ContactChecked && Result.Contact.End == TTransferEnd::Done && !Result.Contact.Stable)
+    FrontEnd.Note("Give --no-check to write anyway.");
   if (!Result.BackupFile.empty()) FrontEnd.Note("The save RAM as it was is kept in " + Result.BackupFile + ".");
 }
 
@@ -140,9 +146,11 @@ int WriteNamedFile(TCliSession& Session, const TCommandArgs& Args, TCardWriteKin
   Request.Kind = Kind;
   Request.FileName = File;
   Request.Verify = !Args.Has("--no-verify");
+  Request.Contact = Args.Has("--no-check") ? TContactMode::Off : TContactMode::Refuse;
+  if (!Save && Args.Has("--resume")) Request.Repair = TRepairMode::On;
   Request.BeforeVerify = [&Session] { Session.ArmReadFault(); };
   const TCardWriteResult Result = WriteToCard(Request, Session.Link());
-  SayResult(Session, Result);
+  SayResult(Session, Result, !Save);
   Session.CloseOperation();
   return Session.Outcome(Result.Succeeded);
 }
@@ -176,9 +184,11 @@ int RunWrite(TCliSession& Session, const TCommandArgs& Args) {
   Request.Kind = TCardWriteKind::Queue;
   Request.Queue = &Queue;
   Request.Verify = !Args.Has("--no-verify");
+  Request.Contact = Args.Has("--no-check") ? TContactMode::Off : TContactMode::Refuse;
+  if (Args.Has("--resume")) Request.Repair = TRepairMode::On;
   Request.BeforeVerify = [&Session] { Session.ArmReadFault(); };
   const TCardWriteResult Result = WriteToCard(Request, Session.Link());
-  SayResult(Session, Result);
+  SayResult(Session, Result, true);
 
   // The window's closing steps: list the page again, identify the chip,
   // select the page for the console. A broken cable lists nothing.

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "cli/CheckCommand.h"
+#include "cli/CheckLinkCommand.h"
 #include "cli/CliOptions.h"
 #include "cli/HeaderCommand.h"
 #include "cli/Commands.h"
@@ -39,6 +40,7 @@ int Dispatch(const std::string& Command, TCliSession& Session, const TCommandArg
   if (Command == "ports") return RunPorts(Session, Args);
   if (Command == THeaderCommand::Info().Name) return THeaderCommand::Run(Session, Args);
   if (Command == TCheckCommand::Info().Name) return TCheckCommand::Run(Session, Args);
+  if (Command == TCheckLinkCommand::Info().Name) return TCheckLinkCommand::Run(Session, Args);
   return UsageError(Session, "unknown command '" + Command + "'");
 }
 

@@ -5,11 +5,21 @@
 #include <string>
 #include <vector>
 
+#include "core/transfer/ContactCheck.h"
 #include "core/transfer/PartialWrite.h"
 #include "core/transfer/TransferOutcome.h"
+#include "core/transfer/WriteRepair.h"
 
 class TGameQueue;
 class TLink;
+
+// Whether a write first checks the card's contact (CheckContact), and what
+// an unstable one does.
+enum class TContactMode {
+  Off,      // no check
+  Refuse,   // an unstable contact (or a check that cannot finish) stops the write
+  Ask,      // ... asks whether to write anyway
+};
 
 // One write as every front end runs it, safe by default: a save RAM write
 // first backs the save up, every write is read back and compared, and
@@ -20,6 +30,8 @@ struct TCardWriteRequest {
   const TGameQueue* Queue = nullptr;             // Queue: the games (the rows as they are at the start)
   bool Verify = true;                            // read the written range back and compare
   bool BackupSave = true;                        // SaveRam: back the save up first
+  TRepairMode Repair = TRepairMode::Off;         // Queue, RawImage: write only what differs
+  TContactMode Contact = TContactMode::Off;      // check the contact before anything is written
   // Runs just before the verify pass reads (the command line arms its
   // emulated read fault there); may be empty.
   std::function<void()> BeforeVerify;
@@ -41,13 +53,21 @@ struct TCardWriteResult {
   bool Verified = false;         // the read-back ran to its end and agreed
   int64_t Mismatch = -1;         // card address of the first byte that differs; -1: none
   std::string MismatchGame;      // Queue: the title of the game holding it ("" for the boot menu)
+  // The write rewrote only what differed: its counts (Repair, BlocksCompared,
+  // BlocksToRewrite, BlocksRewritten, HeadersToClear, HeadersCleared).
+  TTransferOutcome Write;
+  // The contact check before the write; ContactChecked false when none ran.
+  bool ContactChecked = false;
+  TContactCheck Contact;
 };
 
 // Runs the write (WriteImage), then, when asked, the verify pass
 // (VerifyAgainstFile) over the range written: the game's file, the pack
 // image built again from the same rows, or the named file. For SaveRam with
 // BackupSave the save RAM is first read into NewSaveBackupName(); a backup
-// that cannot be made stops the run before anything is written. Operating is
+// that cannot be made stops the run before anything is written. With a
+// Contact mode the contact is checked before that: an unstable contact (or a
+// check cut short) stops the run, unless Ask gets a yes. Operating is
 // left cleared at the end; the front end's closing steps follow. Boxes:
 // only those the engines show (refusals); the caller shows the result.
 TCardWriteResult WriteToCard(const TCardWriteRequest& Request, TLink& Link);
