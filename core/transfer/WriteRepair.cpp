@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "core/FrontEnd.h"
+#include "core/card/CardLayout.h"
 #include "core/link/Link.h"
 #include "core/support/Bytes.h"
 #include "core/support/SpaceTime.h"
@@ -104,16 +105,17 @@ bool RepairImage(const std::vector<uint8_t>& Image, const TRepairTarget& Target,
       if (Result == TCompare::Differs) Differing.push_back(Block);
       FrontEnd.SetProgress(static_cast<int>((Block + 1) * static_cast<uint64_t>(FrontEnd.ProgressMax()) / (Blocks + 1)));
     }
+    // A block whose logo tail is gone lists nothing already, whatever the
+    // rest of its header area holds: it is left as it is.
     const uint32_t FirstPast = Blocks * (RepairBlockSize / FormatBlockSize);
-    uint8_t Area[LinkWriteChunk];
-    static const uint8_t Clear[LinkWriteChunk] = {};
+    uint8_t Tail[4];
     for (uint32_t Header = FirstPast; Header < Target.HeaderBlocks; ++Header) {
       FrontEnd.PumpMessages();
       if (!State.Operating) return Ended(TTransferEnd::Stopped);
-      if (!Link.ReadBlock(static_cast<int32_t>(Header * FormatBlockSize + FormatClearOffset), LinkWriteChunk, cmdReadRom,
-                          Area))
+      if (!Link.ReadBlock(static_cast<int32_t>(Header * FormatBlockSize + HeaderTailOffset), sizeof Tail, cmdReadRom,
+                          Tail))
         return Ended(TTransferEnd::LinkFailed);
-      if (std::memcmp(Area, Clear, sizeof Area) != 0) Headers.push_back(Header);
+      if (ReadLE32(Tail) == HeaderLogoTail) Headers.push_back(Header);
     }
   }
   Outcome.BlocksToRewrite = static_cast<uint32_t>(Differing.size());

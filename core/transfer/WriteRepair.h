@@ -38,9 +38,9 @@ TStartOnCard ImageStartOnCard(const std::vector<uint8_t>& Image, const TRepairTa
 
 // Writes Image over what the card holds, touching only what differs:
 // compares every erase block the image covers with the image (bytes past
-// its end as the erase leaves them, 0xFF), clears the header area of every
-// 32 KiB block past the last one whose header is not clear already (as the
-// format step does), then writes each differing block whole from its first
+// its end as the erase leaves them, 0xFF), clears the header area (as the
+// format step does) of every 32 KiB block past them that still shows a
+// header to the card listing, then writes each differing block whole from its first
 // byte, so that the cable erases it first. Progress and estimate as a
 // write's; clearing Operating stops it at a packet boundary. Outcome gets
 // the repair's counts, and Reached the length of the image's start that is
