@@ -44,6 +44,24 @@ inline std::string Squeezed(const std::string& Codes) {
   return Out;
 }
 
+// A write from the window first checks the card's contact (the identifier
+// twice, then the page's first and last 32 KiB and 4 KiB of save RAM, all
+// twice: 36 commands), and a flash write then reads the page's first block
+// to see whether it holds the image's start already (4 KiB reads up to the
+// first that differs). The commands after both; Sent unchanged when it does
+// not start with that check, so that the caller's own assertions show it.
+inline std::vector<TSentCommand> WithoutWriteChecks(const std::vector<TSentCommand>& Sent) {
+  constexpr size_t CheckCommands = 2 + 2 * (8 + 8 + 1);
+  if (Sent.size() < CheckCommands || Sent[0].Code != 'D' || Sent[1].Code != 'D') return Sent;
+  for (size_t I = 2; I < CheckCommands; ++I)
+    if (Sent[I].Code != ((I - 2) % 17 == 16 ? 'm' : 'R')) return Sent;
+  size_t First = CheckCommands;
+  while (First < Sent.size() && Sent[First].Code == 'R' && Sent[First].Length == 4096 &&
+         Sent[First].Address % 0x400000 < 0x20000)
+    ++First;
+  return std::vector<TSentCommand>(Sent.begin() + static_cast<std::ptrdiff_t>(First), Sent.end());
+}
+
 // The command codes sent since the last take, one character each ('D', 'A',
 // 'W', ...; a 512-byte probe shows as 'P').
 inline std::string SentCodes(TCableEmulator& Cable) {
