@@ -288,7 +288,9 @@ TEST_F(WriteRepairTest, TheQuestionComesWhereTheImageHasBegunAndItsAnswerChooses
       EXPECT_EQ(Rig.Front.Boxes[0].Flags, MB_FLAGS_QUESTION);
     }
     EXPECT_EQ(Result.Write.Repair, Case.Repaired);
-    if (Case.Repaired) EXPECT_EQ(Result.Write.BlocksRewritten, 1u);
+    if (Case.Repaired) {
+      EXPECT_EQ(Result.Write.BlocksRewritten, 1u);
+    }
     EXPECT_EQ(WritePackets(Rig), Case.Repaired ? 2048u : FormatBlocksPerPage + 10240u);
     EXPECT_EQ(Titles(Rig).size(), NewPack.size());
   }
