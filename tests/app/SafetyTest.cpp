@@ -200,6 +200,8 @@ TEST(SafetyOptions, TestAidsNeedTheEmulatedCableAndAreInTheHelp) {
       {{"fq", "--emulate-weak-cell=0x100:1"}, true},
       {{"fq", "--emulate", "--emulate-unplug-after=5"}, false},
       {{"fq", "--emulate", "--emulate-weak-cell=0x100:1"}, false},
+      {{"fq", "--emulate-flip"}, true},
+      {{"fq", "--emulate", "--emulate-flip"}, false},
   };
   for (const auto& Case : Cases) {
     const TCommandLine Line = ParseCommandLine(static_cast<int>(Case.Args.size()), Case.Args.data());
@@ -207,6 +209,7 @@ TEST(SafetyOptions, TestAidsNeedTheEmulatedCableAndAreInTheHelp) {
   }
   EXPECT_NE(CommandLineUsage("fq").find("--emulate-unplug-after=N"), std::string::npos);
   EXPECT_NE(CommandLineUsage("fq").find("--emulate-weak-cell=ADDRESS:MASK"), std::string::npos);
+  EXPECT_NE(CommandLineUsage("fq").find("--emulate-flip"), std::string::npos);
 }
 
 }  // namespace

@@ -296,4 +296,53 @@ TEST_F(WriteRepairTest, TheQuestionComesWhereTheImageHasBegunAndItsAnswerChooses
   }
 }
 
+// The cable pulled during the repair itself (its comparison, the old
+// headers, the blocks): the link's error and what the card holds are said,
+// nothing is claimed that did not reach the card, and the next repair
+// finishes the write.
+TEST_F(WriteRepairTest, ARepairCutShortIsFinishedByTheNext) {
+  TEmulatedRig Probe;
+  Probe.Link.IdentifyChip();
+  TGameQueue Old, New;
+  Queue(Old, Probe, "OLD", OldPack);
+  Queue(New, Probe, "NEW", NewPack);
+  TCardWriteRequest Request;
+  Request.Queue = &Old;
+  ASSERT_TRUE(WriteToCard(Request, Probe.Link).Succeeded);
+  const TFlash Before = Flash(Probe);
+  // How many transfers a repair over the old pack takes, verify included.
+  Request.Queue = &New;
+  Request.Repair = TRepairMode::On;
+  Probe.Cable.TakeLog();
+  ASSERT_TRUE(WriteToCard(Request, Probe.Link).Succeeded);
+  const long Transfers = static_cast<long>(Probe.Cable.TakeLog().size());
+  const TFlash Clean = Flash(Probe);
+
+  for (int I = 1; I < 12; ++I) {
+    const long After = Transfers * I / 12;
+    SCOPED_TRACE("unplugged after " + std::to_string(After) + " of " + std::to_string(Transfers));
+    TEmulatedRig Rig;
+    Rig.Link.IdentifyChip();
+    std::memcpy(Rig.Card.Flash(), Before.data(), Before.size());
+    Rig.Cable.UnplugAfter(After);
+    const TCardWriteResult Cut = WriteToCard(Request, Rig.Link);
+    ASSERT_FALSE(Cut.Succeeded);
+    EXPECT_EQ(Cut.End, TTransferEnd::LinkFailed);
+    EXPECT_NE(Cut.Outcome.find("Error Code: "), std::string::npos) << Cut.Outcome;
+    EXPECT_FALSE(Rig.State.Operating);
+    // The image's start the report claims is on the card.
+    EXPECT_EQ(std::memcmp(Rig.Card.Flash(), Clean.data(), Cut.Write.Reached), 0);
+    if (Cut.Write.CardTouched) {
+      EXPECT_FALSE(Cut.Report.empty());
+    }
+
+    Rig.Cable.Plug();
+    ASSERT_TRUE(Rig.Link.Reconnect());
+    Rig.Link.IdentifyChip();
+    const TCardWriteResult Finished = WriteToCard(Request, Rig.Link);
+    ASSERT_TRUE(Finished.Succeeded) << Finished.Outcome;
+    EXPECT_TRUE(Flash(Rig) == Clean);
+  }
+}
+
 }  // namespace
