@@ -161,8 +161,9 @@ bool WriteImage(const std::string& FileName, uint8_t Code, const TGameQueue& Que
     bool OnlyWhatDiffers = Repair == TRepairMode::On;
     if (!OnlyWhatDiffers) {
       const TStartOnCard Start = ImageStartOnCard(Image, Target, Link);
-      if (Start == TStartOnCard::Unread) {
-        Result.End = TTransferEnd::LinkFailed;
+      // Nothing was sent: a stop here formats nothing.
+      if (Start == TStartOnCard::Unread || Start == TStartOnCard::Stopped) {
+        Result.End = Start == TStartOnCard::Unread ? TTransferEnd::LinkFailed : TTransferEnd::Stopped;
         Result.Reason = FrontEnd.StatusText(1);
         return false;
       }

@@ -65,6 +65,7 @@ TStartOnCard ImageStartOnCard(const std::vector<uint8_t>& Image, const TRepairTa
   ExpectedBlock(Image, 0, Expected);
   const TCompare Result = CompareBlock(Link, 0, Expected);
   if (Result == TCompare::Failed) return TStartOnCard::Unread;
+  if (Result == TCompare::Stopped) return TStartOnCard::Stopped;
   State.Operating = Operating;
   return Result == TCompare::Same ? TStartOnCard::Holds : TStartOnCard::Differs;
 }
@@ -120,6 +121,8 @@ bool RepairImage(const std::vector<uint8_t>& Image, const TRepairTarget& Target,
   }
   Outcome.BlocksToRewrite = static_cast<uint32_t>(Differing.size());
   Outcome.HeadersToClear = static_cast<uint32_t>(Headers.size());
+  // Every block before the first that differs is the image's already.
+  Outcome.Reached = Differing.empty() ? Outcome.Total : Differing.front() * RepairBlockSize;
 
   // Old headers past the image go first, as the format step's do, so that a
   // write cut short never leaves old games listed behind the new ones.

@@ -32,8 +32,9 @@ struct TRepairTarget {
 
 // Whether the card already holds the image's first erase block as a write
 // would leave it. Unread: a read failed (reported by the link, Operating
-// cleared). Reads only; otherwise Operating is left as it was.
-enum class TStartOnCard { Holds, Differs, Unread };
+// cleared); Stopped: Operating was cleared meanwhile. Reads only; otherwise
+// Operating is left as it was.
+enum class TStartOnCard { Holds, Differs, Unread, Stopped };
 TStartOnCard ImageStartOnCard(const std::vector<uint8_t>& Image, const TRepairTarget& Target, TLink& Link);
 
 // Writes Image over what the card holds, touching only what differs:

@@ -345,4 +345,30 @@ TEST_F(WriteRepairTest, ARepairCutShortIsFinishedByTheNext) {
   }
 }
 
+// A stop while the card is looked at for the question formats nothing.
+TEST_F(WriteRepairTest, AStopBeforeTheQuestionWritesNothing) {
+  TEmulatedRig Rig;
+  Rig.Link.IdentifyChip();
+  TGameQueue New;
+  Queue(New, Rig, "NEW", NewPack);
+  TCardWriteRequest Request;
+  Request.Queue = &New;
+  ASSERT_TRUE(WriteToCard(Request, Rig.Link).Succeeded);
+  const TFlash Before = Flash(Rig);
+  Rig.Sent();
+  Request.Repair = TRepairMode::Ask;
+  bool Reading = false;
+  Rig.Front.OnPump = [&](int) {
+    for (const auto& Sent : Rig.Sent()) Reading = Reading || Sent.Code == cmdReadRom;
+    if (Reading) Rig.State.Operating = false;
+  };
+  const TCardWriteResult Result = WriteToCard(Request, Rig.Link);
+  Rig.Front.OnPump = nullptr;
+  EXPECT_FALSE(Result.Succeeded);
+  EXPECT_EQ(Result.End, TTransferEnd::Stopped);
+  EXPECT_TRUE(Rig.Front.Boxes.empty());
+  EXPECT_TRUE(Result.Report.empty()) << "the card is as it was";
+  EXPECT_TRUE(Flash(Rig) == Before);
+}
+
 }  // namespace
