@@ -4,7 +4,9 @@
 // beside the flash's own limit (every buffer program and block erase back
 // to back, the bus never keeping the flash waiting); and of a 4 MiB read and
 // its verify beside the bus's limit. Completions are seen at frame ends
-// (1 ms) or every 125 us. The timing is a model: see emulator/CableTiming.h.
+// (1 ms) or every 125 us. Also: the same page written again after a write
+// cut at 80 %, whole and then only what differs; and the contact check.
+// The timing is a model: see emulator/CableTiming.h.
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
@@ -18,6 +20,7 @@
 #include "core/card/CardLayout.h"
 #include "core/link/Link.h"
 #include "core/queue/GameQueue.h"
+#include "core/transfer/ContactCheck.h"
 #include "core/transfer/FormatCard.h"
 #include "core/transfer/ReadEngine.h"
 #include "core/transfer/VerifyEngine.h"
@@ -134,6 +137,68 @@ void BM_PageReadAndVerify(benchmark::State& Bench) {
   Bench.counters["bus_limit_s"] = Limit;
 }
 BENCHMARK(BM_PageReadAndVerify)->Arg(1000)->Arg(125)->ArgNames({"latency_us"})->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// A page write cut at 80 % (the cable pulled after the format and 80 % of
+// the packets), then written again: whole (format and every packet) and
+// only what differs (the comparison, then the blocks that differ). The
+// verify after either is the same read and is left out. Args: N,
+// completion interval in microseconds.
+void BM_RepairAfterCut(benchmark::State& Bench) {
+  const std::string Game = PageFile();
+  const unsigned Depth = static_cast<unsigned>(Bench.range(0));
+  double Whole = 0, Repair = 0, Rewritten = 0;
+  for (auto _ : Bench) {
+    for (const TRepairMode Mode : {TRepairMode::Off, TRepairMode::On}) {
+      TTimedRig Rig(Bench.range(1));
+      Rig.Link.Writes().SetDepth(Depth);
+      TGameQueue Queue;
+      if (!Queue.AddGameFile(Game, Rig.Front)) {
+        Bench.SkipWithError("the page-sized game was not queued");
+        return;
+      }
+      Rig.Cable.UnplugAfter(static_cast<long>(FormatBlocksPerPage + PageSize / LinkWriteChunk * 8 / 10));
+      if (WriteImage("", 0, Queue, Rig.Link)) {
+        Bench.SkipWithError("the cut write ran to its end");
+        return;
+      }
+      Rig.Cable.Plug();
+      Rig.Link.Reconnect();
+      const int64_t Start = Rig.Port.SimulatedNanoseconds();
+      TTransferOutcome Outcome;
+      if (!WriteImage("", 0, Queue, Rig.Link, &Outcome, nullptr, Mode)) {
+        Bench.SkipWithError(("write failed: " + Rig.Front.StatusText(1)).c_str());
+        return;
+      }
+      (Mode == TRepairMode::On ? Repair : Whole) = Rig.Seconds(Start);
+      if (Mode == TRepairMode::On) Rewritten = Outcome.BlocksRewritten;
+    }
+  }
+  Bench.counters["whole_s"] = Whole;
+  Bench.counters["repair_s"] = Repair;
+  Bench.counters["saved_s"] = Whole - Repair;
+  Bench.counters["blocks_rewritten"] = Rewritten;
+}
+BENCHMARK(BM_RepairAfterCut)
+    ->ArgsProduct({{1, 16}, {1000, 125}})
+    ->ArgNames({"N", "latency_us"})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
+
+// The contact check before a write: every part read twice.
+void BM_ContactCheck(benchmark::State& Bench) {
+  double Simulated = 0;
+  for (auto _ : Bench) {
+    TTimedRig Rig(Bench.range(0));
+    const int64_t Start = Rig.Port.SimulatedNanoseconds();
+    if (!CheckContact(Rig.Link).Stable) {
+      Bench.SkipWithError("the sound cable failed the contact check");
+      return;
+    }
+    Simulated = Rig.Seconds(Start);
+  }
+  Bench.counters["simulated_s"] = Simulated;
+}
+BENCHMARK(BM_ContactCheck)->Arg(1000)->Arg(125)->ArgNames({"latency_us"})->Unit(benchmark::kMillisecond)->Iterations(1);
 
 }  // namespace
 

@@ -22,7 +22,8 @@ bool StartsWith(const std::string& Text, const char* Prefix) { return Text.rfind
 
 // The texts of status panel 1 that are no errors.
 bool IsStartText(const std::string& Text) {
-  return Text == "Now writting..." || Text == "Now reading..." || Text == "Now verifying...";
+  return Text == "Now writting..." || Text == "Now reading..." || Text == "Now verifying..." ||
+         Text == "Now comparing..." || Text == "Now checking the contact...";
 }
 bool IsProgressText(const std::string& Text) {
   return StartsWith(Text, "Now writting...  Estimate remain time: ") ||
@@ -31,7 +32,7 @@ bool IsProgressText(const std::string& Text) {
 }
 bool IsCompletionText(const std::string& Text) {
   return StartsWith(Text, "Write complete.") || StartsWith(Text, "Read complete.") ||
-         StartsWith(Text, "Backup complete.");
+         StartsWith(Text, "Backup complete.") || StartsWith(Text, "Contact check passed");
 }
 
 // A message box's lines as one line.

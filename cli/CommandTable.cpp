@@ -4,6 +4,7 @@
 
 #include "cli/BackupsCommand.h"
 #include "cli/CheckCommand.h"
+#include "cli/CheckLinkCommand.h"
 #include "cli/CliOptions.h"
 #include "cli/HeaderCommand.h"
 #include "cli/RestoreCommand.h"
@@ -42,7 +43,7 @@ const std::vector<TCommandInfo>& CommandTable() {
        "           backup's CRC32 and SHA-1 are printed.\n"
        "  --json   one JSON object with the outcome (see the manual page)\n",
        {"--all", "--json"}, {"-o", "--dat"}, 0, SIZE_MAX, true, "index"},
-      {"write", "FILE... [--no-verify] [--no-backup] [--force] [--fix-header] [--json]", "games to the selected page (a pack when two or more)",
+      {"write", "FILE... [--no-verify] [--no-backup] [--force] [--fix-header] [--resume] [--no-check] [--json]", "games to the selected page (a pack when two or more)",
        "Writes games to the selected page, as the window's Write does: the files\n"
        "are queued in ascending order of size and tested against the space of the\n"
        "page (a refused file writes nothing at all); two or more games go behind\n"
@@ -63,15 +64,22 @@ const std::vector<TCommandInfo>& CommandTable() {
        "               corrected (the files stay as they are); a wrong logo is never\n"
        "               mended: such a game will not start on a real console\n"
        "  --no-backup  write without keeping the save RAM first\n"
+       "  --resume     write only what differs: the card is compared with the image\n"
+       "               block by block (128 KiB erase blocks) and only the blocks that\n"
+       "               differ are written, each whole; old headers past the image are\n"
+       "               cleared where they are not already. For a write cut short, or\n"
+       "               the same games written again (that rewrites nothing)\n"
+       "  --no-check   do not check the card's contact first (see check-link); without\n"
+       "               it an unstable contact stops the write before anything is written\n"
        "  --json   one JSON object with the outcome (see the manual page)\n",
-       {"--verify", "--no-verify", "--no-backup", "--force", "--fix-header", "--json"}, {}, 1, SIZE_MAX, true,
-       "gb|gbc"},
+       {"--verify", "--no-verify", "--no-backup", "--force", "--fix-header", "--resume", "--no-check", "--json"}, {},
+       1, SIZE_MAX, true, "gb|gbc"},
       {"read-sram", "FILE", "save RAM (131072 bytes) into FILE",
        "Reads the 131072 bytes of save RAM into FILE; an existing FILE is replaced\n"
        "only after confirmation.\n"
        "  --json   one JSON object with the outcome (see the manual page)\n",
        {"--json"}, {}, 1, 1, true, "sav"},
-      {"write-sram", "FILE [--no-verify] [--no-backup] [--json]", "FILE into save RAM",
+      {"write-sram", "FILE [--no-verify] [--no-backup] [--no-check] [--json]", "FILE into save RAM",
        "Writes FILE (at most 131072 bytes) into save RAM from address 0, after the\n"
        "question (--yes, or on a terminal). The save RAM as it was is first kept in\n"
        "the vault (backups/sram-YYYYMMDD-HHMMSS_TITLES.sav in the data folder, see\n"
@@ -80,8 +88,9 @@ const std::vector<TCommandInfo>& CommandTable() {
        "  --no-verify  do not read the written range back\n"
        "  --verify     (the default) read it back and compare\n"
        "  --no-backup  write without keeping the save RAM first\n"
+       "  --no-check   do not check the card's contact first (see check-link)\n"
        "  --json   one JSON object with the outcome (see the manual page)\n",
-       {"--verify", "--no-verify", "--no-backup", "--json"}, {}, 1, 1, true, "sav"},
+       {"--verify", "--no-verify", "--no-backup", "--no-check", "--json"}, {}, 1, 1, true, "sav"},
       {"format", "[--no-backup] [--json]", "the selected page",
        "Clears the header area of every 32 KiB block of the selected page, so\n"
        "that it lists no games. Asks first (--yes, or on a terminal). The save RAM\n"
@@ -98,7 +107,7 @@ const std::vector<TCommandInfo>& CommandTable() {
        "after confirmation.\n"
        "  --json   one JSON object with the outcome (see the manual page)\n",
        {"--json"}, {}, 2, 2, true, "size file"},
-      {"write-raw", "FILE [--no-verify] [--no-backup] [--json]", "FILE to the flash from address 0",
+      {"write-raw", "FILE [--no-verify] [--no-backup] [--resume] [--no-check] [--json]", "FILE to the flash from address 0",
        "Writes FILE (at most 8388608 bytes) to the flash from card address 0,\n"
        "whatever page is selected, after formatting the page or pages it covers.\n"
        "Asks first (--yes, or on a terminal). The save RAM is first kept in the\n"
@@ -107,8 +116,10 @@ const std::vector<TCommandInfo>& CommandTable() {
        "  --no-verify  do not read the written range back\n"
        "  --verify     (the default) read it back and compare\n"
        "  --no-backup  write without keeping the save RAM first\n"
+       "  --resume     write only the 128 KiB blocks that differ (see write --resume)\n"
+       "  --no-check   do not check the card's contact first (see check-link)\n"
        "  --json   one JSON object with the outcome (see the manual page)\n",
-       {"--verify", "--no-verify", "--no-backup", "--json"}, {}, 1, 1, true},
+       {"--verify", "--no-verify", "--no-backup", "--resume", "--no-check", "--json"}, {}, 1, 1, true},
       {"pack", "FILE... -o IMAGE [--force] [--fix-header]", "build the pack image offline; no cable needed",
        "Builds the image that 'write' would send for these games, into IMAGE:\n"
        "the boot menu, then each game at its place; one game alone is its own\n"
@@ -147,6 +158,7 @@ const std::vector<TCommandInfo>& CommandTable() {
       TCheckCommand::Info(),
       TBackupsCommand::Info(),
       TRestoreCommand::Info(),
+      TCheckLinkCommand::Info(),
   };
   return Commands;
 }

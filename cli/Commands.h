@@ -25,7 +25,9 @@ int RunPorts(TCliSession& Session, const TCommandArgs& Args);
 
 // What a write through the safe write left, on standard error: the outcome,
 // the report of a write cut short, the backup.
-void SayWriteResult(TCliSession& Session, const TCardWriteResult& Result);
+// Flash: a write to the flash, whose cut-short end is best finished with
+// --resume.
+void SayWriteResult(TCliSession& Session, const TCardWriteResult& Result, bool Flash = false);
 // Where the save RAM as it was is kept, and the backups dropped for it.
 void SayBackup(TCliSession& Session, const TSaveBackupResult& Backup);
 

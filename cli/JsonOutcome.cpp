@@ -179,4 +179,22 @@ void AddWriteFacts(TJson& Facts, const TCardWriteResult& Result) {
   Facts["backup"] = Result.Backup.Made || !Result.Backup.Error.empty()
                         ? BackupFacts(Result.Backup, Result.WroteWithoutBackup)
                         : TJson(nullptr);
+  // A write that rewrote only what differed: how much it looked at and did.
+  if (Result.Write.Repair)
+    Facts["repair"] = {{"blocks_compared", Result.Write.BlocksCompared},
+                       {"blocks_to_rewrite", Result.Write.BlocksToRewrite},
+                       {"blocks_rewritten", Result.Write.BlocksRewritten},
+                       {"headers_cleared", Result.Write.HeadersCleared}};
+  else
+    Facts["repair"] = nullptr;
+  Facts["contact"] = Result.ContactChecked ? ContactFacts(Result.Contact) : TJson(nullptr);
+}
+
+TJson ContactFacts(const TContactCheck& Contact) {
+  return {{"checked", Contact.End == TTransferEnd::Done},
+          {"stable", Contact.Stable},
+          {"region", Contact.Region.empty() ? TJson(nullptr) : TJson(Contact.Region)},
+          {"address", Contact.Address >= 0 ? TJson(Contact.Address) : TJson(nullptr)},
+          {"bytes_per_pass", Contact.BytesPerPass},
+          {"verdict", Contact.Text}};
 }

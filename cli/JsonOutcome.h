@@ -5,6 +5,7 @@
 #include <nlohmann/json.hpp>
 
 struct TCardWriteResult;
+struct TContactCheck;
 struct TSaveBackupResult;
 struct TVaultEntry;
 class TCliFrontEnd;
@@ -54,6 +55,9 @@ TJson JsonPath(const std::string& Path);
 // The facts of a write through the safe write: "done", "bytes",
 // "bytes_total", "blocks", "verify", "partial", "backup".
 void AddWriteFacts(TJson& Facts, const TCardWriteResult& Result);
+// The contact check's verdict: whether it ran to its end, stable or not,
+// where two answers differed.
+TJson ContactFacts(const TContactCheck& Contact);
 // "backup": null when none was asked for; else made, new, file, sha1, size,
 // time, titles, dropped, or the error when none could be made.
 TJson BackupFacts(const TSaveBackupResult& Result, bool WentOnWithout = false);

@@ -126,9 +126,11 @@ int WriteNamedFile(TCliSession& Session, const TCommandArgs& Args, TCardWriteKin
   Request.FileName = File;
   Request.Verify = !Args.Has("--no-verify");
   Request.BackupSave = !Args.Has("--no-backup");
+  Request.Contact = Args.Has("--no-check") ? TContactMode::Off : TContactMode::Refuse;
+  if (!Save && Args.Has("--resume")) Request.Repair = TRepairMode::On;
   Request.BeforeVerify = [&Session] { Session.ArmReadFault(); };
   const TCardWriteResult Result = WriteToCard(Request, Session.Link());
-  SayWriteResult(Session, Result);
+  SayWriteResult(Session, Result, !Save);
   Session.Json["file"] = JsonPath(File);
   AddWriteFacts(Session.Json.Facts(), Result);
   Session.CloseOperation();
@@ -139,7 +141,7 @@ int WriteNamedFile(TCliSession& Session, const TCommandArgs& Args, TCardWriteKin
 
 // Says what a write left: the outcome (already shown as the status text
 // when it is an error), the report of what the card holds now, the backup.
-void SayWriteResult(TCliSession& Session, const TCardWriteResult& Result) {
+void SayWriteResult(TCliSession& Session, const TCardWriteResult& Result, bool Flash) {
   TCliFrontEnd& FrontEnd = Session.FrontEnd;
   const std::string Pending = FrontEnd.TakePendingError();
   const std::string Outcome = Result.Outcome.empty() ? Pending : Result.Outcome;
@@ -153,6 +155,12 @@ void SayWriteResult(TCliSession& Session, const TCardWriteResult& Result) {
   if (Result.Verified)
     FrontEnd.Note("Verify complete: the card holds the bytes written.");
   for (const std::string& Line : Result.Report) FrontEnd.Note(Line);
+  // A flash write that reached the card and did not end well is finished
+  // fastest by writing only what still differs.
+  if (!Result.Succeeded && Flash && Result.Write.CardTouched)
+    FrontEnd.Note("Give --resume to write only the blocks that still differ.");
+  if (Result.ContactChecked && Result.Contact.End == TTransferEnd::Done && !Result.Contact.Stable)
+    FrontEnd.Note("Give --no-check to write anyway.");
   SayBackup(Session, Result.Backup);
 }
 
@@ -196,12 +204,14 @@ int RunWrite(TCliSession& Session, const TCommandArgs& Args) {
   Request.Queue = &Queue;
   Request.Verify = !Args.Has("--no-verify");
   Request.BackupSave = !Args.Has("--no-backup");
+  Request.Contact = Args.Has("--no-check") ? TContactMode::Off : TContactMode::Refuse;
+  if (Args.Has("--resume")) Request.Repair = TRepairMode::On;
   // The backup is named after the games the page holds now.
   Request.Titles.emplace();
   for (const TCardRow& Row : Rows.Rows) Request.Titles->push_back(Row.Title);
   Request.BeforeVerify = [&Session] { Session.ArmReadFault(); };
   const TCardWriteResult Result = WriteToCard(Request, Session.Link());
-  SayWriteResult(Session, Result);
+  SayWriteResult(Session, Result, true);
   Session.Json["page"] = Session.Options().Page;
   TJson Games = TJson::array();
   for (const TQueueRow& Row : Queue.Rows())

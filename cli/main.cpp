@@ -7,6 +7,7 @@
 
 #include "cli/BackupsCommand.h"
 #include "cli/CheckCommand.h"
+#include "cli/CheckLinkCommand.h"
 #include "cli/CliOptions.h"
 #include "cli/HeaderCommand.h"
 #include "cli/JsonOutcome.h"
@@ -45,6 +46,7 @@ int Dispatch(const std::string& Command, TCliSession& Session, const TCommandArg
   if (Command == TCheckCommand::Info().Name) return TCheckCommand::Run(Session, Args);
   if (Command == TBackupsCommand::Info().Name) return TBackupsCommand::Run(Session, Args);
   if (Command == TRestoreCommand::Info().Name) return TRestoreCommand::Run(Session, Args);
+  if (Command == TCheckLinkCommand::Info().Name) return TCheckLinkCommand::Run(Session, Args);
   return UsageError(Session, "unknown command '" + Command + "'");
 }
 

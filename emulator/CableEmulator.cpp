@@ -108,6 +108,11 @@ bool TCableEmulator::Execute(const uint8_t* Data, size_t Count) {
     FScratch.resize(Length);
     std::memcpy(FScratch.data(), Memory + Start, First);
     std::memcpy(FScratch.data() + First, Memory, Length - First);
+    if (FFlipAlternate && ++FReadsSeen % 2 == 0) {
+      // A prime stride keeps the bad bit off any grid a reader might use.
+      const unsigned long Turn = FReadsSeen / 2;
+      FScratch[(Turn * 7919u) % Length] ^= static_cast<uint8_t>(1u << (Turn % 8));
+    }
     Reply(FScratch.data(), Length);
     return true;
   }
@@ -223,6 +228,12 @@ void TCableEmulator::FlipReadBitOnce(uint32_t Offset, uint8_t Mask) {
   FFlip = true;
   FFlipOffset = Offset;
   FFlipMask = Mask;
+}
+
+void TCableEmulator::FlipEverySecondRead(bool On) {
+  std::lock_guard<std::mutex> Lock(FMutex);
+  FFlipAlternate = On;
+  FReadsSeen = 0;
 }
 
 void TCableEmulator::EnableLog(bool On) {

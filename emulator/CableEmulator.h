@@ -143,6 +143,9 @@ public:
   void UnplugAfter(long Transfers); // unplug once that many more transfers went through (< 0: cancel)
   void ShortReplyOnce(size_t Bytes);// the next reply carries only that many bytes
   void FlipReadBitOnce(uint32_t Offset, uint8_t Mask); // corrupt one byte of the next reply
+  // An unstable contact: from now on every second flash or save-RAM read
+  // answers with one bit flipped, at a place that moves from read to read.
+  void FlipEverySecondRead(bool On);
   // The transfer log holds every transfer that moved bytes: an OUT transfer
   // with the bytes taken, an IN transfer with the bytes returned.
   void EnableLog(bool On);
@@ -178,6 +181,8 @@ private:
   bool FFlip = false;
   uint32_t FFlipOffset = 0;
   uint8_t FFlipMask = 0;
+  bool FFlipAlternate = false;
+  unsigned long FReadsSeen = 0;
   bool FLogOn = false;
   std::vector<TTransfer> FLog;
   uint8_t FPorts[8];

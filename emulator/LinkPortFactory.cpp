@@ -55,6 +55,7 @@ std::unique_ptr<TLinkPort> MakeEmulatedPort(const TLinkOptions& Options, std::st
     auto Port = std::make_unique<TEmulatedLinkPort>(std::move(Card));
     Port->KeepLock(std::move(Lock));
     if (Options.EmulateUnplugAfter) Port->Cable().UnplugAfter(*Options.EmulateUnplugAfter);
+    if (Options.EmulateFlip) Port->Cable().FlipEverySecondRead(true);
     if (Options.EmulateTimingLatencyUs) {
       TCableTimingFigures Figures;
       Figures.CompletionLatencyNs = int64_t{1000} * *Options.EmulateTimingLatencyUs;

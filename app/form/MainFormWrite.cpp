@@ -54,6 +54,11 @@ void TMainForm::WriteCard(TCardWriteKind Kind, const std::string& FileName, cons
   Request.BackupBefore = Before;
   Request.Titles = CardTitles();
   Request.GoOnWithoutBackup = [this](const TSaveBackupResult& Backup) { return GoOnWithoutBackup(Backup); };
+  // An unstable contact asks before anything is written; a page that holds
+  // the start of the same image already asks whether to write only what
+  // differs (No: format and write everything, as always).
+  Request.Contact = TContactMode::Ask;
+  if (Kind != TCardWriteKind::SaveRam) Request.Repair = TRepairMode::Ask;
   const TCardWriteResult Result = WriteToCard(Request, FLink);
   FKeptOutcome = Result.Outcome;
   if (Result.Succeeded) {
@@ -62,6 +67,11 @@ void TMainForm::WriteCard(TCardWriteKind Kind, const std::string& FileName, cons
   }
   // A stop during the backup: the user's own stop, nothing to tell.
   if (!Result.Backup.Made && Result.Backup.Read.End == TTransferEnd::Stopped) return;
+  // Told of an unstable contact, the user chose not to write: panel 1 says
+  // why, and no box follows the question.
+  if (Result.ContactChecked && Result.Contact.End == TTransferEnd::Done && !Result.Contact.Stable &&
+      Result.Write.Total == 0 && !Result.Write.CardTouched)
+    return;
   // A refusal the engine already showed in a box, with the card untouched,
   // needs no second box; everything else says what it left.
   if (FFrontEnd.MessageBoxesShown() != Boxes && Result.Report.empty()) return;

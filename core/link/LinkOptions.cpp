@@ -68,6 +68,12 @@ bool ParseLinkOption(const std::string& Arg, TLinkOptions& Options, std::string&
     Options.EmulateUnplugAfter = static_cast<long>(Count);
     return true;
   }
+  // With a value it is the command line's one-shot flip of the next
+  // read-back, which that program parses itself.
+  if (Arg == "--emulate-flip") {
+    Options.EmulateFlip = true;
+    return true;
+  }
   if (IsOption(Arg, "--emulate-weak-cell")) {
     const std::string Value = Arg.size() > 20 ? Arg.substr(20) : std::string();
     const size_t Colon = Value.find(':');
@@ -127,6 +133,8 @@ std::string CheckLinkOptions(const TLinkOptions& Options) {
     return "--emulate-unplug-after is a test aid of the emulated cable; it needs --emulate";
   if (!Options.Emulate && Options.EmulateWeakCell)
     return "--emulate-weak-cell is a test aid of the emulated cable; it needs --emulate";
+  if (!Options.Emulate && Options.EmulateFlip)
+    return "--emulate-flip is a test aid of the emulated cable; it needs --emulate";
   if (!Options.Emulate && Options.EmulateTimingLatencyUs)
     return "--emulate-timing is a model of the emulated cable; it needs --emulate";
   if (Options.Emulate && (Options.UsbVendor || Options.UsbProduct))
@@ -142,7 +150,9 @@ std::string LinkTestAidsUsage() {
          "  --emulate-weak-cell=ADDRESS:MASK\n"
          "                    a worn flash cell: every write to flash ADDRESS stores the\n"
          "                    byte with the bits of MASK flipped (ADDRESS and MASK decimal\n"
-         "                    or 0x hexadecimal)\n";
+         "                    or 0x hexadecimal)\n"
+         "  --emulate-flip    a poor contact: every second read of flash or save RAM\n"
+         "                    answers with one bit flipped\n";
 }
 
 std::string LinkOptionsUsage() {

@@ -15,6 +15,7 @@
 // and two faults to rehearse with on the emulated cable only:
 //   --emulate-unplug-after=N              the cable is pulled after N exchanges
 //   --emulate-weak-cell=ADDRESS:MASK      a worn flash cell at ADDRESS
+//   --emulate-flip                        a poor contact: every second read has one bit flipped
 struct TEmulatedWeakCell {
   uint32_t Address = 0;   // flash address, below 8 MiB
   uint8_t Mask = 0;       // the bits flipped in every value programmed there (1 to 0xFF)
@@ -27,6 +28,7 @@ struct TLinkOptions {
   std::string TraceFile;
   std::optional<long> EmulateUnplugAfter;        // transfers (one OUT or IN each) before the cable is pulled
   std::optional<TEmulatedWeakCell> EmulateWeakCell;
+  bool EmulateFlip = false;
   std::optional<unsigned> WritesInFlight;        // 1 to MaxWritesInFlight
   std::optional<uint32_t> EmulateTimingLatencyUs;   // the timing model's completion interval
 };

@@ -57,6 +57,25 @@ TCardWriteResult WriteToCard(const TCardWriteRequest& Request, TLink& Link) {
     }
   }
 
+  if (Request.Contact != TContactMode::Off) {
+    Result.ContactChecked = true;
+    Result.Contact = CheckContact(Link);
+    if (!Result.Contact.Stable) {
+      const bool Unstable = Result.Contact.End == TTransferEnd::Done;
+      const bool GoOn =
+          Unstable && Request.Contact == TContactMode::Ask &&
+          FrontEnd.ShowMessageBox(Result.Contact.Text + "\r\nWrite anyway?", "Write", MB_FLAGS_QUESTION) == MB_RESULT_YES;
+      if (!GoOn) {
+        Result.End = Result.Contact.End;
+        Result.Outcome = Result.Contact.Text;
+        Result.Report.push_back("Nothing was written.");
+        return Finish(Result, Link);
+      }
+    }
+  }
+
+  // The contact is known sound before the save is read into the vault: a
+  // backup read over a poor contact would keep a wrong copy.
   if (Request.BackupSave) {
     TSaveBackupRequest Backup;
     Backup.Before = !Request.BackupBefore.empty() ? Request.BackupBefore
@@ -95,7 +114,10 @@ TCardWriteResult WriteToCard(const TCardWriteRequest& Request, TLink& Link) {
   // What went out, for the verify: the file may be replaced meanwhile, and
   // the card is to be judged by the bytes it was sent.
   std::vector<uint8_t> Sent;
-  if (!WriteImage(Named, Save ? cmdWriteSram : 0, Queue, Link, &Write, Request.Verify ? &Sent : nullptr)) {
+  const bool Written =
+      WriteImage(Named, Save ? cmdWriteSram : 0, Queue, Link, &Write, Request.Verify ? &Sent : nullptr, Request.Repair);
+  Result.Write = Write;
+  if (!Written) {
     Result.End = Write.End;
     Result.Outcome = Write.Reason.empty() ? FrontEnd.StatusText(1) : Write.Reason;
     Partial.Total = Write.Total;
@@ -103,6 +125,9 @@ TCardWriteResult WriteToCard(const TCardWriteRequest& Request, TLink& Link) {
     Partial.CardTouched = Write.CardTouched;
     Partial.FormatBlocks = Write.FormatBlocks;
     Partial.FormatCleared = Write.FormatCleared;
+    Partial.Repair = Write.Repair;
+    Partial.BlocksToRewrite = Write.BlocksToRewrite;
+    Partial.BlocksRewritten = Write.BlocksRewritten;
     Result.Report = PartialWriteReport(Partial);
     if (Partial.CardTouched) Result.Partial = Partial;
     Result.Total = Write.Total;
@@ -156,7 +181,8 @@ TCardWriteResult WriteToCard(const TCardWriteRequest& Request, TLink& Link) {
 
   Timer.Stop();
   Result.Succeeded = true;
-  Result.Outcome = "Write complete.  Time used: " + Timer.ElapsedText();
+  Result.Outcome = "Write complete.  " + (Write.Repair ? RepairSummary(Write) + ".  " : std::string()) +
+                   "Time used: " + Timer.ElapsedText();
   return Finish(Result, Link);
 }
 

@@ -6,12 +6,22 @@
 #include <string>
 #include <vector>
 
+#include "core/transfer/ContactCheck.h"
 #include "core/transfer/PartialWrite.h"
 #include "core/transfer/SaveBackup.h"
 #include "core/transfer/TransferOutcome.h"
+#include "core/transfer/WriteRepair.h"
 
 class TGameQueue;
 class TLink;
+
+// Whether a write first checks the card's contact (CheckContact), and what
+// an unstable one does.
+enum class TContactMode {
+  Off,      // no check
+  Refuse,   // an unstable contact (or a check that cannot finish) stops the write
+  Ask,      // ... asks whether to write anyway
+};
 
 // One write as every front end runs it, safe by default: the save RAM is
 // first kept in the vault (a new pack or image leaves the old save behind,
@@ -30,6 +40,8 @@ struct TCardWriteRequest {
   // A backup that could not be made: true to write all the same (the
   // user's choice); without it, nothing is written.
   std::function<bool(const TSaveBackupResult&)> GoOnWithoutBackup;
+  TRepairMode Repair = TRepairMode::Off;         // Queue, RawImage: write only what differs
+  TContactMode Contact = TContactMode::Off;      // check the contact before anything is written
   // Runs just before the verify pass reads (the command line arms its
   // emulated read fault there); may be empty.
   std::function<void()> BeforeVerify;
@@ -58,6 +70,12 @@ struct TCardWriteResult {
   bool Verified = false;         // the read-back ran to its end and agreed
   int64_t Mismatch = -1;         // card address of the first byte that differs; -1: none
   std::string MismatchGame;      // Queue: the title of the game holding it ("" for the boot menu)
+  // The write rewrote only what differed: its counts (Repair, BlocksCompared,
+  // BlocksToRewrite, BlocksRewritten, HeadersToClear, HeadersCleared).
+  TTransferOutcome Write;
+  // The contact check before the write; ContactChecked false when none ran.
+  bool ContactChecked = false;
+  TContactCheck Contact;
 };
 
 // Runs the write (WriteImage), then, when asked, the verify pass
@@ -65,8 +83,9 @@ struct TCardWriteResult {
 // image built again from the same rows, or the named file. With BackupSave
 // the save RAM is first kept in the vault (BackupSaveRam); a backup that
 // cannot be made stops the run before anything is written, unless
-// GoOnWithoutBackup says to go on. Operating is
-// left cleared at the end; the front end's closing steps follow. Boxes:
+// GoOnWithoutBackup says to go on. With a Contact mode the contact is
+// checked before the backup: an unstable contact (or a check cut short)
+// stops the run, unless Ask gets a yes. Operating is left cleared at the end; the front end's closing steps follow. Boxes:
 // only those the engines show (refusals); the caller shows the result.
 TCardWriteResult WriteToCard(const TCardWriteRequest& Request, TLink& Link);
 

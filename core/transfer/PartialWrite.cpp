@@ -38,9 +38,18 @@ bool FormatCutShort(const TPartialWrite& Write, const std::string& Where, std::v
   return true;
 }
 
+// A write of only what differed: every block before Reached is the image's.
+std::string RepairCut(const TPartialWrite& Write) {
+  return std::to_string(Write.BlocksRewritten) + " of the " + std::to_string(Write.BlocksToRewrite) +
+         " blocks that differed were rewritten, and the image's first " + std::to_string(Write.Reached) + " of " +
+         std::to_string(Write.Total) + " bytes are on the card.";
+}
+
 void QueueReport(const TPartialWrite& Write, std::vector<std::string>& Lines) {
   const std::string Page = PageNameOf(Write.PageBase);
-  if (!FormatCutShort(Write, Page, Lines))
+  if (Write.Repair)
+    Lines.push_back(Page + " holds only part of the image now: " + RepairCut(Write));
+  else if (!FormatCutShort(Write, Page, Lines))
     Lines.push_back(Page + " holds only part of the image now: " + std::to_string(Write.Reached) + " of " +
                     std::to_string(Write.Total) + " bytes reached the card, and its old games are gone.");
   if (Write.Pack && Write.Reached < MenuImageSize)
@@ -106,6 +115,12 @@ std::vector<std::string> PartialWriteReport(const TPartialWrite& Write) {
       break;
     case TCardWriteKind::RawImage: {
       const bool TwoPages = Write.Total > PageSize;
+      if (Write.Repair) {
+        Lines.push_back(std::string(TwoPages ? "Both pages are" : "Page NO. 1 (32M) is") + " now partly written: " +
+                        RepairCut(Write));
+        Lines.push_back("Write the image again, or format the page.");
+        break;
+      }
       if (FormatCutShort(Write, TwoPages ? "both pages" : "Page NO. 1 (32M)", Lines)) {
         Lines.push_back("Write the image again, or format the page.");
         break;

@@ -48,6 +48,11 @@ struct TPartialWrite {
   // the games there may still be listed.
   uint32_t FormatBlocks = 0;
   uint32_t FormatCleared = 0;
+  // Queue, RawImage: the write rewrote only the erase blocks that differed;
+  // Reached is then how far the image's start is on the card.
+  bool Repair = false;
+  uint32_t BlocksToRewrite = 0;
+  uint32_t BlocksRewritten = 0;
 };
 
 // The games of a queue write cut short, by what became of them.

@@ -23,6 +23,15 @@ struct TTransferOutcome {
   // (both 0 when the write formats nothing).
   uint32_t FormatBlocks = 0;
   uint32_t FormatCleared = 0;
+  // A write that rewrote only what differed (no format step then): the
+  // erase blocks of the image compared, those that differed and those of
+  // them rewritten, and the old headers past the image to clear and cleared.
+  bool Repair = false;
+  uint32_t BlocksCompared = 0;
+  uint32_t BlocksToRewrite = 0;
+  uint32_t BlocksRewritten = 0;
+  uint32_t HeadersToClear = 0;
+  uint32_t HeadersCleared = 0;
   std::string Reason;     // the status text of a failure; empty when done
   // A file failure: the file and the system's reason ("out/A.GB: Permission
   // denied"), one line to say beside the program's own text.

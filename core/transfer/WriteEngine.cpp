@@ -19,6 +19,8 @@
 #include "core/support/FileSize.h"
 #include "core/support/SpaceTime.h"
 #include "core/transfer/FormatCard.h"
+#include "core/transfer/PartialWrite.h"
+#include "core/transfer/WriteRepair.h"
 
 namespace {
 
@@ -67,7 +69,7 @@ std::string QueuedFileProblem(const TQueueRow& Row) {
 }  // namespace
 
 bool WriteImage(const std::string& FileName, uint8_t Code, const TGameQueue& Queue, TLink& Link,
-                TTransferOutcome* Outcome, std::vector<uint8_t>* Sent) {
+                TTransferOutcome* Outcome, std::vector<uint8_t>* Sent, TRepairMode Repair) {
   if (Sent) Sent->clear();
   TFrontEnd& FrontEnd = Link.FrontEnd();
   TSharedState& State = Link.State();
@@ -150,10 +152,34 @@ bool WriteImage(const std::string& FileName, uint8_t Code, const TGameQueue& Que
   Timer.Total = static_cast<int32_t>(Total);
   Result.Total = Total;
 
+  const uint32_t HeaderBlocks = (Named && Total > PageSize ? 2 : 1) * FormatBlocksPerPage;
+  if (Code != cmdWriteSram && Repair != TRepairMode::Off) {
+    // The image is compared block by block with the card, so it is held whole.
+    std::vector<uint8_t> Image(Total);
+    if (Total > 0 && std::fread(Image.data(), 1, Total, Source.File) != Total) return FileFailure(WriteReadSourceError);
+    const TRepairTarget Target{Named ? 0 : State.PageBase, Named, HeaderBlocks};
+    bool OnlyWhatDiffers = Repair == TRepairMode::On;
+    if (!OnlyWhatDiffers) {
+      const TStartOnCard Start = ImageStartOnCard(Image, Target, Link);
+      // Nothing was sent: a stop here formats nothing.
+      if (Start == TStartOnCard::Unread || Start == TStartOnCard::Stopped) {
+        Result.End = Start == TStartOnCard::Unread ? TTransferEnd::LinkFailed : TTransferEnd::Stopped;
+        Result.Reason = FrontEnd.StatusText(1);
+        return false;
+      }
+      OnlyWhatDiffers = Start == TStartOnCard::Holds &&
+                        FrontEnd.ShowMessageBox(RepairQuestion(Named, State.PageBase), "Write", MB_FLAGS_QUESTION) ==
+                            MB_RESULT_YES;
+    }
+    if (OnlyWhatDiffers) return RepairImage(Image, Target, Link, Result, Sent);
+    if (std::fseek(Source.File, 0, SEEK_SET) != 0) return FileFailure(WriteReadSourceError);
+    FrontEnd.SetStatusText(1, "Now writting...");
+  }
+
   if (Code != cmdWriteSram) {
     // A whole-flash image goes to bare addresses from 0, so it is the pages
     // it covers that must lose their old headers, not the selected one.
-    const uint32_t Blocks = (Named && Total > PageSize ? 2 : 1) * FormatBlocksPerPage;
+    const uint32_t Blocks = HeaderBlocks;
     const uint32_t Cleared = Named ? FormatBlocks(0, Blocks, Link) : FormatCard(false, Link);
     Result.CardTouched = Cleared > 0;
     Result.FormatBlocks = Blocks;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/transfer/TransferOutcome.h"
+#include "core/transfer/WriteRepair.h"
 
 class TGameQueue;
 class TLink;
@@ -39,5 +40,9 @@ constexpr const char* WriteImageTooLarge = "Image file too large!";
 // when given, receives how the write ended and how far it got. Sent, when
 // given, receives every data byte that went out, in order: what a verify
 // must find on the card, whatever happens to the file meanwhile.
+// Repair (ROM images only): On writes only what differs (RepairImage, no
+// format step); Ask does so when the card holds the image's first erase
+// block already and the user answers yes to RepairQuestion.
 bool WriteImage(const std::string& FileName, uint8_t Code, const TGameQueue& Queue, TLink& Link,
-                TTransferOutcome* Outcome = nullptr, std::vector<uint8_t>* Sent = nullptr);
+                TTransferOutcome* Outcome = nullptr, std::vector<uint8_t>* Sent = nullptr,
+                TRepairMode Repair = TRepairMode::Off);

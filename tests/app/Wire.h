@@ -64,6 +64,27 @@ inline std::string Squeezed(const std::string& Codes) {
   return Out;
 }
 
+// A write from the window first checks the card's contact (the identifier
+// twice, then the page's first and last 32 KiB and 4 KiB of save RAM, all
+// twice: 36 commands), keeps the save RAM in the vault (AfterSaveBackup),
+// and a flash write then reads the page's first block to see whether it
+// holds the image's start already (4 KiB reads up to the first that
+// differs). The commands after all three; Sent unchanged when it does not
+// start with that check, so that the caller's own assertions show it.
+inline std::vector<TSentCommand> WithoutWriteChecks(const std::vector<TSentCommand>& Sent) {
+  constexpr size_t CheckCommands = 2 + 2 * (8 + 8 + 1);
+  if (Sent.size() < CheckCommands || Sent[0].Code != 'D' || Sent[1].Code != 'D') return Sent;
+  for (size_t I = 2; I < CheckCommands; ++I)
+    if (Sent[I].Code != ((I - 2) % 17 == 16 ? 'm' : 'R')) return Sent;
+  const std::vector<TSentCommand> Rest =
+      AfterSaveBackup(std::vector<TSentCommand>(Sent.begin() + static_cast<std::ptrdiff_t>(CheckCommands), Sent.end()));
+  size_t First = 0;
+  while (First < Rest.size() && Rest[First].Code == 'R' && Rest[First].Length == 4096 &&
+         Rest[First].Address % 0x400000 < 0x20000)
+    ++First;
+  return std::vector<TSentCommand>(Rest.begin() + static_cast<std::ptrdiff_t>(First), Rest.end());
+}
+
 // The command codes sent since the last take, one character each ('D', 'A',
 // 'W', ...; a 512-byte probe shows as 'P').
 inline std::string SentCodes(TCableEmulator& Cable) {

@@ -99,7 +99,7 @@ TEST_F(Write, OneGameOnPageTwo) {
   Rig.Cable.TakeLog();
   Form().btnWrite->Click();
 
-  const std::vector<TSentCommand> Sent = AfterSaveBackup(SentCommands(Rig.Cable));
+  const std::vector<TSentCommand> Sent = WithoutWriteChecks(SentCommands(Rig.Cable));
   // Format, data, the read-back, the page listed again, identification, page select.
   EXPECT_EQ(Squeezed(CodesOf(Sent)), "WRPDA");
   ASSERT_GT(Sent.size(), 128u + 2048u);
@@ -129,7 +129,7 @@ TEST_F(Write, SaveRamOnPageTwoGoesToBareAddressesWithoutAFormat) {
   Form().btnWriteSRAM->Click();
 
   EXPECT_EQ(Rig.Dialogs.Filters.back(), "Game Boy Save File (*.sav)|*.sav|All Files (*.*)|*.*");
-  std::vector<TSentCommand> All = SentCommands(Rig.Cable);
+  std::vector<TSentCommand> All = WithoutWriteChecks(SentCommands(Rig.Cable));
   // The backup read, the write, its read-back, the identification.
   EXPECT_EQ(Squeezed(CodesOf(All)), "mMmD");
   std::vector<TSentCommand> Sent;
@@ -175,7 +175,7 @@ TEST_F(Write, AStopDuringAQueueWriteEndsAtAPacketAndClosesTwice) {
   };
   Form().btnWrite->Click();
 
-  const std::vector<TSentCommand> Sent = AfterSaveBackup(SentCommands(Rig.Cable));
+  const std::vector<TSentCommand> Sent = WithoutWriteChecks(SentCommands(Rig.Cable));
   for (const TSentCommand& Command : Sent) ASSERT_EQ(Command.Bytes, Command.Code == 'W' ? 41u : 9u);
   // The data stopped part-way; each closing run listed the page, identified
   // the chip and selected the page.
@@ -261,12 +261,14 @@ TEST_F(Write, APackWrittenListedReadBackAndWrittenAgain) {
   const std::vector<uint32_t> Offsets = {32768, 65536, 1048576, 2097152};
   // Of the two 1 MiB games the one added last is queued, and placed, first.
   const size_t OnCard[] = {0, 1, 3, 2};
-  // Write the new card, then again over it (with the question this time).
+  // Write the new card, then again over it (with the question this time,
+  // and the one whether to write only what differs: unanswered, No, so
+  // all of it is written again).
   for (int Round = 0; Round < 2; ++Round) {
     SCOPED_TRACE(Round);
     Rig.Dialogs.MessageAnswers = {MB_RESULT_YES};
     Form().btnWrite->Click();
-    EXPECT_EQ(Rig.Dialogs.Messages.size(), static_cast<size_t>(Round));
+    EXPECT_EQ(Rig.Dialogs.Messages.size(), static_cast<size_t>(2 * Round));
     ASSERT_EQ(CardOffsets(), Offsets);
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(Rig.Card.Flash() + 0x134), 5), "VA16Z");
     for (size_t I = 0; I < Games.size(); ++I) {
@@ -282,7 +284,89 @@ TEST_F(Write, APackWrittenListedReadBackAndWrittenAgain) {
       EXPECT_EQ(ReadBytes(Back), Games[Game]);
     }
   }
-  EXPECT_EQ(Rig.Dialogs.Messages.size(), 1u);
+  ASSERT_EQ(Rig.Dialogs.Messages.size(), 2u);
+  EXPECT_NE(Rig.Dialogs.Messages[1].Text.find("Write only what differs?"), std::string::npos);
+}
+
+// A write cut short by an unplug: the next Write asks whether to write only
+// what differs; yes rewrites only the blocks that differ, says how many in
+// panel 1, and leaves the pack whole; no formats and writes it all.
+TEST_F(Write, AfterACutWriteTheWindowOffersToWriteOnlyWhatDiffers) {
+  for (const int Answer : {MB_RESULT_YES, MB_RESULT_NO}) {
+    SCOPED_TRACE(Answer == MB_RESULT_YES ? "yes" : "no");
+    TWindowRig Rig;
+    ASSERT_TRUE(Rig.Start());
+    TMainForm& Form = *Rig.Form;
+    const std::vector<uint8_t> A = GameBytes("REPAIR A", 0x40000, 3, 7), B = GameBytes("REPAIR B", 0x40000, 3, 8);
+    WriteBytes(Files.Path("ra.gb"), A);
+    WriteBytes(Files.Path("rb.gb"), B);
+    Form.AddGameFile(Files.Path("ra.gb"));
+    Form.AddGameFile(Files.Path("rb.gb"));
+    // Past the check, the format and the first 300 KiB of the image.
+    Rig.Cable.UnplugAfter(2 * 36 + 2 + 128 + 300 * 1024 / 32);
+    Form.btnWrite->Click();
+    ASSERT_EQ(Rig.Panel(1).rfind("Error Code: ", 0), 0u) << Rig.Panel(1);
+    Rig.Cable.Plug();
+    Rig.Port.PollDeviceEvents();
+    ASSERT_EQ(Rig.Panel(0), "Device Connected");
+
+    Rig.Dialogs.Messages.clear();
+    // The overwrite question (the page lists the games already written
+    // whole), then the repair question.
+    Rig.Dialogs.MessageAnswers = {MB_RESULT_YES, Answer};
+    Rig.Cable.TakeLog();
+    Form.btnWrite->Click();
+    ASSERT_EQ(Rig.Dialogs.Messages.size(), 2u);
+    EXPECT_EQ(Rig.Dialogs.Messages[1].Text,
+              "\"Page NO. 1 (32M)\" already holds the start of this image (a write cut short, or the same games "
+              "written before).\r\nWrite only what differs? (No: format and write everything)");
+    EXPECT_EQ(Rig.Dialogs.Messages[1].Flags, MB_FLAGS_QUESTION);
+    const std::vector<TSentCommand> Sent = SentCommands(Rig.Cable);
+    const long Packets = std::count_if(Sent.begin(), Sent.end(), [](const TSentCommand& C) { return C.Code == 'W'; });
+    if (Answer == MB_RESULT_YES) {
+      // The pack is 768 KiB: 6 blocks, of which the first two are whole on the card.
+      EXPECT_EQ(Rig.Panel(1).rfind("Write complete.  4 of 6 blocks rewritten", 0), 0u) << Rig.Panel(1);
+      EXPECT_EQ(Packets, 4 * 0x20000 / 32);
+    } else {
+      EXPECT_EQ(Rig.Panel(1).rfind("Write complete.  Time used: ", 0), 0u) << Rig.Panel(1);
+      EXPECT_EQ(Packets, 128 + 0xC0000 / 32);
+    }
+    // Of two games of one size the one added last is placed first.
+    EXPECT_TRUE(std::equal(B.begin(), B.end(), Rig.Card.Flash() + 0x40000));
+    EXPECT_TRUE(std::equal(A.begin(), A.end(), Rig.Card.Flash() + 0x80000));
+    EXPECT_EQ(Form.lvCardRom->RowCount(), 2);
+  }
+}
+
+// An unstable contact: Write asks whether to write anyway; no writes
+// nothing and says why in panel 1 without a second box, yes writes.
+TEST_F(Write, AnUnstableContactAsksBeforeAnythingIsWritten) {
+  for (const int Answer : {MB_RESULT_NO, MB_RESULT_YES}) {
+    SCOPED_TRACE(Answer == MB_RESULT_YES ? "yes" : "no");
+    TWindowRig Rig;
+    ASSERT_TRUE(Rig.Start());
+    TMainForm& Form = *Rig.Form;
+    Form.AddGameFile(Files.Game("flip.gb", "FLIP", 0));
+    ASSERT_TRUE(Rig.Click(Form.Verify1));   // a flipping cable fails any read-back
+    Rig.Cable.FlipEverySecondRead(true);
+    Rig.Cable.TakeLog();
+    Rig.Dialogs.Messages.clear();
+    Rig.Dialogs.MessageAnswers = {Answer};
+    Form.btnWrite->Click();
+    ASSERT_EQ(Rig.Dialogs.Messages.size(), 1u);
+    EXPECT_NE(Rig.Dialogs.Messages[0].Text.find("clean the card's contacts and try again.\r\nWrite anyway?"),
+              std::string::npos)
+        << Rig.Dialogs.Messages[0].Text;
+    EXPECT_EQ(Rig.Dialogs.Messages[0].Flags, MB_FLAGS_QUESTION);
+    const std::string Codes = CodesOf(SentCommands(Rig.Cable));
+    if (Answer == MB_RESULT_NO) {
+      EXPECT_EQ(Codes.find('W'), std::string::npos) << "nothing written";
+      EXPECT_EQ(Rig.Panel(1).rfind("Unstable contact: the card answered differently twice (", 0), 0u) << Rig.Panel(1);
+    } else {
+      EXPECT_NE(Codes.find('W'), std::string::npos);
+      EXPECT_EQ(Rig.Panel(1).rfind("Write complete.", 0), 0u) << Rig.Panel(1);
+    }
+  }
 }
 
 }  // namespace

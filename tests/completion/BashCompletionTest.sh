@@ -53,16 +53,17 @@ flashquill-cli read-|read-raw read-sram
 flashquill-cli --page=1 fo|format
 flashquill-cli --emulate=games li|list
 flashquill-cli he|header help
+flashquill-cli check|check check-link
 flashquill-cli help wr|write write-raw write-sram
 flashquill-cli --pa|--page=
 flashquill-cli --page=|1 2
 flashquill-cli --ver|--version
-flashquill-cli --emulate|--emulate --emulate-flip= --emulate-timing --emulate-timing= --emulate-unplug-after= --emulate-weak-cell= --emulate=
+flashquill-cli --emulate|--emulate --emulate-flip --emulate-flip= --emulate-timing --emulate-timing= --emulate-unplug-after= --emulate-weak-cell= --emulate=
 flashquill-cli --emulate=|games saves
 flashquill-cli --trace=n|notes.txt
 flashquill-cli write |games one.gb saves two.GBC with space.gb
 flashquill-cli write one.gb t|two.GBC
-flashquill-cli write --|--emulate --emulate-flip= --emulate-timing --emulate-timing= --emulate-unplug-after= --emulate-weak-cell= --emulate= --fix-header --force --help --json --no-backup --no-verify --page= --trace= --usb= --verify --version --writes-in-flight= --yes
+flashquill-cli write --|--emulate --emulate-flip --emulate-flip= --emulate-timing --emulate-timing= --emulate-unplug-after= --emulate-weak-cell= --emulate= --fix-header --force --help --json --no-backup --no-check --no-verify --page= --resume --trace= --usb= --verify --version --writes-in-flight= --yes
 flashquill-cli write -- |games one.gb saves two.GBC with space.gb
 flashquill-cli write-sram |games saves three.sav
 flashquill-cli read-sram s|saves

@@ -33,7 +33,7 @@ flashquill-cli --page=|--page=1 --page=2
 flashquill-cli --emulate=|--emulate=games/ --emulate=saves/
 flashquill-cli write |games/ one.gb saves/ two.GBC
 flashquill-cli write one.gb t|two.GBC
-flashquill-cli write --no|--no-backup --no-verify
+flashquill-cli write --no|--no-backup --no-check --no-verify
 flashquill-cli write-sram |games/ saves/ three.sav
 flashquill-cli read-raw 1|128K 1M
 flashquill-cli read-raw 1M n|notes.txt
