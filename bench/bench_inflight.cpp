@@ -23,7 +23,7 @@
 #include "core/transfer/VerifyEngine.h"
 #include "core/transfer/WriteEngine.h"
 #include "emulator/CableEmulator.h"
-#include "emulator/EmulatedLinkPort.h"
+#include "core/link/EmulatedLinkPort.h"
 
 namespace {
 
@@ -38,11 +38,6 @@ public:
   void HideBusyPanel() override {}
   int ShowMessageBox(const std::string&, const std::string&, int) override { return MB_RESULT_OK; }
   void SetWindowCaption(const std::string&) override {}
-  bool ChooseOpenFiles(const std::string&, const std::string&, bool, std::vector<std::string>&) override {
-    return false;
-  }
-  bool ChooseSaveFile(const std::string&, const std::string&, std::string&) override { return false; }
-  bool BrowseForFolder(const std::string&, std::string&) override { return false; }
 
 private:
   std::string FPanels[2];

@@ -11,7 +11,7 @@
 #include "core/FrontEnd.h"
 #include "core/link/Link.h"
 #include "emulator/CableEmulator.h"
-#include "emulator/EmulatedLinkPort.h"
+#include "core/link/EmulatedLinkPort.h"
 
 namespace {
 
@@ -26,11 +26,6 @@ public:
   void HideBusyPanel() override {}
   int ShowMessageBox(const std::string&, const std::string&, int) override { return MB_RESULT_OK; }
   void SetWindowCaption(const std::string&) override {}
-  bool ChooseOpenFiles(const std::string&, const std::string&, bool, std::vector<std::string>&) override {
-    return false;
-  }
-  bool ChooseSaveFile(const std::string&, const std::string&, std::string&) override { return false; }
-  bool BrowseForFolder(const std::string&, std::string&) override { return false; }
 };
 
 constexpr uint32_t PageSize = 0x400000;

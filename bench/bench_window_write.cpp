@@ -18,7 +18,7 @@
 #include "app/qt/QtBinding.h"
 #include "core/card/CardLayout.h"
 #include "emulator/CableEmulator.h"
-#include "emulator/EmulatedLinkPort.h"
+#include "core/link/EmulatedLinkPort.h"
 
 namespace {
 

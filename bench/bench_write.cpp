@@ -19,7 +19,7 @@
 #include "core/queue/GameQueue.h"
 #include "core/transfer/WriteEngine.h"
 #include "emulator/CableEmulator.h"
-#include "emulator/EmulatedLinkPort.h"
+#include "core/link/EmulatedLinkPort.h"
 
 namespace {
 
@@ -34,11 +34,6 @@ public:
   void HideBusyPanel() override {}
   int ShowMessageBox(const std::string&, const std::string&, int) override { return MB_RESULT_OK; }
   void SetWindowCaption(const std::string&) override {}
-  bool ChooseOpenFiles(const std::string&, const std::string&, bool, std::vector<std::string>&) override {
-    return false;
-  }
-  bool ChooseSaveFile(const std::string&, const std::string&, std::string&) override { return false; }
-  bool BrowseForFolder(const std::string&, std::string&) override { return false; }
 
 private:
   std::string FPanels[2];

@@ -9,8 +9,8 @@
 #include "cli/Interrupt.h"
 #include "core/link/PlatformErrors.h"
 #include "core/link/TracePort.h"
-#include "emulator/EmulatedLinkPort.h"
-#include "emulator/LinkPortFactory.h"
+#include "core/link/EmulatedLinkPort.h"
+#include "core/link/LinkPortFactory.h"
 
 TCliSession::TCliSession(const TCliOptions& Options, const std::string& Program)
     : FrontEnd(State, Program, Options.AssumeYes), FOptions(Options) {}

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "emulator/LinkPortFactory.h"
+#include "core/link/LinkPortFactory.h"
 
 #include <filesystem>
 #include <stdexcept>
@@ -8,7 +8,7 @@
 #include "core/link/TracePort.h"
 #include "emulator/CardDir.h"
 #include "emulator/CardLock.h"
-#include "emulator/EmulatedLinkPort.h"
+#include "core/link/EmulatedLinkPort.h"
 
 #ifdef _WIN32
 #include "core/link/WindowsLinkPort.h"

@@ -11,7 +11,6 @@
 #include <windows.h>
 #include <setupapi.h>
 
-#include "core/FrontEnd.h"
 #include "core/link/LinkInterfaceGuid.h"
 #include "core/link/PlatformErrors.h"
 
@@ -74,9 +73,10 @@ public:
     if (FSetupApi) FreeLibrary(FSetupApi);
   }
 
-  intptr_t Open(TFrontEnd& FrontEnd) override {
+  intptr_t Open() override {
     Close();
-    const intptr_t Handle = OpenLink(FrontEnd);
+    FOpenFailureDetail.clear();
+    const intptr_t Handle = OpenLink();
     if (Handle != -1) FHandle = reinterpret_cast<HANDLE>(Handle);
     return Handle;
   }
@@ -103,12 +103,13 @@ public:
   }
 
   int LastError() const override { return FLastError; }
+  std::string OpenFailureDetail() const override { return FOpenFailureDetail; }
 
   std::string Describe() const override { return "Bridgewick device interface"; }
 
 private:
   // Finds and opens the first present link interface; -1 when there is none.
-  intptr_t OpenLink(TFrontEnd& FrontEnd) {
+  intptr_t OpenLink() {
     if (!FGetClassDevs || !FEnumInterfaces || !FGetDetail || !FDestroyList) {
       FLastError = static_cast<int>(ERROR_PROC_NOT_FOUND);
       return -1;
@@ -141,7 +142,7 @@ private:
     if (!FGetDetail(Set, &Interface, Detail, Required, &Required, nullptr)) {
       const DWORD Error = GetLastError();
       FLastError = static_cast<int>(Error);
-      FrontEnd.SetWindowCaption(std::to_string(Error) + "," + std::to_string(Required));
+      FOpenFailureDetail = std::to_string(Error) + "," + std::to_string(Required);
       FDestroyList(Set);
       return -1;
     }
@@ -209,6 +210,7 @@ private:
   HANDLE FHandle = INVALID_HANDLE_VALUE;
   HANDLE FLock = nullptr;
   int FLastError = 0;
+  std::string FOpenFailureDetail;   // "error,size" of a failed device-detail query
 };
 
 }  // namespace

@@ -9,7 +9,7 @@
 #include "app/memory/MemoryBinding.h"
 #include "app/memory/ScriptedDialogs.h"
 #include "emulator/CableEmulator.h"
-#include "emulator/EmulatedLinkPort.h"
+#include "core/link/EmulatedLinkPort.h"
 #include "tests/app/Wire.h"
 
 // The window's form on the in-memory binding and an emulated cable with

@@ -14,7 +14,7 @@
 #include "driver/kit/CableFunction.h"
 #include "driver/kit/DriverLinkPort.h"
 #include "emulator/CableEmulator.h"
-#include "emulator/EmulatedLinkPort.h"
+#include "core/link/EmulatedLinkPort.h"
 #include "tests/driver/DriverRig.h"
 #include "tests/transfer/ScriptedFrontEnd.h"
 #include "tests/transfer/TestFiles.h"

@@ -84,11 +84,6 @@ public:
   void HideBusyPanel() override {}
   int ShowMessageBox(const std::string&, const std::string&, int) override { return MB_RESULT_OK; }
   void SetWindowCaption(const std::string& Caption) override { FCaption = Caption; }
-  bool ChooseOpenFiles(const std::string&, const std::string&, bool, std::vector<std::string>&) override {
-    return false;
-  }
-  bool ChooseSaveFile(const std::string&, const std::string&, std::string&) override { return false; }
-  bool BrowseForFolder(const std::string&, std::string&) override { return false; }
 
   std::string FPanels[2];
   std::string FCaption;

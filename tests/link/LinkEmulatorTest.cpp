@@ -8,7 +8,7 @@
 #include "core/link/Link.h"
 #include "core/link/PlatformErrors.h"
 #include "emulator/CableEmulator.h"
-#include "emulator/EmulatedLinkPort.h"
+#include "core/link/EmulatedLinkPort.h"
 #include "tests/support/TestFrontEnd.h"
 
 namespace {

@@ -10,8 +10,8 @@
 #include "core/link/PlatformErrors.h"
 #include "core/link/TracePort.h"
 #include "emulator/CableEmulator.h"
-#include "emulator/EmulatedLinkPort.h"
-#include "emulator/LinkPortFactory.h"
+#include "core/link/EmulatedLinkPort.h"
+#include "core/link/LinkPortFactory.h"
 #include "tests/emulator/TestSupport.h"
 
 namespace {

@@ -7,9 +7,9 @@
 #include <filesystem>
 #include <optional>
 
-#include "emulator/CableEmulator.h"
+#include "emulator/Card.h"
 #include "emulator/CardDir.h"
-#include "emulator/LinkPortFactory.h"
+#include "core/link/LinkPortFactory.h"
 #include "tests/emulator/TestSupport.h"
 
 namespace {
@@ -54,7 +54,6 @@ TEST(CardDirTest, FollowsXdgDataHomeElseTheHomeFolder) {
 TEST(LinkPortFactoryTest, EmulateKeepsTheCardInTheChosenOrTheDefaultFolder) {
   TTempDir Dir;
   TScopedEnv Xdg("XDG_DATA_HOME", Dir.Path().c_str());
-  TSilentFrontEnd FrontEnd;
   for (const std::string& Chosen : {Dir / "chosen", std::string()}) {
     TLinkOptions Options;
     Options.Emulate = true;
@@ -67,7 +66,7 @@ TEST(LinkPortFactoryTest, EmulateKeepsTheCardInTheChosenOrTheDefaultFolder) {
     EXPECT_EQ(std::filesystem::file_size(Expected + "/flash.bin"), 8388608u);
     EXPECT_NE(Port->Describe().find(Expected), std::string::npos) << Port->Describe();
 
-    ASSERT_GT(Port->Open(FrontEnd), 0);
+    ASSERT_GT(Port->Open(), 0);
     auto Packet = WritePacket(cmdWriteRom, 0x400000, {0x12, 0x34});
     EXPECT_EQ(Port->Write(Packet.data(), Packet.size()), 41);
   }
@@ -78,7 +77,6 @@ TEST(LinkPortFactoryTest, EmulateKeepsTheCardInTheChosenOrTheDefaultFolder) {
 
 TEST(LinkPortFactoryTest, TracesAnyTransportToTheTraceFile) {
   TTempDir Dir;
-  TSilentFrontEnd FrontEnd;
   TLinkOptions Options;
   Options.Emulate = true;
   Options.EmulateDir = Dir / "card";
@@ -86,7 +84,7 @@ TEST(LinkPortFactoryTest, TracesAnyTransportToTheTraceFile) {
   std::string Error;
   auto Port = MakeLinkPort(Options, Error);
   ASSERT_TRUE(Port) << Error;
-  ASSERT_GT(Port->Open(FrontEnd), 0);
+  ASSERT_GT(Port->Open(), 0);
   auto Packet = Command(cmdChipId);
   Port->Write(Packet.data(), Packet.size());
   uint8_t Reply[4];
@@ -119,7 +117,6 @@ TEST(LinkPortFactoryTest, AnUnusableCardFolderOrTraceFileIsAnError) {
 
 #if __has_include("core/link/UsbIds.h")
 TEST(LinkPortFactoryTest, WithoutEmulateTheUsbCableIsUsedAndAbsentItDoesNotOpen) {
-  TSilentFrontEnd FrontEnd;
   TLinkOptions Options;
   Options.UsbVendor = 0x1234;
   Options.UsbProduct = 0xabcd;
@@ -128,7 +125,7 @@ TEST(LinkPortFactoryTest, WithoutEmulateTheUsbCableIsUsedAndAbsentItDoesNotOpen)
   ASSERT_TRUE(Port) << Error;
   EXPECT_NE(Port->Describe().find("1234"), std::string::npos) << Port->Describe();
   EXPECT_NE(Port->Describe().find("abcd"), std::string::npos) << Port->Describe();
-  EXPECT_EQ(Port->Open(FrontEnd), -1);
+  EXPECT_EQ(Port->Open(), -1);
   uint8_t Byte = 0;
   EXPECT_EQ(Port->Write(&Byte, 1), -1);
 }

@@ -6,7 +6,7 @@
 
 #include "core/link/PlatformErrors.h"
 #include "core/link/TracePort.h"
-#include "emulator/EmulatedLinkPort.h"
+#include "core/link/EmulatedLinkPort.h"
 #include "tests/emulator/TestSupport.h"
 
 namespace {
@@ -36,10 +36,9 @@ TEST(TracePortTest, WritesOneLinePerTransferAsItHappens) {
   TTempDir Dir;
   TCard Card;
   TCableEmulator Cable(Card);
-  TSilentFrontEnd FrontEnd;
   TTracePort Port(std::make_unique<TEmulatedLinkPort>(Cable), Dir / "trace.txt");
   ASSERT_TRUE(Port.Ok()) << Port.Error();
-  ASSERT_GT(Port.Open(FrontEnd), 0);
+  ASSERT_GT(Port.Open(), 0);
 
   auto Packet = Command(cmdReadRom, 0x8000, 2);
   EXPECT_EQ(Port.Write(Packet.data(), Packet.size()), 9);

@@ -11,7 +11,7 @@
 #include "app/memory/ScriptedDialogs.h"
 #include "app/qt/QtBinding.h"
 #include "emulator/CableEmulator.h"
-#include "emulator/EmulatedLinkPort.h"
+#include "core/link/EmulatedLinkPort.h"
 #include "tests/app/Wire.h"
 
 // The form on the Qt binding and an emulated cable with scripted dialogs.

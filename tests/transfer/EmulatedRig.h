@@ -7,7 +7,7 @@
 #include "core/link/Link.h"
 #include "core/support/Bytes.h"
 #include "emulator/CableEmulator.h"
-#include "emulator/EmulatedLinkPort.h"
+#include "core/link/EmulatedLinkPort.h"
 #include "tests/transfer/ScriptedFrontEnd.h"
 
 // The program's side over the cable and card in software, with every
