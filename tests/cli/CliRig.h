@@ -21,6 +21,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/TempFolder.h"
+
 namespace fs = std::filesystem;
 
 inline std::vector<uint8_t> ReadBytes(const std::string& Path) {
@@ -85,17 +87,10 @@ struct TTracedWrite {
 class TCliRig : public ::testing::Test {
 protected:
   void SetUp() override {
-    std::string Pattern = (fs::temp_directory_path() / "fq-cli-XXXXXX").string();
-    std::vector<char> Name(Pattern.begin(), Pattern.end());
-    Name.push_back('\0');
-    ASSERT_NE(::mkdtemp(Name.data()), nullptr);
-    FDir = Name.data();
+    ASSERT_TRUE(FFolder.Valid());
+    FDir = FFolder.Path();
     fs::create_directories(FDir / "tmp");
     fs::create_directories(FDir / "data");
-  }
-  void TearDown() override {
-    std::error_code Ignored;
-    fs::remove_all(FDir, Ignored);
   }
 
 public:
@@ -211,5 +206,6 @@ public:
 
   std::vector<uint8_t> Flash() const { return ReadBytes(CardDir() + "/flash.bin"); }
 
+  TTempFolder FFolder{"fq-cli"};
   fs::path FDir;
 };

@@ -16,8 +16,8 @@
 #include "emulator/CableEmulator.h"
 #include "core/link/EmulatedLinkPort.h"
 #include "tests/driver/DriverRig.h"
-#include "tests/transfer/ScriptedFrontEnd.h"
-#include "tests/transfer/TestFiles.h"
+#include "tests/support/ScriptedFrontEnd.h"
+#include "tests/support/TestFiles.h"
 
 namespace {
 

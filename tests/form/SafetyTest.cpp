@@ -12,7 +12,7 @@
 #include "GameFiles.h"
 #include "ProgramResources.h"
 #include "WindowRig.h"
-#include "Wire.h"
+#include "tests/support/Wire.h"
 #include "app/CommandLine.h"
 #include "core/queue/HeaderCheck.h"
 #include "core/transfer/PartialWrite.h"

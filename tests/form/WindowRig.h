@@ -10,7 +10,7 @@
 #include "app/memory/ScriptedDialogs.h"
 #include "emulator/CableEmulator.h"
 #include "core/link/EmulatedLinkPort.h"
-#include "tests/app/Wire.h"
+#include "tests/support/Wire.h"
 
 // The window's form on the in-memory binding and an emulated cable with
 // scripted dialogs, every transfer logged.

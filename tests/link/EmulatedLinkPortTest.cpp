@@ -5,7 +5,7 @@
 
 #include "core/link/PlatformErrors.h"
 #include "core/link/EmulatedLinkPort.h"
-#include "tests/emulator/TestSupport.h"
+#include "tests/support/TestSupport.h"
 
 namespace {
 
@@ -104,9 +104,9 @@ TEST_F(EmulatedLinkPortTest, PlugEventsReachTheHandlerOnlyFromPolling) {
 }
 
 TEST(EmulatedLinkPortOwning, KeepsItsCardAndCableAndNamesTheCardFolder) {
-  TTempDir Dir;
-  TEmulatedLinkPort Port(std::make_unique<TCard>(Dir.Path()));
-  EXPECT_NE(Port.Describe().find(Dir.Path()), std::string::npos) << Port.Describe();
+  TTempFolder Dir{"fq-emu"};
+  TEmulatedLinkPort Port(std::make_unique<TCard>(Dir.Text()));
+  EXPECT_NE(Port.Describe().find(Dir.Text()), std::string::npos) << Port.Describe();
   ASSERT_GT(Port.Open(), 0);
   auto Packet = WritePacket(cmdWriteSram, 7, {0x42});
   EXPECT_EQ(Port.Write(Packet.data(), Packet.size()), 41);

@@ -12,7 +12,8 @@
 #include "emulator/CableEmulator.h"
 #include "core/link/EmulatedLinkPort.h"
 #include "core/link/LinkPortFactory.h"
-#include "tests/emulator/TestSupport.h"
+#include "tests/support/SilentFrontEnd.h"
+#include "tests/support/TestSupport.h"
 
 namespace {
 
@@ -25,7 +26,7 @@ TLinkWritePacket MakeWritePacket(uint8_t Code, uint32_t Address, const uint8_t* 
 
 class LinkEndToEndTest : public ::testing::Test {
 protected:
-  TTempDir Dir;
+  TTempFolder Dir{"fq-emu"};
   TSharedState State;
   TSilentFrontEnd FrontEnd;
   std::unique_ptr<TLinkPort> Port;

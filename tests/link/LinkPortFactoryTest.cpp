@@ -10,7 +10,7 @@
 #include "emulator/Card.h"
 #include "emulator/CardDir.h"
 #include "core/link/LinkPortFactory.h"
-#include "tests/emulator/TestSupport.h"
+#include "tests/support/TestSupport.h"
 
 namespace {
 
@@ -52,8 +52,8 @@ TEST(CardDirTest, FollowsXdgDataHomeElseTheHomeFolder) {
 }
 
 TEST(LinkPortFactoryTest, EmulateKeepsTheCardInTheChosenOrTheDefaultFolder) {
-  TTempDir Dir;
-  TScopedEnv Xdg("XDG_DATA_HOME", Dir.Path().c_str());
+  TTempFolder Dir{"fq-emu"};
+  TScopedEnv Xdg("XDG_DATA_HOME", Dir.Text().c_str());
   for (const std::string& Chosen : {Dir / "chosen", std::string()}) {
     TLinkOptions Options;
     Options.Emulate = true;
@@ -76,7 +76,7 @@ TEST(LinkPortFactoryTest, EmulateKeepsTheCardInTheChosenOrTheDefaultFolder) {
 }
 
 TEST(LinkPortFactoryTest, TracesAnyTransportToTheTraceFile) {
-  TTempDir Dir;
+  TTempFolder Dir{"fq-emu"};
   TLinkOptions Options;
   Options.Emulate = true;
   Options.EmulateDir = Dir / "card";
@@ -94,7 +94,7 @@ TEST(LinkPortFactoryTest, TracesAnyTransportToTheTraceFile) {
 }
 
 TEST(LinkPortFactoryTest, AnUnusableCardFolderOrTraceFileIsAnError) {
-  TTempDir Dir;
+  TTempFolder Dir{"fq-emu"};
   WriteWholeFile(Dir / "file", {1});
   std::filesystem::create_directories(Dir / "short");
   WriteWholeFile(Dir / "short/flash.bin", {1, 2, 3});

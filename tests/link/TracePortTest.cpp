@@ -7,7 +7,7 @@
 #include "core/link/PlatformErrors.h"
 #include "core/link/TracePort.h"
 #include "core/link/EmulatedLinkPort.h"
-#include "tests/emulator/TestSupport.h"
+#include "tests/support/TestSupport.h"
 
 namespace {
 
@@ -33,7 +33,7 @@ TEST(TracePortTest, FormatsEachKindOfTransfer) {
 }
 
 TEST(TracePortTest, WritesOneLinePerTransferAsItHappens) {
-  TTempDir Dir;
+  TTempFolder Dir{"fq-emu"};
   TCard Card;
   TCableEmulator Cable(Card);
   TTracePort Port(std::make_unique<TEmulatedLinkPort>(Cable), Dir / "trace.txt");
@@ -53,7 +53,7 @@ TEST(TracePortTest, WritesOneLinePerTransferAsItHappens) {
 }
 
 TEST(TracePortTest, ATraceFileThatCannotBeCreatedIsReported) {
-  TTempDir Dir;
+  TTempFolder Dir{"fq-emu"};
   TCard Card;
   TCableEmulator Cable(Card);
   TTracePort Port(std::make_unique<TEmulatedLinkPort>(Cable), Dir / "missing/trace.txt");

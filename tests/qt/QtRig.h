@@ -12,7 +12,7 @@
 #include "app/qt/QtBinding.h"
 #include "emulator/CableEmulator.h"
 #include "core/link/EmulatedLinkPort.h"
-#include "tests/app/Wire.h"
+#include "tests/support/Wire.h"
 
 // The form on the Qt binding and an emulated cable with scripted dialogs.
 class TQtRig {

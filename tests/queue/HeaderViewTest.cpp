@@ -11,7 +11,7 @@
 #include "core/queue/HeaderMend.h"
 #include "core/queue/HeaderView.h"
 #include "tests/support/TestFrontEnd.h"
-#include "tests/transfer/TestFiles.h"
+#include "tests/support/TestFiles.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include "core/support/Bytes.h"
 #include "emulator/CableEmulator.h"
 #include "core/link/EmulatedLinkPort.h"
-#include "tests/transfer/ScriptedFrontEnd.h"
+#include "tests/support/ScriptedFrontEnd.h"
 
 // The program's side over the cable and card in software, with every
 // transfer logged.

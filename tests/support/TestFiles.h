@@ -11,18 +11,13 @@
 #include <unistd.h>
 
 #include "core/support/Resources.h"
+#include "tests/support/TempFolder.h"
 
 // A scratch folder per test, also used as the temporary folder (TMPDIR), so
 // a test sees every temporary file the code under test leaves behind.
 class TScratchDir {
 public:
-  TScratchDir() {
-    const auto* Info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string Name = std::string(Info->test_suite_name()) + "_" + Info->name();
-    for (char& C : Name)
-      if (C == '/') C = '_';
-    FPath = std::filesystem::temp_directory_path() / ("fq-" + std::to_string(::getpid()) + "-" + Name);
-    std::filesystem::remove_all(FPath);
+  TScratchDir() : FFolder("fq-" + TestName()), FPath(FFolder.Path()) {
     std::filesystem::create_directories(FPath / "tmp");
     const char* Old = std::getenv("TMPDIR");
     FOldTmp = Old ? Old : "";
@@ -34,8 +29,6 @@ public:
       ::setenv("TMPDIR", FOldTmp.c_str(), 1);
     else
       ::unsetenv("TMPDIR");
-    std::error_code Error;
-    std::filesystem::remove_all(FPath, Error);
   }
   std::string File(const std::string& Name) const { return (FPath / Name).string(); }
   // Files left in the temporary folder.
@@ -46,6 +39,16 @@ public:
   }
 
 private:
+  // The running test's name, as a file name can hold it.
+  static std::string TestName() {
+    const auto* Info = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::string Name = std::string(Info->test_suite_name()) + "_" + Info->name();
+    for (char& C : Name)
+      if (C == '/') C = '_';
+    return Name;
+  }
+
+  TTempFolder FFolder;
   std::filesystem::path FPath;
   std::string FOldTmp;
   bool FHadTmp = false;

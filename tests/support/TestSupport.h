@@ -9,29 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "core/FrontEnd.h"
 #include "core/link/LinkProtocol.h"
-
-// A folder of its own for one test, removed with everything in it afterwards.
-class TTempDir {
-public:
-  TTempDir() {
-    std::string Pattern = (std::filesystem::temp_directory_path() / "fq-emu-XXXXXX").string();
-    std::vector<char> Name(Pattern.begin(), Pattern.end());
-    Name.push_back('\0');
-    if (!::mkdtemp(Name.data())) std::abort();
-    FPath = Name.data();
-  }
-  ~TTempDir() {
-    std::error_code Ignored;
-    std::filesystem::remove_all(FPath, Ignored);
-  }
-  const std::string& Path() const { return FPath; }
-  std::string operator/(const std::string& Name) const { return (std::filesystem::path(FPath) / Name).string(); }
-
-private:
-  std::string FPath;
-};
+#include "tests/support/TempFolder.h"
 
 inline std::vector<uint8_t> ReadWholeFile(const std::string& Path) {
   std::ifstream In(Path, std::ios::binary);
@@ -71,21 +50,3 @@ inline std::vector<uint8_t> Pattern(size_t Count, uint32_t Seed) {
   }
   return Bytes;
 }
-
-// A front end that shows nothing; the transports only pass it along.
-class TSilentFrontEnd : public TFrontEnd {
-public:
-  void SetStatusText(int Panel, const std::string& Text) override { FPanels[Panel & 1] = Text; }
-  std::string StatusText(int Panel) const override { return FPanels[Panel & 1]; }
-  void PumpMessages() override {}
-  void SetProgress(int Position) override { FProgress = Position; }
-  int Progress() const override { return FProgress; }
-  void ShowBusyPanel(const std::string&) override {}
-  void HideBusyPanel() override {}
-  int ShowMessageBox(const std::string&, const std::string&, int) override { return MB_RESULT_OK; }
-  void SetWindowCaption(const std::string& Caption) override { FCaption = Caption; }
-
-  std::string FPanels[2];
-  std::string FCaption;
-  int FProgress = 0;
-};
