@@ -15,6 +15,7 @@
 
 #include "core/SharedState.h"
 #include "core/card/CardLayout.h"
+#include "core/link/EmulatedLinkPort.h"
 #include "core/link/Link.h"
 #include "core/queue/GameQueue.h"
 #include "core/transfer/FormatCard.h"
@@ -22,7 +23,6 @@
 #include "core/transfer/VerifyEngine.h"
 #include "core/transfer/WriteEngine.h"
 #include "emulator/CableEmulator.h"
-#include "core/link/EmulatedLinkPort.h"
 #include "tests/support/SilentFrontEnd.h"
 
 namespace {

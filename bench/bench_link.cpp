@@ -8,9 +8,9 @@
 #include <chrono>
 #include <cstring>
 
+#include "core/link/EmulatedLinkPort.h"
 #include "core/link/Link.h"
 #include "emulator/CableEmulator.h"
-#include "core/link/EmulatedLinkPort.h"
 #include "tests/support/SilentFrontEnd.h"
 
 namespace {

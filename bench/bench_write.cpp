@@ -12,13 +12,13 @@
 
 #include "core/SharedState.h"
 #include "core/card/CardLayout.h"
+#include "core/link/EmulatedLinkPort.h"
 #include "core/link/Link.h"
 #include "core/link/LinkProtocol.h"
-#include "core/support/Bytes.h"
 #include "core/queue/GameQueue.h"
+#include "core/support/Bytes.h"
 #include "core/transfer/WriteEngine.h"
 #include "emulator/CableEmulator.h"
-#include "core/link/EmulatedLinkPort.h"
 #include "tests/support/SilentFrontEnd.h"
 
 namespace {

@@ -5,10 +5,10 @@
 #include <stdexcept>
 #include <system_error>
 
+#include "core/link/EmulatedLinkPort.h"
 #include "core/link/TracePort.h"
 #include "emulator/CardDir.h"
 #include "emulator/CardLock.h"
-#include "core/link/EmulatedLinkPort.h"
 
 #ifdef _WIN32
 #include "core/link/WindowsLinkPort.h"

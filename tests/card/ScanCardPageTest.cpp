@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "core/card/CardLayout.h"
+#include "core/link/EmulatedLinkPort.h"
 #include "core/link/Link.h"
 #include "core/link/PlatformErrors.h"
 #include "emulator/CableEmulator.h"
-#include "core/link/EmulatedLinkPort.h"
 #include "tests/support/RecordingFrontEnd.h"
 
 namespace {

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "core/card/CardScan.h"
+#include "core/link/EmulatedLinkPort.h"
 #include "core/link/Link.h"
 #include "core/link/LinkProtocol.h"
 #include "core/queue/GameQueue.h"
@@ -14,7 +15,6 @@
 #include "driver/kit/CableFunction.h"
 #include "driver/kit/DriverLinkPort.h"
 #include "emulator/CableEmulator.h"
-#include "core/link/EmulatedLinkPort.h"
 #include "tests/driver/DriverRig.h"
 #include "tests/support/ScriptedFrontEnd.h"
 #include "tests/support/TestFiles.h"

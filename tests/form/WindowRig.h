@@ -8,8 +8,8 @@
 #include "app/form/MainForm.h"
 #include "app/memory/MemoryBinding.h"
 #include "app/memory/ScriptedDialogs.h"
-#include "emulator/CableEmulator.h"
 #include "core/link/EmulatedLinkPort.h"
+#include "emulator/CableEmulator.h"
 #include "tests/support/Wire.h"
 
 // The window's form on the in-memory binding and an emulated cable with

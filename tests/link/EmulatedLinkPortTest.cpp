@@ -3,8 +3,8 @@
 // and plug events delivered on the polling thread.
 #include <gtest/gtest.h>
 
-#include "core/link/PlatformErrors.h"
 #include "core/link/EmulatedLinkPort.h"
+#include "core/link/PlatformErrors.h"
 #include "tests/support/TestSupport.h"
 
 namespace {

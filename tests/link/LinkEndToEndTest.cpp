@@ -6,12 +6,12 @@
 #include <fstream>
 
 #include "core/SharedState.h"
+#include "core/link/EmulatedLinkPort.h"
 #include "core/link/Link.h"
+#include "core/link/LinkPortFactory.h"
 #include "core/link/PlatformErrors.h"
 #include "core/link/TracePort.h"
 #include "emulator/CableEmulator.h"
-#include "core/link/EmulatedLinkPort.h"
-#include "core/link/LinkPortFactory.h"
 #include "tests/support/SilentFrontEnd.h"
 #include "tests/support/TestSupport.h"
 

@@ -7,9 +7,9 @@
 #include <filesystem>
 #include <optional>
 
+#include "core/link/LinkPortFactory.h"
 #include "emulator/Card.h"
 #include "emulator/CardDir.h"
-#include "core/link/LinkPortFactory.h"
 #include "tests/support/TestSupport.h"
 
 namespace {

@@ -7,11 +7,11 @@
 #include <cstring>
 #include <string>
 
+#include "core/link/EmulatedLinkPort.h"
 #include "core/link/Link.h"
 #include "core/link/PlatformErrors.h"
 #include "core/support/Bytes.h"
 #include "emulator/CableEmulator.h"
-#include "core/link/EmulatedLinkPort.h"
 #include "tests/support/TestFrontEnd.h"
 
 namespace {

@@ -4,9 +4,9 @@
 
 #include <fstream>
 
+#include "core/link/EmulatedLinkPort.h"
 #include "core/link/PlatformErrors.h"
 #include "core/link/TracePort.h"
-#include "core/link/EmulatedLinkPort.h"
 #include "tests/support/TestSupport.h"
 
 namespace {

@@ -10,8 +10,8 @@
 #include "app/form/MainForm.h"
 #include "app/memory/ScriptedDialogs.h"
 #include "app/qt/QtBinding.h"
-#include "emulator/CableEmulator.h"
 #include "core/link/EmulatedLinkPort.h"
+#include "emulator/CableEmulator.h"
 #include "tests/support/Wire.h"
 
 // The form on the Qt binding and an emulated cable with scripted dialogs.

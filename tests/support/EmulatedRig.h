@@ -4,10 +4,10 @@
 #include <vector>
 
 #include "core/SharedState.h"
+#include "core/link/EmulatedLinkPort.h"
 #include "core/link/Link.h"
 #include "core/support/Bytes.h"
 #include "emulator/CableEmulator.h"
-#include "core/link/EmulatedLinkPort.h"
 #include "tests/support/ScriptedFrontEnd.h"
 
 // The program's side over the cable and card in software, with every
