@@ -21,19 +21,10 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/FileBytes.h"
 #include "tests/support/TempFolder.h"
 
 namespace fs = std::filesystem;
-
-inline std::vector<uint8_t> ReadBytes(const std::string& Path) {
-  std::ifstream In(Path, std::ios::binary);
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(In), std::istreambuf_iterator<char>());
-}
-
-inline void WriteBytes(const std::string& Path, const std::vector<uint8_t>& Bytes) {
-  std::ofstream Out(Path, std::ios::binary | std::ios::trunc);
-  Out.write(reinterpret_cast<const char*>(Bytes.data()), static_cast<std::streamsize>(Bytes.size()));
-}
 
 // A game file with a whole header: the logo at 0x104 (whose tail at 0x130
 // the listing looks for), the title at 0x134, the ROM-size code of Size at

@@ -92,7 +92,7 @@ TEST(CardTest, CardFilesKeepTheCardAcrossARestart) {
   EXPECT_EQ(Again.ReadFlash(0x400000 + 1000), 0xFF);
   EXPECT_EQ(Again.ReadSram(0x1FFFF), 0x77);
   Again.Sync();
-  auto OnDisk = ReadWholeFile(Dir / "flash.bin");
+  auto OnDisk = ReadBytes(Dir / "flash.bin");
   ASSERT_EQ(OnDisk.size(), TCard::FlashSize);
   EXPECT_TRUE(std::equal(Game.begin(), Game.end(), OnDisk.begin() + 0x400000));
 }
@@ -106,7 +106,7 @@ TEST(CardTest, CardFilesOfTheWrongSizeAreRefusedAndLeftAlone) {
                      {"sram.bin", TCard::SramSize * 2}}) {
     TTempFolder Dir{"fq-emu"};
     const auto Bytes = Pattern(Case.Size, 3);
-    WriteWholeFile(Dir / Case.Name, Bytes);
+    WriteBytes(Dir / Case.Name, Bytes);
     try {
       TCard Card(Dir.Text());
       ADD_FAILURE() << Case.Name << " of " << Case.Size << " bytes was accepted";
@@ -115,13 +115,13 @@ TEST(CardTest, CardFilesOfTheWrongSizeAreRefusedAndLeftAlone) {
       EXPECT_NE(Text.find(Dir / Case.Name), std::string::npos) << Text;
       EXPECT_NE(Text.find(std::to_string(Case.Size) + " bytes"), std::string::npos) << Text;
     }
-    EXPECT_EQ(ReadWholeFile(Dir / Case.Name), Bytes) << Case.Name << " was changed";
+    EXPECT_EQ(ReadBytes(Dir / Case.Name), Bytes) << Case.Name << " was changed";
   }
 }
 
 TEST(CardTest, AFolderThatCannotHoldTheCardIsAClearError) {
   TTempFolder Dir{"fq-emu"};
-  WriteWholeFile(Dir / "plain-file", {1, 2, 3});
+  WriteBytes(Dir / "plain-file", {1, 2, 3});
   std::filesystem::create_directory(Dir / "flash.bin");   // a folder where a card file should be
   for (const std::string& Path : {Dir / "plain-file", Dir.Text(), std::string()}) {
     EXPECT_THROW(TCard Card(Path), std::runtime_error) << Path;

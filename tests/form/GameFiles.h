@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/queue/HeaderCheck.h"
+#include "tests/support/FileBytes.h"
 #include "tests/support/TempFolder.h"
 
 // Game files for the window tests: a header the card listing recognises
@@ -27,15 +28,6 @@ inline std::vector<uint8_t> GameBytes(const std::string& Title, uint32_t Size, u
     Bytes[HeaderChecksumOffset] = HeaderChecksum(Bytes.data());
   }
   return Bytes;
-}
-
-inline void WriteBytes(const std::string& Path, const std::vector<uint8_t>& Bytes) {
-  std::ofstream(Path, std::ios::binary).write(reinterpret_cast<const char*>(Bytes.data()), std::streamsize(Bytes.size()));
-}
-
-inline std::vector<uint8_t> ReadBytes(const std::string& Path) {
-  std::ifstream In(Path, std::ios::binary);
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(In), std::istreambuf_iterator<char>());
 }
 
 // A folder of files that goes away with the test.

@@ -89,15 +89,15 @@ TEST(LinkPortFactoryTest, TracesAnyTransportToTheTraceFile) {
   Port->Write(Packet.data(), Packet.size());
   uint8_t Reply[4];
   Port->Read(Reply, sizeof Reply);
-  auto Trace = ReadWholeFile(Dir / "trace.txt");
+  auto Trace = ReadBytes(Dir / "trace.txt");
   EXPECT_EQ(std::string(Trace.begin(), Trace.end()), "OUT 9 440000000000000000\nIN 4 17890000\n");
 }
 
 TEST(LinkPortFactoryTest, AnUnusableCardFolderOrTraceFileIsAnError) {
   TTempFolder Dir{"fq-emu"};
-  WriteWholeFile(Dir / "file", {1});
+  WriteBytes(Dir / "file", {1});
   std::filesystem::create_directories(Dir / "short");
-  WriteWholeFile(Dir / "short/flash.bin", {1, 2, 3});
+  WriteBytes(Dir / "short/flash.bin", {1, 2, 3});
   struct TCase {
     std::string CardDir, TraceFile, Named;
   };
@@ -112,7 +112,7 @@ TEST(LinkPortFactoryTest, AnUnusableCardFolderOrTraceFileIsAnError) {
     EXPECT_FALSE(MakeLinkPort(Options, Error)) << Case.Named;
     EXPECT_NE(Error.find(Case.Named), std::string::npos) << Error;
   }
-  EXPECT_EQ(ReadWholeFile(Dir / "short/flash.bin"), (std::vector<uint8_t>{1, 2, 3}));
+  EXPECT_EQ(ReadBytes(Dir / "short/flash.bin"), (std::vector<uint8_t>{1, 2, 3}));
 }
 
 #if __has_include("core/link/UsbIds.h")

@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include "core/support/Resources.h"
+#include "tests/support/FileBytes.h"
 #include "tests/support/TempFolder.h"
 
 // A scratch folder per test, also used as the temporary folder (TMPDIR), so
@@ -53,16 +54,6 @@ private:
   std::string FOldTmp;
   bool FHadTmp = false;
 };
-
-inline void WriteBytes(const std::string& Name, const std::vector<uint8_t>& Bytes) {
-  std::ofstream Out(Name, std::ios::binary | std::ios::trunc);
-  Out.write(reinterpret_cast<const char*>(Bytes.data()), static_cast<std::streamsize>(Bytes.size()));
-}
-
-inline std::vector<uint8_t> ReadBytes(const std::string& Name) {
-  std::ifstream In(Name, std::ios::binary);
-  return std::vector<uint8_t>((std::istreambuf_iterator<char>(In)), std::istreambuf_iterator<char>());
-}
 
 // A Game Boy image as the card listing sees one: the logo's last four bytes
 // at 0x130, the title at 0x134, the ROM-size code at 0x148 (32 KiB << code,

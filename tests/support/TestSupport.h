@@ -10,17 +10,8 @@
 #include <vector>
 
 #include "core/link/LinkProtocol.h"
+#include "tests/support/FileBytes.h"
 #include "tests/support/TempFolder.h"
-
-inline std::vector<uint8_t> ReadWholeFile(const std::string& Path) {
-  std::ifstream In(Path, std::ios::binary);
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(In), std::istreambuf_iterator<char>());
-}
-
-inline void WriteWholeFile(const std::string& Path, const std::vector<uint8_t>& Bytes) {
-  std::ofstream Out(Path, std::ios::binary | std::ios::trunc);
-  Out.write(reinterpret_cast<const char*>(Bytes.data()), static_cast<std::streamsize>(Bytes.size()));
-}
 
 // Wire bytes of a 9-byte command, fields most significant byte first.
 inline std::vector<uint8_t> Command(uint8_t Code, uint32_t Address = 0, uint32_t Length = 0) {
