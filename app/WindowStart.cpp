@@ -3,7 +3,7 @@
 
 #include <cstdio>
 
-#include "emulator/LinkPortFactory.h"
+#include "core/link/LinkPortFactory.h"
 
 std::unique_ptr<TLinkPort> OpenWindowPort(const TLinkOptions& Options, const std::string& Program, TDialogs& Dialogs) {
   std::string Error;

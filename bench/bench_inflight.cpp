@@ -15,9 +15,9 @@
 #include <string>
 #include <vector>
 
-#include "core/FrontEnd.h"
 #include "core/SharedState.h"
 #include "core/card/CardLayout.h"
+#include "core/link/EmulatedLinkPort.h"
 #include "core/link/Link.h"
 #include "core/queue/GameQueue.h"
 #include "core/transfer/ContactCheck.h"
@@ -26,31 +26,9 @@
 #include "core/transfer/VerifyEngine.h"
 #include "core/transfer/WriteEngine.h"
 #include "emulator/CableEmulator.h"
-#include "emulator/EmulatedLinkPort.h"
+#include "tests/support/SilentFrontEnd.h"
 
 namespace {
-
-class TQuietFrontEnd : public TFrontEnd {
-public:
-  void SetStatusText(int Panel, const std::string& Text) override { FPanels[Panel] = Text; }
-  std::string StatusText(int Panel) const override { return FPanels[Panel]; }
-  void PumpMessages() override {}
-  void SetProgress(int Position) override { FBar = Position; }
-  int Progress() const override { return FBar; }
-  void ShowBusyPanel(const std::string&) override {}
-  void HideBusyPanel() override {}
-  int ShowMessageBox(const std::string&, const std::string&, int) override { return MB_RESULT_OK; }
-  void SetWindowCaption(const std::string&) override {}
-  bool ChooseOpenFiles(const std::string&, const std::string&, bool, std::vector<std::string>&) override {
-    return false;
-  }
-  bool ChooseSaveFile(const std::string&, const std::string&, std::string&) override { return false; }
-  bool BrowseForFolder(const std::string&, std::string&) override { return false; }
-
-private:
-  std::string FPanels[2];
-  int FBar = 0;
-};
 
 std::string PageFile() {
   const std::string Game = (std::filesystem::temp_directory_path() / "fq-bench-inflight-page.gb").string();
@@ -67,7 +45,7 @@ struct TTimedRig {
   TCableEmulator Cable{Card};
   TEmulatedLinkPort Port{Cable};
   TSharedState State;
-  TQuietFrontEnd Front;
+  TSilentFrontEnd Front;
   TLink Link{Port, State, Front};
   explicit TTimedRig(int64_t LatencyUs) {
     TCableTimingFigures Figures;

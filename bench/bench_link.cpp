@@ -8,30 +8,12 @@
 #include <chrono>
 #include <cstring>
 
-#include "core/FrontEnd.h"
+#include "core/link/EmulatedLinkPort.h"
 #include "core/link/Link.h"
 #include "emulator/CableEmulator.h"
-#include "emulator/EmulatedLinkPort.h"
+#include "tests/support/SilentFrontEnd.h"
 
 namespace {
-
-class TQuietFrontEnd : public TFrontEnd {
-public:
-  void SetStatusText(int, const std::string&) override {}
-  std::string StatusText(int) const override { return {}; }
-  void PumpMessages() override {}
-  void SetProgress(int) override {}
-  int Progress() const override { return 0; }
-  void ShowBusyPanel(const std::string&) override {}
-  void HideBusyPanel() override {}
-  int ShowMessageBox(const std::string&, const std::string&, int) override { return MB_RESULT_OK; }
-  void SetWindowCaption(const std::string&) override {}
-  bool ChooseOpenFiles(const std::string&, const std::string&, bool, std::vector<std::string>&) override {
-    return false;
-  }
-  bool ChooseSaveFile(const std::string&, const std::string&, std::string&) override { return false; }
-  bool BrowseForFolder(const std::string&, std::string&) override { return false; }
-};
 
 constexpr uint32_t PageSize = 0x400000;
 constexpr uint32_t PacketsPerPage = PageSize / LinkWriteChunk;   // 131072
@@ -41,7 +23,7 @@ void BM_WritePacketsOnePage(benchmark::State& Bench) {
   TCableEmulator Cable(Card);
   TEmulatedLinkPort Port(Cable);
   TSharedState State;
-  TQuietFrontEnd FrontEnd;
+  TSilentFrontEnd FrontEnd;
   TLink Link(Port, State, FrontEnd);
   if (!Link.Reconnect()) {
     Bench.SkipWithError("the emulated cable did not open");

@@ -17,8 +17,8 @@
 #include "app/memory/ScriptedDialogs.h"
 #include "app/qt/QtBinding.h"
 #include "core/card/CardLayout.h"
+#include "core/link/EmulatedLinkPort.h"
 #include "emulator/CableEmulator.h"
-#include "emulator/EmulatedLinkPort.h"
 
 namespace {
 

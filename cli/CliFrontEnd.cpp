@@ -210,14 +210,6 @@ void TCliFrontEnd::SetWindowCaption(const std::string& Caption) {
   Error("the cable's device details could not be read (" + Caption + ")");
 }
 
-bool TCliFrontEnd::ChooseOpenFiles(const std::string&, const std::string&, bool, std::vector<std::string>&) {
-  return false;   // files are named on the command line
-}
-
-bool TCliFrontEnd::ChooseSaveFile(const std::string&, const std::string&, std::string&) { return false; }
-
-bool TCliFrontEnd::BrowseForFolder(const std::string&, std::string&) { return false; }
-
 void TCliFrontEnd::Finish() {
   FlushPendingError();
   FBarActive = false;

@@ -29,10 +29,6 @@ public:
   void HideBusyPanel() override;
   int ShowMessageBox(const std::string& Text, const std::string& Caption, int Flags) override;
   void SetWindowCaption(const std::string& Caption) override;
-  bool ChooseOpenFiles(const std::string& Filter, const std::string& InitialPath, bool Multiple,
-                       std::vector<std::string>& Files) override;
-  bool ChooseSaveFile(const std::string& Filter, const std::string& InitialPath, std::string& File) override;
-  bool BrowseForFolder(const std::string& Title, std::string& Folder) override;
 
   // An error line, "flashquill-cli: Text".
   void Error(const std::string& Text);

@@ -7,10 +7,10 @@
 
 #include "cli/ExitCodes.h"
 #include "cli/Interrupt.h"
+#include "core/link/EmulatedLinkPort.h"
+#include "core/link/LinkPortFactory.h"
 #include "core/link/PlatformErrors.h"
 #include "core/link/TracePort.h"
-#include "emulator/EmulatedLinkPort.h"
-#include "emulator/LinkPortFactory.h"
 
 TCliSession::TCliSession(const TCliOptions& Options, const std::string& Program)
     : FrontEnd(State, Program, Options.AssumeYes), FOptions(Options) {}

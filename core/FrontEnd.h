@@ -41,11 +41,4 @@ public:
 
   // Replaces the window caption (a failed device-detail query shows "error,size").
   virtual void SetWindowCaption(const std::string& Caption) = 0;
-
-  // File choice. Filters use the "Text|*.a;*.b|Text|*.*" form. Each returns
-  // false when the user cancels.
-  virtual bool ChooseOpenFiles(const std::string& Filter, const std::string& InitialPath, bool Multiple,
-                               std::vector<std::string>& Files) = 0;
-  virtual bool ChooseSaveFile(const std::string& Filter, const std::string& InitialPath, std::string& File) = 0;
-  virtual bool BrowseForFolder(const std::string& Title, std::string& Folder) = 0;
 };

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "emulator/CableEmulator.h"
+#include "emulator/Card.h"
 
 #include <cstring>
 #include <filesystem>

@@ -2,7 +2,7 @@
 #pragma once
 #include <cstdint>
 
-#include "emulator/CableEmulator.h"
+#include "emulator/Card.h"
 
 // The card as the console sees it: its mapper registers over one 4 MiB page
 // of the flash and the save RAM. Works on plain memory, so the console's

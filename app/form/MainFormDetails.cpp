@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "app/form/Dialogs.h"
 #include "app/form/MainForm.h"
 #include "app/form/TextCodes.h"
 #include "core/dat/DatSetting.h"
@@ -63,7 +64,7 @@ const TDatFile* TMainForm::Dat() {
 
 void TMainForm::DatFile1Click() {
   std::vector<std::string> Files;
-  if (!FFrontEnd.ChooseOpenFiles(DatFilter, FDatFile, false, Files) || Files.empty()) return;
+  if (!FDialogs.ChooseOpenFiles(DatFilter, FDatFile, false, Files) || Files.empty()) return;
   auto Loaded = std::make_unique<TDatFile>();
   std::string Error;
   if (!Loaded->Load(Files.front(), Error)) {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The game queue in the window: lvROMs shows the rows of the queue, Add asks
 // for games, Remove and Remove All take rows out, dropped files join it.
+#include "app/form/Dialogs.h"
 #include "app/form/MainForm.h"
 #include "app/form/TextCodes.h"
 #include "core/queue/GameFileInfo.h"
@@ -83,7 +84,7 @@ void TMainForm::UpdateQueueCaption() { gbWrite->SetCaption(FQueue.QueueCaptionTe
 
 void TMainForm::AddMenuExecute() {
   std::vector<std::string> Files;
-  if (FFrontEnd.ChooseOpenFiles(GameFilter, std::string(), true, Files))
+  if (FDialogs.ChooseOpenFiles(GameFilter, std::string(), true, Files))
     for (const std::string& File : Files) AddGameFile(File);
   // Also after a cancel: the card shows the selected page again.
   FLink.SelectPage(FState.PageBase);

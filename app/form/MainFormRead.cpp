@@ -5,6 +5,7 @@
 #include <cmath>
 #include <string_view>
 
+#include "app/form/Dialogs.h"
 #include "app/form/MainForm.h"
 #include "core/link/LinkProtocol.h"
 #include "core/naming/GameFileName.h"
@@ -46,9 +47,9 @@ void TMainForm::btnReadClick() {
     for (int Index : lvCardRom->SelectedRows()) Games.push_back(CardRowOf(lvCardRom->Row(Index)));
     if (Games.size() == 1) {
       Target = GameFileName(Games.front().Title, ".gb");
-      return FFrontEnd.ChooseSaveFile(GameFilter, Target, Target);
+      return FDialogs.ChooseSaveFile(GameFilter, Target, Target);
     }
-    return FFrontEnd.BrowseForFolder("Select save directory", Target);
+    return FDialogs.BrowseForFolder("Select save directory", Target);
   };
   Read.Work = [&] {
     const int Boxes = FFrontEnd.MessageBoxesShown();
@@ -101,7 +102,7 @@ void TMainForm::btnReadSRAMClick() {
   ReadSram.RestoredCaption = "&Read SRAM";
   ReadSram.Prepare = [&] {
     File = FSaveRamFile;
-    if (!FFrontEnd.ChooseSaveFile(SaveFilter, File, File)) return false;
+    if (!FDialogs.ChooseSaveFile(SaveFilter, File, File)) return false;
     FSaveRamFile = File;
     return true;
   };
@@ -133,5 +134,5 @@ void TMainForm::btnReadAllClick() {
 
 void TMainForm::btnReadBClick() {
   std::string File = Edit1->Text();
-  if (FFrontEnd.ChooseSaveFile(GameFilter, File, File)) Edit1->SetText(File);
+  if (FDialogs.ChooseSaveFile(GameFilter, File, File)) Edit1->SetText(File);
 }

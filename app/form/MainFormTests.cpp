@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "app/form/Dialogs.h"
 #include "app/form/IOTestForm.h"
 #include "app/form/MainForm.h"
 #include "app/form/WindowLook.h"
@@ -44,7 +45,7 @@ void TMainForm::BitBtn1Click() {
   // files the first one counts.
   std::vector<std::string> Files;
   const char* Filter = FState.TestSRAMMode ? SaveFileFilter : GameFileFilter;
-  if (!FFrontEnd.ChooseOpenFiles(Filter, std::string(), true, Files) || Files.empty()) return;
+  if (!FDialogs.ChooseOpenFiles(Filter, std::string(), true, Files) || Files.empty()) return;
   edTestSRAM->SetText(Files.front());
 }
 

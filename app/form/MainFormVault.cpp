@@ -74,7 +74,7 @@ void TMainForm::Restore1Click() {
   Restore.RestoredCaption = "&Write SRAM";
   Restore.Prepare = [&] {
     std::vector<std::string> Files;
-    if (!FFrontEnd.ChooseOpenFiles(BackupFilter, AddBackslash(Vault.Folder()), false, Files) || Files.empty())
+    if (!FDialogs.ChooseOpenFiles(BackupFilter, AddBackslash(Vault.Folder()), false, Files) || Files.empty())
       return false;
     std::string Error;
     Entry = Vault.Find(Files.front(), Error);

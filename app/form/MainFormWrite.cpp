@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "app/form/Dialogs.h"
 #include "app/form/MainForm.h"
 #include "core/link/LinkProtocol.h"
 #include "core/queue/HeaderMend.h"
@@ -112,7 +113,7 @@ void TMainForm::Verify1Click() { FVerifyWrites = Verify1->Checked(); }
 
 void TMainForm::btnWriteAllBClick() {
   std::vector<std::string> Files;
-  if (FFrontEnd.ChooseOpenFiles(GameFilter, edWriteAll->Text(), false, Files) && !Files.empty())
+  if (FDialogs.ChooseOpenFiles(GameFilter, edWriteAll->Text(), false, Files) && !Files.empty())
     edWriteAll->SetText(Files.front());
 }
 
@@ -122,7 +123,7 @@ void TMainForm::btnWriteSRAMClick() {
   WriteSram.RestoredCaption = "&Write SRAM";
   WriteSram.Prepare = [&] {
     std::vector<std::string> Files;
-    if (!FFrontEnd.ChooseOpenFiles(SaveFilter, std::string(), false, Files) || Files.empty()) return false;
+    if (!FDialogs.ChooseOpenFiles(SaveFilter, std::string(), false, Files) || Files.empty()) return false;
     File = Files.front();
     // The card's save RAM may hold the only copy of a save: asked first.
     const std::string Question = "Are you sure to overwrite the save RAM with \"" + File +

@@ -51,16 +51,3 @@ int TWindowFrontEnd::ShowMessageBox(const std::string& Text, const std::string& 
 
 void TWindowFrontEnd::SetWindowCaption(const std::string& Caption) { FForm.Window().SetCaption(Caption); }
 
-bool TWindowFrontEnd::ChooseOpenFiles(const std::string& Filter, const std::string& InitialPath, bool Multiple,
-                                      std::vector<std::string>& Files) {
-  return FDialogs.ChooseOpenFiles(Filter, InitialPath, Multiple, Files);
-}
-
-bool TWindowFrontEnd::ChooseSaveFile(const std::string& Filter, const std::string& InitialPath,
-                                     std::string& File) {
-  return FDialogs.ChooseSaveFile(Filter, InitialPath, File);
-}
-
-bool TWindowFrontEnd::BrowseForFolder(const std::string& Title, std::string& Folder) {
-  return FDialogs.BrowseForFolder(Title, Folder);
-}

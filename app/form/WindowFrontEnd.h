@@ -9,8 +9,8 @@ class TDialogs;
 class TMainForm;
 
 // The window as the card work sees it: status panels, progress bar, busy
-// panel and message pumping on the window's controls; message boxes and file
-// choice through the window's dialogs.
+// panel and message pumping on the window's controls; message boxes through
+// the window's dialogs. The form asks for files through its dialogs itself.
 class TWindowFrontEnd : public TFrontEnd {
 public:
   TWindowFrontEnd(TMainForm& Form, TBinding& Binding, TDialogs& Dialogs);
@@ -25,10 +25,6 @@ public:
   void HideBusyPanel() override;
   int ShowMessageBox(const std::string& Text, const std::string& Caption, int Flags) override;
   void SetWindowCaption(const std::string& Caption) override;
-  bool ChooseOpenFiles(const std::string& Filter, const std::string& InitialPath, bool Multiple,
-                       std::vector<std::string>& Files) override;
-  bool ChooseSaveFile(const std::string& Filter, const std::string& InitialPath, std::string& File) override;
-  bool BrowseForFolder(const std::string& Title, std::string& Folder) override;
 
   // The longest a pump may go without a full pass of the window's event
   // loop. Between two packets the card work pumps twice; a full pass costs a

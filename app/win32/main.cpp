@@ -14,7 +14,7 @@
 #include "app/form/MainForm.h"
 #include "app/win32/Win32Binding.h"
 #include "app/win32/Win32Dialogs.h"
-#include "emulator/LinkPortFactory.h"
+#include "core/link/LinkPortFactory.h"
 #ifdef FQ_HAVE_DEMO_GAMES
 #include "DemoGameResources.h"
 #endif

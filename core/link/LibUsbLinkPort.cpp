@@ -97,8 +97,7 @@ public:
     }
   }
 
-  intptr_t Open(TFrontEnd& FrontEnd) override {
-    (void)FrontEnd;
+  intptr_t Open() override {
     Close();
     FAdvice.clear();
     // Without udev, libusb's device list stays as it was when libusb started;

@@ -14,7 +14,16 @@ constexpr long HeaderSize = sizeof(TLinkCommand);
 TLink::TLink(TLinkPort& Port, TSharedState& State, TFrontEnd& FrontEnd)
     : FPort(Port), FState(State), FFrontEnd(FrontEnd) {}
 
-intptr_t TLink::OpenLink() { return FPort.Open(FFrontEnd); }
+intptr_t TLink::OpenLink() {
+  const intptr_t Handle = FPort.Open();
+  if (Handle == -1) {
+    // The one failure with more to say than its error number replaces the
+    // window caption; nothing restores it.
+    const std::string Detail = FPort.OpenFailureDetail();
+    if (!Detail.empty()) FFrontEnd.SetWindowCaption(Detail);
+  }
+  return Handle;
+}
 
 bool TLink::Reconnect() {
   // A handle about to close takes no transfers with it.

@@ -5,8 +5,6 @@
 #include <functional>
 #include <string>
 
-class TFrontEnd;
-
 // Bulk OUT transfers kept in flight on one port: started one after another,
 // they reach the cable in the order started and end in that order, while the
 // program goes on. A transfer the cable is still busy with holds its data in
@@ -36,9 +34,13 @@ public:
   virtual ~TLinkPort() = default;
 
   // Opens the first cable present. Returns a handle value that is never 0 or
-  // -1 on success, and -1 when no cable could be opened. The front end is
-  // passed for the one case that changes the window caption.
-  virtual intptr_t Open(TFrontEnd& FrontEnd) = 0;
+  // -1 on success, and -1 when no cable could be opened.
+  virtual intptr_t Open() = 0;
+  // What the last Open found beyond its error number when it failed, for
+  // whoever shows the failure (the Windows port: the device-detail query's
+  // error and the size it asked for, "error,size"). Empty when the last Open
+  // succeeded or had nothing more to say.
+  virtual std::string OpenFailureDetail() const { return {}; }
   virtual void Close() = 0;
 
   virtual long Write(const uint8_t* Data, size_t Count) = 0;

@@ -11,7 +11,7 @@ namespace {
 
 class TNoUsbLinkPort final : public TLinkPort {
 public:
-  intptr_t Open(TFrontEnd&) override { return -1; }
+  intptr_t Open() override { return -1; }
   void Close() override {}
   long Write(const uint8_t*, size_t) override { return -1; }
   long Read(uint8_t*, size_t) override { return -1; }

@@ -39,7 +39,9 @@ void TTracePort::Trace(bool In, long Result, const uint8_t* Data) {
                   "): the trace is incomplete.";
 }
 
-intptr_t TTracePort::Open(TFrontEnd& FrontEnd) { return FInner->Open(FrontEnd); }
+intptr_t TTracePort::Open() { return FInner->Open(); }
+
+std::string TTracePort::OpenFailureDetail() const { return FInner->OpenFailureDetail(); }
 
 void TTracePort::Close() { FInner->Close(); }
 

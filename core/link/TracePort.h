@@ -34,7 +34,8 @@ public:
   const std::string& WriteError() const { return FWriteError; }
   TLinkPort& Inner() { return *FInner; }
 
-  intptr_t Open(TFrontEnd& FrontEnd) override;
+  intptr_t Open() override;
+  std::string OpenFailureDetail() const override;
   void Close() override;
   long Write(const uint8_t* Data, size_t Count) override;
   long Read(uint8_t* Data, size_t Count) override;

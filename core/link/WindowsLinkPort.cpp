@@ -11,7 +11,6 @@
 #include <windows.h>
 #include <setupapi.h>
 
-#include "core/FrontEnd.h"
 #include "driver/BridgewickPublic.h"
 #include "core/link/PlatformErrors.h"
 
@@ -95,9 +94,10 @@ public:
     if (FSetupApi) FreeLibrary(FSetupApi);
   }
 
-  intptr_t Open(TFrontEnd& FrontEnd) override {
+  intptr_t Open() override {
     Close();
-    const intptr_t Handle = OpenLink(FrontEnd);
+    FOpenFailureDetail.clear();
+    const intptr_t Handle = OpenLink();
     if (Handle != -1) FHandle = reinterpret_cast<HANDLE>(Handle);
     return Handle;
   }
@@ -130,6 +130,7 @@ public:
   }
 
   int LastError() const override { return FLastError; }
+  std::string OpenFailureDetail() const override { return FOpenFailureDetail; }
 
   TAsyncWrites* AsyncWrites() override { return FInFlightAllowed ? this : nullptr; }
 
@@ -204,7 +205,7 @@ private:
   }
 
   // Finds and opens the first present link interface; -1 when there is none.
-  intptr_t OpenLink(TFrontEnd& FrontEnd) {
+  intptr_t OpenLink() {
     if (!FGetClassDevs || !FEnumInterfaces || !FGetDetail || !FDestroyList) {
       FLastError = static_cast<int>(ERROR_PROC_NOT_FOUND);
       return -1;
@@ -237,7 +238,7 @@ private:
     if (!FGetDetail(Set, &Interface, Detail, Required, &Required, nullptr)) {
       const DWORD Error = GetLastError();
       FLastError = static_cast<int>(Error);
-      FrontEnd.SetWindowCaption(std::to_string(Error) + "," + std::to_string(Required));
+      FOpenFailureDetail = std::to_string(Error) + "," + std::to_string(Required);
       FDestroyList(Set);
       return -1;
     }
@@ -305,6 +306,7 @@ private:
   HANDLE FHandle = INVALID_HANDLE_VALUE;
   HANDLE FLock = nullptr;
   int FLastError = 0;
+  std::string FOpenFailureDetail;   // "error,size" of a failed device-detail query
 
   static constexpr unsigned MaxSlots = 64;
   const bool FInFlightAllowed = DriverTakesWritesInFlight();

@@ -45,8 +45,7 @@ int TDriverLinkPort::ErrorOf(int32_t Status) {
 
 TDriverLinkPort::~TDriverLinkPort() { Close(); }
 
-intptr_t TDriverLinkPort::Open(TFrontEnd& FrontEnd) {
-  (void)FrontEnd;
+intptr_t TDriverLinkPort::Open() {
   Close();
   // Only the first interface is looked at; a second cable is never opened.
   std::vector<std::u16string> Links = TIoManager::Interfaces(LinkInterfaceClass);

@@ -16,7 +16,7 @@ public:
   TDriverLinkPort() = default;
   ~TDriverLinkPort() override;
 
-  intptr_t Open(TFrontEnd& FrontEnd) override;
+  intptr_t Open() override;
   void Close() override;
   long Write(const uint8_t* Data, size_t Count) override;
   long Read(uint8_t* Data, size_t Count) override;

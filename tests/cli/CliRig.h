@@ -21,17 +21,10 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/support/FileBytes.h"
+#include "tests/support/TempFolder.h"
+
 namespace fs = std::filesystem;
-
-inline std::vector<uint8_t> ReadBytes(const std::string& Path) {
-  std::ifstream In(Path, std::ios::binary);
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(In), std::istreambuf_iterator<char>());
-}
-
-inline void WriteBytes(const std::string& Path, const std::vector<uint8_t>& Bytes) {
-  std::ofstream Out(Path, std::ios::binary | std::ios::trunc);
-  Out.write(reinterpret_cast<const char*>(Bytes.data()), static_cast<std::streamsize>(Bytes.size()));
-}
 
 // A game file with a whole header: the logo at 0x104 (whose tail at 0x130
 // the listing looks for), the title at 0x134, the ROM-size code of Size at
@@ -85,17 +78,10 @@ struct TTracedWrite {
 class TCliRig : public ::testing::Test {
 protected:
   void SetUp() override {
-    std::string Pattern = (fs::temp_directory_path() / "fq-cli-XXXXXX").string();
-    std::vector<char> Name(Pattern.begin(), Pattern.end());
-    Name.push_back('\0');
-    ASSERT_NE(::mkdtemp(Name.data()), nullptr);
-    FDir = Name.data();
+    ASSERT_TRUE(FFolder.Valid());
+    FDir = FFolder.Path();
     fs::create_directories(FDir / "tmp");
     fs::create_directories(FDir / "data");
-  }
-  void TearDown() override {
-    std::error_code Ignored;
-    fs::remove_all(FDir, Ignored);
   }
 
 public:
@@ -211,5 +197,6 @@ public:
 
   std::vector<uint8_t> Flash() const { return ReadBytes(CardDir() + "/flash.bin"); }
 
+  TTempFolder FFolder{"fq-cli"};
   fs::path FDir;
 };

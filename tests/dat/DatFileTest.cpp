@@ -9,7 +9,7 @@
 #include "core/dat/DatFile.h"
 #include "core/dat/DatVerdict.h"
 #include "core/dat/GameHashes.h"
-#include "tests/transfer/TestFiles.h"
+#include "tests/support/TestFiles.h"
 
 namespace {
 

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "core/card/CardScan.h"
+#include "core/link/EmulatedLinkPort.h"
 #include "core/link/Link.h"
 #include "core/link/LinkProtocol.h"
 #include "core/queue/GameQueue.h"
@@ -14,10 +15,9 @@
 #include "driver/kit/CableFunction.h"
 #include "driver/kit/DriverLinkPort.h"
 #include "emulator/CableEmulator.h"
-#include "emulator/EmulatedLinkPort.h"
 #include "tests/driver/DriverRig.h"
-#include "tests/transfer/ScriptedFrontEnd.h"
-#include "tests/transfer/TestFiles.h"
+#include "tests/support/ScriptedFrontEnd.h"
+#include "tests/support/TestFiles.h"
 
 namespace {
 

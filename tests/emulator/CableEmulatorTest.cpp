@@ -8,7 +8,7 @@
 
 #include "core/link/PlatformErrors.h"
 #include "emulator/CableEmulator.h"
-#include "tests/emulator/TestSupport.h"
+#include "tests/support/TestSupport.h"
 
 namespace {
 

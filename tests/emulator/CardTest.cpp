@@ -12,14 +12,14 @@
 #include <stdexcept>
 
 #include "emulator/CableEmulator.h"
-#include "tests/emulator/TestSupport.h"
+#include "tests/support/TestSupport.h"
 
 namespace {
 
 TEST(CardTest, FreshCardIsErasedFlashAndZeroedSaveRam) {
-  TTempDir Dir;
+  TTempFolder Dir{"fq-emu"};
   TCard InMemory;
-  TCard InFiles(Dir.Path());
+  TCard InFiles(Dir.Text());
   for (TCard* Card : {&InMemory, &InFiles}) {
     EXPECT_TRUE(std::all_of(Card->Flash(), Card->Flash() + TCard::FlashSize, [](uint8_t B) { return B == 0xFF; }));
     EXPECT_TRUE(std::all_of(Card->Sram(), Card->Sram() + TCard::SramSize, [](uint8_t B) { return B == 0x00; }));
@@ -29,7 +29,7 @@ TEST(CardTest, FreshCardIsErasedFlashAndZeroedSaveRam) {
   EXPECT_EQ(std::filesystem::file_size(Dir / "flash.bin"), 8388608u);
   EXPECT_EQ(std::filesystem::file_size(Dir / "sram.bin"), 131072u);
   // Only the two card files are left; the temporary names are gone.
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(Dir.Path()), std::filesystem::directory_iterator()), 2);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(Dir.Text()), std::filesystem::directory_iterator()), 2);
 }
 
 TEST(CardTest, ProgrammingOnlyClearsBitsAndEraseRestoresOneBlock) {
@@ -80,19 +80,19 @@ TEST(CardTest, ConsolePageBaseIsAPageOfTheChip) {
 }
 
 TEST(CardTest, CardFilesKeepTheCardAcrossARestart) {
-  TTempDir Dir;
+  TTempFolder Dir{"fq-emu"};
   const auto Game = Pattern(1000, 1);
   {
-    TCard Card(Dir.Path());
+    TCard Card(Dir.Text());
     for (size_t I = 0; I < Game.size(); ++I) Card.ProgramFlash(0x400000 + uint32_t(I), Game[I]);
     Card.WriteSram(0x1FFFF, 0x77);
   }
-  TCard Again(Dir.Path());
+  TCard Again(Dir.Text());
   EXPECT_TRUE(std::equal(Game.begin(), Game.end(), Again.Flash() + 0x400000));
   EXPECT_EQ(Again.ReadFlash(0x400000 + 1000), 0xFF);
   EXPECT_EQ(Again.ReadSram(0x1FFFF), 0x77);
   Again.Sync();
-  auto OnDisk = ReadWholeFile(Dir / "flash.bin");
+  auto OnDisk = ReadBytes(Dir / "flash.bin");
   ASSERT_EQ(OnDisk.size(), TCard::FlashSize);
   EXPECT_TRUE(std::equal(Game.begin(), Game.end(), OnDisk.begin() + 0x400000));
 }
@@ -104,32 +104,32 @@ TEST(CardTest, CardFilesOfTheWrongSizeAreRefusedAndLeftAlone) {
   };
   for (TCase Case : {TCase{"flash.bin", 100}, {"flash.bin", TCard::FlashSize + 1}, {"sram.bin", 0},
                      {"sram.bin", TCard::SramSize * 2}}) {
-    TTempDir Dir;
+    TTempFolder Dir{"fq-emu"};
     const auto Bytes = Pattern(Case.Size, 3);
-    WriteWholeFile(Dir / Case.Name, Bytes);
+    WriteBytes(Dir / Case.Name, Bytes);
     try {
-      TCard Card(Dir.Path());
+      TCard Card(Dir.Text());
       ADD_FAILURE() << Case.Name << " of " << Case.Size << " bytes was accepted";
     } catch (const std::runtime_error& Error) {
       const std::string Text = Error.what();
       EXPECT_NE(Text.find(Dir / Case.Name), std::string::npos) << Text;
       EXPECT_NE(Text.find(std::to_string(Case.Size) + " bytes"), std::string::npos) << Text;
     }
-    EXPECT_EQ(ReadWholeFile(Dir / Case.Name), Bytes) << Case.Name << " was changed";
+    EXPECT_EQ(ReadBytes(Dir / Case.Name), Bytes) << Case.Name << " was changed";
   }
 }
 
 TEST(CardTest, AFolderThatCannotHoldTheCardIsAClearError) {
-  TTempDir Dir;
-  WriteWholeFile(Dir / "plain-file", {1, 2, 3});
+  TTempFolder Dir{"fq-emu"};
+  WriteBytes(Dir / "plain-file", {1, 2, 3});
   std::filesystem::create_directory(Dir / "flash.bin");   // a folder where a card file should be
-  for (const std::string& Path : {Dir / "plain-file", Dir.Path(), std::string()}) {
+  for (const std::string& Path : {Dir / "plain-file", Dir.Text(), std::string()}) {
     EXPECT_THROW(TCard Card(Path), std::runtime_error) << Path;
   }
 }
 
 TEST(CardTest, AMissingCardFolderIsCreated) {
-  TTempDir Dir;
+  TTempFolder Dir{"fq-emu"};
   TCard Card(Dir / "a/b/card");
   EXPECT_EQ(std::filesystem::file_size(Dir / "a/b/card/flash.bin"), TCard::FlashSize);
   EXPECT_EQ(Card.Dir(), Dir / "a/b/card");
@@ -139,7 +139,7 @@ TEST(CardTest, AMissingCardFolderIsCreated) {
 // stores numbered packets into the card files and reports each one; it is
 // killed without warning part-way, and every reported packet must be there.
 TEST(CardTest, CardFilesKeepEveryStoredPacketWhenTheProgramIsKilled) {
-  TTempDir Dir;
+  TTempFolder Dir{"fq-emu"};
   int Pipe[2];
   ASSERT_EQ(::pipe(Pipe), 0);
   pid_t Child = ::fork();
@@ -147,7 +147,7 @@ TEST(CardTest, CardFilesKeepEveryStoredPacketWhenTheProgramIsKilled) {
   if (Child == 0) {
     ::close(Pipe[0]);
     try {
-      TCard Card(Dir.Path());
+      TCard Card(Dir.Text());
       TCableEmulator Cable(Card);
       for (uint32_t I = 0; I < TCard::FlashSize / 32; ++I) {
         auto Rom = WritePacket(cmdWriteRom, I * 32, Pattern(32, I));
@@ -176,7 +176,7 @@ TEST(CardTest, CardFilesKeepEveryStoredPacketWhenTheProgramIsKilled) {
 
   EXPECT_EQ(std::filesystem::file_size(Dir / "flash.bin"), TCard::FlashSize);
   EXPECT_EQ(std::filesystem::file_size(Dir / "sram.bin"), TCard::SramSize);
-  TCard Card(Dir.Path());
+  TCard Card(Dir.Text());
   for (uint32_t I = 0; I <= Last; ++I) {
     auto Rom = Pattern(32, I);
     ASSERT_TRUE(std::equal(Rom.begin(), Rom.end(), Card.Flash() + I * 32)) << "flash packet " << I << " of " << Last;
@@ -199,7 +199,7 @@ TEST(CardTest, CardFilesKeepEveryStoredPacketWhenTheProgramIsKilled) {
 // is killed as soon as it writes into a new flash file, and what it leaves is
 // either no flash.bin or a whole one, and a card that opens.
 TEST(CardTest, CardFilesAreWholeOrAbsentWhenTheProgramIsKilledCreatingThem) {
-  TTempDir Dir;
+  TTempFolder Dir{"fq-emu"};
   const std::string Card = Dir / "card";
   std::filesystem::create_directory(Card);
   int Watch = ::inotify_init1(IN_CLOEXEC);

@@ -9,8 +9,8 @@
 
 #include "core/factory/FactoryTest.h"
 #include "core/link/PlatformErrors.h"
-#include "tests/transfer/EmulatedRig.h"
-#include "tests/transfer/TestFiles.h"
+#include "tests/support/EmulatedRig.h"
+#include "tests/support/TestFiles.h"
 
 namespace {
 

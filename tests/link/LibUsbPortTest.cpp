@@ -16,7 +16,7 @@
 TEST(LibUsbLinkPort, NoCablePresent) {
   auto Port = MakeLibUsbLinkPort(DefaultUsbVendor, DefaultUsbProduct);
   TTestFrontEnd FrontEnd;
-  EXPECT_EQ(Port->Open(FrontEnd), -1);
+  EXPECT_EQ(Port->Open(), -1);
   EXPECT_NE(Port->LastError(), 0);
   EXPECT_TRUE(FrontEnd.Captions.empty());
 

@@ -5,10 +5,10 @@
 #include <cstring>
 #include <vector>
 
+#include "core/link/EmulatedLinkPort.h"
 #include "core/link/Link.h"
 #include "core/link/PlatformErrors.h"
 #include "emulator/CableEmulator.h"
-#include "emulator/EmulatedLinkPort.h"
 #include "tests/support/TestFrontEnd.h"
 
 namespace {

@@ -7,11 +7,11 @@
 #include <cstring>
 #include <string>
 
+#include "core/link/EmulatedLinkPort.h"
 #include "core/link/Link.h"
 #include "core/link/PlatformErrors.h"
 #include "core/support/Bytes.h"
 #include "emulator/CableEmulator.h"
-#include "emulator/EmulatedLinkPort.h"
 #include "tests/support/TestFrontEnd.h"
 
 namespace {
@@ -20,7 +20,7 @@ namespace {
 class TOneAtATimePort : public TLinkPort {
 public:
   explicit TOneAtATimePort(TLinkPort& Inner) : FInner(Inner) {}
-  intptr_t Open(TFrontEnd& FrontEnd) override { return FInner.Open(FrontEnd); }
+  intptr_t Open() override { return FInner.Open(); }
   void Close() override { FInner.Close(); }
   long Write(const uint8_t* Data, size_t Count) override { return FInner.Write(Data, Count); }
   long Read(uint8_t* Data, size_t Count) override { return FInner.Read(Data, Count); }

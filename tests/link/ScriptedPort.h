@@ -17,10 +17,11 @@ public:
   bool Opened = false;
   bool AcceptWrites = true;
   intptr_t OpenResult = 0x1234;
+  std::string FailureDetail;           // what a failed Open says beyond its error
   int Error = kErrIo;
   int Closes = 0;
 
-  intptr_t Open(TFrontEnd&) override {
+  intptr_t Open() override {
     Opened = OpenResult != -1;
     return OpenResult;
   }
@@ -49,6 +50,7 @@ public:
     return static_cast<long>(Moved);
   }
   int LastError() const override { return FLastError; }
+  std::string OpenFailureDetail() const override { return OpenResult == -1 ? FailureDetail : std::string(); }
   std::string Describe() const override { return "scripted"; }
 
 private:

@@ -207,6 +207,23 @@ TEST_F(WireTest, ReconnectKeepsAHandleOrZero) {
   EXPECT_EQ(Port.Closes, 2);
 }
 
+TEST_F(WireTest, OnlyAFailedOpenWithADetailReplacesTheCaption) {
+  // The Windows port's failed device-detail query says "error,size"; every
+  // other outcome of an open leaves the caption alone.
+  const struct {
+    intptr_t OpenResult;
+    const char* Detail;
+    size_t Captions;
+  } Cases[] = {{-1, "", 0}, {0x1234, "", 0}, {-1, "122,0", 1}, {5, "", 1}};
+  for (const auto& C : Cases) {
+    Port.OpenResult = C.OpenResult;
+    Port.FailureDetail = C.Detail;
+    Link.Reconnect();
+    EXPECT_EQ(FrontEnd.Captions.size(), C.Captions) << C.OpenResult << " " << C.Detail;
+  }
+  EXPECT_EQ(FrontEnd.Captions.back(), "122,0");
+}
+
 TEST(FindChip, OnlyTheKnownChip) {
   const TChipInfo* Chip = FindChip(0x8917);
   ASSERT_NE(Chip, nullptr);

@@ -10,9 +10,9 @@
 #include "app/form/MainForm.h"
 #include "app/memory/ScriptedDialogs.h"
 #include "app/qt/QtBinding.h"
+#include "core/link/EmulatedLinkPort.h"
 #include "emulator/CableEmulator.h"
-#include "emulator/EmulatedLinkPort.h"
-#include "tests/app/Wire.h"
+#include "tests/support/Wire.h"
 
 // The form on the Qt binding and an emulated cable with scripted dialogs.
 class TQtRig {

@@ -6,7 +6,7 @@
 #include <functional>
 
 #include "core/queue/HeaderCheck.h"
-#include "tests/transfer/TestFiles.h"
+#include "tests/support/TestFiles.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 #include "core/queue/HeaderCheck.h"
 #include "core/queue/HeaderMend.h"
 #include "core/queue/HeaderView.h"
+#include "tests/support/TestFiles.h"
 #include "tests/support/TestFrontEnd.h"
-#include "tests/transfer/TestFiles.h"
 
 namespace {
 

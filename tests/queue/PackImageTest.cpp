@@ -6,8 +6,8 @@
 #include "core/queue/GameQueue.h"
 #include "core/queue/PackImage.h"
 #include "core/support/Resources.h"
-#include "tests/transfer/ScriptedFrontEnd.h"
-#include "tests/transfer/TestFiles.h"
+#include "tests/support/ScriptedFrontEnd.h"
+#include "tests/support/TestFiles.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 
 #include "core/queue/GameFileInfo.h"
 #include "core/queue/GameQueue.h"
-#include "tests/transfer/ScriptedFrontEnd.h"
-#include "tests/transfer/TestFiles.h"
+#include "tests/support/ScriptedFrontEnd.h"
+#include "tests/support/TestFiles.h"
 
 namespace {
 

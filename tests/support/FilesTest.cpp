@@ -10,6 +10,7 @@
 #include "core/support/FileData.h"
 #include "core/support/FileSize.h"
 #include "core/support/Paths.h"
+#include "tests/support/SteppedBytes.h"
 #include "tests/support/TempFolder.h"
 
 namespace fs = std::filesystem;

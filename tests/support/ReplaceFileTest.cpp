@@ -12,6 +12,7 @@
 
 #include "core/support/PrivateTempFile.h"
 #include "core/support/ReplaceFile.h"
+#include "tests/support/SteppedBytes.h"
 #include "tests/support/TempFolder.h"
 
 namespace {

@@ -8,6 +8,7 @@
 #include "ProgramResources.h"
 #include "TestResources.h"
 #include "core/support/Resources.h"
+#include "tests/support/SteppedBytes.h"
 #include "tests/support/TempFolder.h"
 #include "tests/support/TestFrontEnd.h"
 

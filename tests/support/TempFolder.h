@@ -1,21 +1,25 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <string>
 #include <vector>
 
-// A folder of its own for one test, removed again at the end.
+// A folder of its own for one test (or one test program), removed with
+// everything in it afterwards, also where the test took its permissions
+// away. It is made with mkdtemp: private to this user, under a name no other
+// program holds. Valid() is false, and the path empty, only when no folder
+// could be made.
 class TTempFolder {
 public:
-  TTempFolder() {
-    std::random_device Seed;
-    FPath = std::filesystem::temp_directory_path() / ("fq-test-" + std::to_string(Seed()) + std::to_string(Seed()));
-    std::filesystem::create_directories(FPath);
+  explicit TTempFolder(const std::string& Prefix = "fq-test") {
+    std::string Pattern = (std::filesystem::temp_directory_path() / (Prefix + "-XXXXXX")).string();
+    if (::mkdtemp(Pattern.data())) FPath = Pattern;
   }
   ~TTempFolder() {
+    if (FPath.empty()) return;
     std::error_code Error;
     std::filesystem::permissions(FPath, std::filesystem::perms::owner_all, std::filesystem::perm_options::add, Error);
     std::filesystem::remove_all(FPath, Error);
@@ -23,8 +27,11 @@ public:
   TTempFolder(const TTempFolder&) = delete;
   TTempFolder& operator=(const TTempFolder&) = delete;
 
+  bool Valid() const { return !FPath.empty(); }
   const std::filesystem::path& Path() const { return FPath; }
+  std::string Text() const { return FPath.string(); }
   std::string File(const std::string& Name) const { return (FPath / Name).string(); }
+  std::string operator/(const std::string& Name) const { return File(Name); }
   std::string Write(const std::string& Name, const std::vector<uint8_t>& Bytes) const {
     const std::string Full = File(Name);
     std::ofstream Out(Full, std::ios::binary);
@@ -35,9 +42,3 @@ public:
 private:
   std::filesystem::path FPath;
 };
-
-inline std::vector<uint8_t> Pattern(size_t Size, uint8_t Seed = 1) {
-  std::vector<uint8_t> Bytes(Size);
-  for (size_t I = 0; I < Size; ++I) Bytes[I] = static_cast<uint8_t>(I * 31 + Seed);
-  return Bytes;
-}

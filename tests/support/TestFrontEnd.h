@@ -36,9 +36,4 @@ public:
     return Answer;
   }
   void SetWindowCaption(const std::string& Caption) override { Captions.push_back(Caption); }
-  bool ChooseOpenFiles(const std::string&, const std::string&, bool, std::vector<std::string>&) override {
-    return false;
-  }
-  bool ChooseSaveFile(const std::string&, const std::string&, std::string&) override { return false; }
-  bool BrowseForFolder(const std::string&, std::string&) override { return false; }
 };

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "core/support/Version.h"
+#include "tests/support/SteppedBytes.h"
 #include "tests/support/TempFolder.h"
 
 TEST(GetVersionNumbers, TheProjectVersionCompiledIn) {

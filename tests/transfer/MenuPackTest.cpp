@@ -11,8 +11,8 @@
 #include "core/transfer/WriteEngine.h"
 #include "tests/menu/CardPack.h"
 #include "tests/menu/MenuConsole.h"
-#include "tests/transfer/EmulatedRig.h"
-#include "tests/transfer/TestFiles.h"
+#include "tests/support/EmulatedRig.h"
+#include "tests/support/TestFiles.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include "core/support/Resources.h"
 #include "core/transfer/ReadEngine.h"
 #include "core/transfer/WriteEngine.h"
-#include "tests/transfer/EmulatedRig.h"
-#include "tests/transfer/TestFiles.h"
+#include "tests/support/EmulatedRig.h"
+#include "tests/support/TestFiles.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include "core/link/LinkProtocol.h"
 #include "core/link/PlatformErrors.h"
 #include "core/transfer/ReadEngine.h"
-#include "tests/transfer/EmulatedRig.h"
-#include "tests/transfer/TestFiles.h"
+#include "tests/support/EmulatedRig.h"
+#include "tests/support/TestFiles.h"
 
 namespace {
 

@@ -23,7 +23,7 @@
 #include "app/win32/Win32Binding.h"
 #include "app/win32/Win32Controls.h"
 #include "app/win32/Win32Window.h"
-#include "emulator/LinkPortFactory.h"
+#include "core/link/LinkPortFactory.h"
 
 namespace {
 
@@ -31,9 +31,9 @@ namespace {
 class TCountingPort : public TLinkPort {
 public:
   explicit TCountingPort(std::unique_ptr<TLinkPort> Inner) : FInner(std::move(Inner)) {}
-  intptr_t Open(TFrontEnd& FrontEnd) override {
+  intptr_t Open() override {
     ++Opens;
-    return FInner->Open(FrontEnd);
+    return FInner->Open();
   }
   void Close() override { FInner->Close(); }
   long Write(const uint8_t* Data, size_t Count) override { return FInner->Write(Data, Count); }

@@ -6,7 +6,7 @@
 
 #include "GameFiles.h"
 #include "WindowRig.h"
-#include "Wire.h"
+#include "tests/support/Wire.h"
 
 namespace {
 

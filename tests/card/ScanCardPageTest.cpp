@@ -7,43 +7,14 @@
 #include <string>
 #include <vector>
 
-#include "core/FrontEnd.h"
 #include "core/card/CardLayout.h"
+#include "core/link/EmulatedLinkPort.h"
 #include "core/link/Link.h"
 #include "core/link/PlatformErrors.h"
 #include "emulator/CableEmulator.h"
-#include "emulator/EmulatedLinkPort.h"
+#include "tests/support/RecordingFrontEnd.h"
 
 namespace {
-
-// A front end that keeps what the listing shows and in which order.
-class TRecordingFrontEnd : public TFrontEnd {
-public:
-  std::vector<std::string> Events;
-  std::string Panels[2];
-  bool BusyShown = false;
-
-  void SetStatusText(int Panel, const std::string& Text) override { Panels[Panel] = Text; }
-  std::string StatusText(int Panel) const override { return Panels[Panel]; }
-  void PumpMessages() override { Events.push_back("pump"); }
-  void SetProgress(int) override {}
-  int Progress() const override { return 0; }
-  void ShowBusyPanel(const std::string& Caption) override {
-    BusyShown = true;
-    Events.push_back("show " + Caption);
-  }
-  void HideBusyPanel() override {
-    BusyShown = false;
-    Events.push_back("hide");
-  }
-  int ShowMessageBox(const std::string&, const std::string&, int) override { return MB_RESULT_OK; }
-  void SetWindowCaption(const std::string&) override {}
-  bool ChooseOpenFiles(const std::string&, const std::string&, bool, std::vector<std::string>&) override {
-    return false;
-  }
-  bool ChooseSaveFile(const std::string&, const std::string&, std::string&) override { return false; }
-  bool BrowseForFolder(const std::string&, std::string&) override { return false; }
-};
 
 class TRecordingList : public TCardRowVector {
 public:

@@ -1,14 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "emulator/LinkPortFactory.h"
+#include "core/link/LinkPortFactory.h"
 
 #include <filesystem>
 #include <stdexcept>
 #include <system_error>
 
+#include "core/link/EmulatedLinkPort.h"
 #include "core/link/TracePort.h"
 #include "emulator/CardDir.h"
 #include "emulator/CardLock.h"
-#include "emulator/EmulatedLinkPort.h"
 
 #ifdef _WIN32
 #include "core/link/WindowsLinkPort.h"

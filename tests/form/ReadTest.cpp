@@ -8,7 +8,7 @@
 
 #include "GameFiles.h"
 #include "WindowRig.h"
-#include "Wire.h"
+#include "tests/support/Wire.h"
 
 namespace {
 

@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "core/queue/HeaderCheck.h"
+#include "tests/support/FileBytes.h"
+#include "tests/support/TempFolder.h"
 
 // Game files for the window tests: a header the card listing recognises
 // (logo, title, ROM-size code, header checksum) over bytes that differ from game to game.
@@ -28,29 +30,10 @@ inline std::vector<uint8_t> GameBytes(const std::string& Title, uint32_t Size, u
   return Bytes;
 }
 
-inline void WriteBytes(const std::string& Path, const std::vector<uint8_t>& Bytes) {
-  std::ofstream(Path, std::ios::binary).write(reinterpret_cast<const char*>(Bytes.data()), std::streamsize(Bytes.size()));
-}
-
-inline std::vector<uint8_t> ReadBytes(const std::string& Path) {
-  std::ifstream In(Path, std::ios::binary);
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(In), std::istreambuf_iterator<char>());
-}
-
 // A folder of files that goes away with the test.
 class TGameFolder {
 public:
-  TGameFolder() {
-    std::string Pattern = (std::filesystem::temp_directory_path() / "fq-window-XXXXXX").string();
-    if (mkdtemp(Pattern.data())) FDir = Pattern;
-  }
-  ~TGameFolder() {
-    std::error_code Ignored;
-    if (!FDir.empty()) std::filesystem::remove_all(FDir, Ignored);
-  }
-  TGameFolder(const TGameFolder&) = delete;
-  TGameFolder& operator=(const TGameFolder&) = delete;
-  bool Valid() const { return !FDir.empty(); }
+  bool Valid() const { return FFolder.Valid(); }
   std::string Path(const std::string& Name) const { return FDir + "/" + Name; }
   std::string Root() const { return FDir; }
   // A game of 32 KiB x 2^SizeCode bytes named Name.
@@ -61,5 +44,6 @@ public:
   }
 
 private:
-  std::string FDir;
+  TTempFolder FFolder{"fq-window"};
+  std::string FDir = FFolder.Text();
 };

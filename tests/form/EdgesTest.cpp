@@ -11,7 +11,7 @@
 #include "DataHome.h"
 #include "GameFiles.h"
 #include "WindowRig.h"
-#include "Wire.h"
+#include "tests/support/Wire.h"
 
 namespace {
 

@@ -3,9 +3,9 @@
 // and plug events delivered on the polling thread.
 #include <gtest/gtest.h>
 
+#include "core/link/EmulatedLinkPort.h"
 #include "core/link/PlatformErrors.h"
-#include "emulator/EmulatedLinkPort.h"
-#include "tests/emulator/TestSupport.h"
+#include "tests/support/TestSupport.h"
 
 namespace {
 
@@ -14,7 +14,6 @@ protected:
   TCard Card;
   TCableEmulator Cable{Card};
   TEmulatedLinkPort Port{Cable};
-  TSilentFrontEnd FrontEnd;
 
   long ChipIdExchange() {
     auto Packet = Command(cmdChipId);
@@ -25,15 +24,15 @@ protected:
 };
 
 TEST_F(EmulatedLinkPortTest, OpenGivesAHandleOnlyWhilePlugged) {
-  intptr_t Handle = Port.Open(FrontEnd);
+  intptr_t Handle = Port.Open();
   EXPECT_GT(Handle, 0);
   EXPECT_EQ(ChipIdExchange(), 4);
-  intptr_t Again = Port.Open(FrontEnd);
+  intptr_t Again = Port.Open();
   EXPECT_GT(Again, 0);
   EXPECT_NE(Again, Handle);
 
   Cable.Unplug();
-  EXPECT_EQ(Port.Open(FrontEnd), -1);
+  EXPECT_EQ(Port.Open(), -1);
   EXPECT_EQ(Port.LastError(), kErrNoSuchDevice);
   EXPECT_FALSE(Port.IsOpen());
 }
@@ -43,13 +42,13 @@ TEST_F(EmulatedLinkPortTest, TransfersNeedAPortOpenedOnTheCurrentPlugIn) {
   EXPECT_EQ(Port.Write(&Byte, 1), -1) << "before Open";
   EXPECT_EQ(Port.LastError(), kErrNotOpen);
 
-  ASSERT_GT(Port.Open(FrontEnd), 0);
+  ASSERT_GT(Port.Open(), 0);
   Cable.Unplug();
   Cable.Plug();
   EXPECT_EQ(ChipIdExchange(), -1) << "a handle from before the unplug";
   EXPECT_EQ(Port.LastError(), kErrNoSuchDevice);
 
-  ASSERT_GT(Port.Open(FrontEnd), 0);
+  ASSERT_GT(Port.Open(), 0);
   EXPECT_EQ(ChipIdExchange(), 4);
   Port.Close();
   EXPECT_EQ(Port.Read(&Byte, 1), -1);
@@ -57,7 +56,7 @@ TEST_F(EmulatedLinkPortTest, TransfersNeedAPortOpenedOnTheCurrentPlugIn) {
 }
 
 TEST_F(EmulatedLinkPortTest, TheCablesErrorsReachTheCaller) {
-  ASSERT_GT(Port.Open(FrontEnd), 0);
+  ASSERT_GT(Port.Open(), 0);
   uint8_t Byte = 0;
   EXPECT_EQ(Port.Read(&Byte, 1), -1);
   EXPECT_EQ(Port.LastError(), kErrTimedOut);
@@ -92,8 +91,8 @@ TEST_F(EmulatedLinkPortTest, PlugEventsReachTheHandlerOnlyFromPolling) {
   // An unplug that happens inside a transfer is delivered the same way, and a
   // handler that reopens the port finds the cable as it is then.
   intptr_t Reopened = 0;
-  Port.SetDeviceChangeHandler([&] { Reopened = Port.Open(FrontEnd); });
-  ASSERT_GT(Port.Open(FrontEnd), 0);
+  Port.SetDeviceChangeHandler([&] { Reopened = Port.Open(); });
+  ASSERT_GT(Port.Open(), 0);
   Cable.UnplugAfter(1);
   ChipIdExchange();
   Port.PollDeviceEvents();
@@ -105,11 +104,10 @@ TEST_F(EmulatedLinkPortTest, PlugEventsReachTheHandlerOnlyFromPolling) {
 }
 
 TEST(EmulatedLinkPortOwning, KeepsItsCardAndCableAndNamesTheCardFolder) {
-  TTempDir Dir;
-  TSilentFrontEnd FrontEnd;
-  TEmulatedLinkPort Port(std::make_unique<TCard>(Dir.Path()));
-  EXPECT_NE(Port.Describe().find(Dir.Path()), std::string::npos) << Port.Describe();
-  ASSERT_GT(Port.Open(FrontEnd), 0);
+  TTempFolder Dir{"fq-emu"};
+  TEmulatedLinkPort Port(std::make_unique<TCard>(Dir.Text()));
+  EXPECT_NE(Port.Describe().find(Dir.Text()), std::string::npos) << Port.Describe();
+  ASSERT_GT(Port.Open(), 0);
   auto Packet = WritePacket(cmdWriteSram, 7, {0x42});
   EXPECT_EQ(Port.Write(Packet.data(), Packet.size()), 41);
   EXPECT_EQ(Port.Cable().Card().ReadSram(7), 0x42);

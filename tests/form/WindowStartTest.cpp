@@ -13,6 +13,7 @@
 #include "app/WindowStart.h"
 #include "app/memory/ScriptedDialogs.h"
 #include "emulator/CardLock.h"
+#include "tests/support/TempFolder.h"
 
 namespace {
 
@@ -21,14 +22,10 @@ namespace fs = std::filesystem;
 class WindowStart : public ::testing::Test {
 protected:
   void SetUp() override {
-    std::string Pattern = (fs::temp_directory_path() / "fq-start-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(Pattern.data()), nullptr);
-    FDir = Pattern;
+    ASSERT_TRUE(FFolder.Valid());
+    FDir = FFolder.Path();
   }
-  void TearDown() override {
-    std::error_code Ignored;
-    fs::remove_all(FDir, Ignored);
-  }
+  TTempFolder FFolder{"fq-start"};
   fs::path FDir;
 };
 

@@ -13,7 +13,7 @@
 #include "GameFiles.h"
 #include "ProgramResources.h"
 #include "WindowRig.h"
-#include "Wire.h"
+#include "tests/support/Wire.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 // selected with 'A' and the card's own save RAM.
 #include <gtest/gtest.h>
 
-#include "emulator/CableEmulator.h"
+#include "emulator/Card.h"
 #include "emulator/CardMapper.h"
 
 namespace {

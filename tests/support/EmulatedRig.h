@@ -4,11 +4,11 @@
 #include <vector>
 
 #include "core/SharedState.h"
+#include "core/link/EmulatedLinkPort.h"
 #include "core/link/Link.h"
 #include "core/support/Bytes.h"
 #include "emulator/CableEmulator.h"
-#include "emulator/EmulatedLinkPort.h"
-#include "tests/transfer/ScriptedFrontEnd.h"
+#include "tests/support/ScriptedFrontEnd.h"
 
 // The program's side over the cable and card in software, with every
 // transfer logged.

@@ -8,9 +8,9 @@
 #include "app/form/MainForm.h"
 #include "app/memory/MemoryBinding.h"
 #include "app/memory/ScriptedDialogs.h"
+#include "core/link/EmulatedLinkPort.h"
 #include "emulator/CableEmulator.h"
-#include "emulator/EmulatedLinkPort.h"
-#include "tests/app/Wire.h"
+#include "tests/support/Wire.h"
 
 // The window's form on the in-memory binding and an emulated cable with
 // scripted dialogs, every transfer logged.

@@ -35,7 +35,7 @@ public:
   explicit TEmulatedLinkPort(std::unique_ptr<TCard> Card);
   ~TEmulatedLinkPort() override;
 
-  intptr_t Open(TFrontEnd& FrontEnd) override;
+  intptr_t Open() override;
   void Close() override;
   long Write(const uint8_t* Data, size_t Count) override;
   long Read(uint8_t* Data, size_t Count) override;

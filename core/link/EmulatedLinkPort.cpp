@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "emulator/EmulatedLinkPort.h"
+#include "core/link/EmulatedLinkPort.h"
 
 #include "emulator/CardLock.h"
 
@@ -18,8 +18,7 @@ TEmulatedLinkPort::~TEmulatedLinkPort() = default;
 
 void TEmulatedLinkPort::KeepLock(std::unique_ptr<TCardLock> Lock) { FLock = std::move(Lock); }
 
-intptr_t TEmulatedLinkPort::Open(TFrontEnd& FrontEnd) {
-  (void)FrontEnd;
+intptr_t TEmulatedLinkPort::Open() {
   FOpen = false;
   if (!FCable->Plugged()) {
     FLastError = kErrNoSuchDevice;

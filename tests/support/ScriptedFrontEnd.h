@@ -52,11 +52,6 @@ public:
     return Answer;
   }
   void SetWindowCaption(const std::string&) override {}
-  bool ChooseOpenFiles(const std::string&, const std::string&, bool, std::vector<std::string>&) override {
-    return false;
-  }
-  bool ChooseSaveFile(const std::string&, const std::string&, std::string&) override { return false; }
-  bool BrowseForFolder(const std::string&, std::string&) override { return false; }
 
   // How many panel-1 texts began with Prefix.
   int CountTexts(const std::string& Prefix) const {

@@ -11,18 +11,14 @@
 #include <unistd.h>
 
 #include "core/support/Resources.h"
+#include "tests/support/FileBytes.h"
+#include "tests/support/TempFolder.h"
 
 // A scratch folder per test, also used as the temporary folder (TMPDIR), so
 // a test sees every temporary file the code under test leaves behind.
 class TScratchDir {
 public:
-  TScratchDir() {
-    const auto* Info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string Name = std::string(Info->test_suite_name()) + "_" + Info->name();
-    for (char& C : Name)
-      if (C == '/') C = '_';
-    FPath = std::filesystem::temp_directory_path() / ("fq-" + std::to_string(::getpid()) + "-" + Name);
-    std::filesystem::remove_all(FPath);
+  TScratchDir() : FFolder("fq-" + TestName()), FPath(FFolder.Path()) {
     std::filesystem::create_directories(FPath / "tmp");
     const char* Old = std::getenv("TMPDIR");
     FOldTmp = Old ? Old : "";
@@ -34,8 +30,6 @@ public:
       ::setenv("TMPDIR", FOldTmp.c_str(), 1);
     else
       ::unsetenv("TMPDIR");
-    std::error_code Error;
-    std::filesystem::remove_all(FPath, Error);
   }
   std::string File(const std::string& Name) const { return (FPath / Name).string(); }
   // Files left in the temporary folder.
@@ -46,20 +40,20 @@ public:
   }
 
 private:
+  // The running test's name, as a file name can hold it.
+  static std::string TestName() {
+    const auto* Info = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::string Name = std::string(Info->test_suite_name()) + "_" + Info->name();
+    for (char& C : Name)
+      if (C == '/') C = '_';
+    return Name;
+  }
+
+  TTempFolder FFolder;
   std::filesystem::path FPath;
   std::string FOldTmp;
   bool FHadTmp = false;
 };
-
-inline void WriteBytes(const std::string& Name, const std::vector<uint8_t>& Bytes) {
-  std::ofstream Out(Name, std::ios::binary | std::ios::trunc);
-  Out.write(reinterpret_cast<const char*>(Bytes.data()), static_cast<std::streamsize>(Bytes.size()));
-}
-
-inline std::vector<uint8_t> ReadBytes(const std::string& Name) {
-  std::ifstream In(Name, std::ios::binary);
-  return std::vector<uint8_t>((std::istreambuf_iterator<char>(In)), std::istreambuf_iterator<char>());
-}
 
 // A Game Boy image as the card listing sees one: the logo's last four bytes
 // at 0x130, the title at 0x134, the ROM-size code at 0x148 (32 KiB << code,

@@ -7,10 +7,10 @@
 #include <filesystem>
 #include <optional>
 
-#include "emulator/CableEmulator.h"
+#include "core/link/LinkPortFactory.h"
+#include "emulator/Card.h"
 #include "emulator/CardDir.h"
-#include "emulator/LinkPortFactory.h"
-#include "tests/emulator/TestSupport.h"
+#include "tests/support/TestSupport.h"
 
 namespace {
 
@@ -52,9 +52,8 @@ TEST(CardDirTest, FollowsXdgDataHomeElseTheHomeFolder) {
 }
 
 TEST(LinkPortFactoryTest, EmulateKeepsTheCardInTheChosenOrTheDefaultFolder) {
-  TTempDir Dir;
-  TScopedEnv Xdg("XDG_DATA_HOME", Dir.Path().c_str());
-  TSilentFrontEnd FrontEnd;
+  TTempFolder Dir{"fq-emu"};
+  TScopedEnv Xdg("XDG_DATA_HOME", Dir.Text().c_str());
   for (const std::string& Chosen : {Dir / "chosen", std::string()}) {
     TLinkOptions Options;
     Options.Emulate = true;
@@ -67,7 +66,7 @@ TEST(LinkPortFactoryTest, EmulateKeepsTheCardInTheChosenOrTheDefaultFolder) {
     EXPECT_EQ(std::filesystem::file_size(Expected + "/flash.bin"), 8388608u);
     EXPECT_NE(Port->Describe().find(Expected), std::string::npos) << Port->Describe();
 
-    ASSERT_GT(Port->Open(FrontEnd), 0);
+    ASSERT_GT(Port->Open(), 0);
     auto Packet = WritePacket(cmdWriteRom, 0x400000, {0x12, 0x34});
     EXPECT_EQ(Port->Write(Packet.data(), Packet.size()), 41);
   }
@@ -77,8 +76,7 @@ TEST(LinkPortFactoryTest, EmulateKeepsTheCardInTheChosenOrTheDefaultFolder) {
 }
 
 TEST(LinkPortFactoryTest, TracesAnyTransportToTheTraceFile) {
-  TTempDir Dir;
-  TSilentFrontEnd FrontEnd;
+  TTempFolder Dir{"fq-emu"};
   TLinkOptions Options;
   Options.Emulate = true;
   Options.EmulateDir = Dir / "card";
@@ -86,20 +84,20 @@ TEST(LinkPortFactoryTest, TracesAnyTransportToTheTraceFile) {
   std::string Error;
   auto Port = MakeLinkPort(Options, Error);
   ASSERT_TRUE(Port) << Error;
-  ASSERT_GT(Port->Open(FrontEnd), 0);
+  ASSERT_GT(Port->Open(), 0);
   auto Packet = Command(cmdChipId);
   Port->Write(Packet.data(), Packet.size());
   uint8_t Reply[4];
   Port->Read(Reply, sizeof Reply);
-  auto Trace = ReadWholeFile(Dir / "trace.txt");
+  auto Trace = ReadBytes(Dir / "trace.txt");
   EXPECT_EQ(std::string(Trace.begin(), Trace.end()), "OUT 9 440000000000000000\nIN 4 17890000\n");
 }
 
 TEST(LinkPortFactoryTest, AnUnusableCardFolderOrTraceFileIsAnError) {
-  TTempDir Dir;
-  WriteWholeFile(Dir / "file", {1});
+  TTempFolder Dir{"fq-emu"};
+  WriteBytes(Dir / "file", {1});
   std::filesystem::create_directories(Dir / "short");
-  WriteWholeFile(Dir / "short/flash.bin", {1, 2, 3});
+  WriteBytes(Dir / "short/flash.bin", {1, 2, 3});
   struct TCase {
     std::string CardDir, TraceFile, Named;
   };
@@ -114,12 +112,11 @@ TEST(LinkPortFactoryTest, AnUnusableCardFolderOrTraceFileIsAnError) {
     EXPECT_FALSE(MakeLinkPort(Options, Error)) << Case.Named;
     EXPECT_NE(Error.find(Case.Named), std::string::npos) << Error;
   }
-  EXPECT_EQ(ReadWholeFile(Dir / "short/flash.bin"), (std::vector<uint8_t>{1, 2, 3}));
+  EXPECT_EQ(ReadBytes(Dir / "short/flash.bin"), (std::vector<uint8_t>{1, 2, 3}));
 }
 
 #if __has_include("core/link/UsbIds.h")
 TEST(LinkPortFactoryTest, WithoutEmulateTheUsbCableIsUsedAndAbsentItDoesNotOpen) {
-  TSilentFrontEnd FrontEnd;
   TLinkOptions Options;
   Options.UsbVendor = 0x1234;
   Options.UsbProduct = 0xabcd;
@@ -128,7 +125,7 @@ TEST(LinkPortFactoryTest, WithoutEmulateTheUsbCableIsUsedAndAbsentItDoesNotOpen)
   ASSERT_TRUE(Port) << Error;
   EXPECT_NE(Port->Describe().find("1234"), std::string::npos) << Port->Describe();
   EXPECT_NE(Port->Describe().find("abcd"), std::string::npos) << Port->Describe();
-  EXPECT_EQ(Port->Open(FrontEnd), -1);
+  EXPECT_EQ(Port->Open(), -1);
   uint8_t Byte = 0;
   EXPECT_EQ(Port->Write(&Byte, 1), -1);
 }

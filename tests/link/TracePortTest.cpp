@@ -4,10 +4,10 @@
 
 #include <fstream>
 
+#include "core/link/EmulatedLinkPort.h"
 #include "core/link/PlatformErrors.h"
 #include "core/link/TracePort.h"
-#include "emulator/EmulatedLinkPort.h"
-#include "tests/emulator/TestSupport.h"
+#include "tests/support/TestSupport.h"
 
 namespace {
 
@@ -33,13 +33,12 @@ TEST(TracePortTest, FormatsEachKindOfTransfer) {
 }
 
 TEST(TracePortTest, WritesOneLinePerTransferAsItHappens) {
-  TTempDir Dir;
+  TTempFolder Dir{"fq-emu"};
   TCard Card;
   TCableEmulator Cable(Card);
-  TSilentFrontEnd FrontEnd;
   TTracePort Port(std::make_unique<TEmulatedLinkPort>(Cable), Dir / "trace.txt");
   ASSERT_TRUE(Port.Ok()) << Port.Error();
-  ASSERT_GT(Port.Open(FrontEnd), 0);
+  ASSERT_GT(Port.Open(), 0);
 
   auto Packet = Command(cmdReadRom, 0x8000, 2);
   EXPECT_EQ(Port.Write(Packet.data(), Packet.size()), 9);
@@ -54,7 +53,7 @@ TEST(TracePortTest, WritesOneLinePerTransferAsItHappens) {
 }
 
 TEST(TracePortTest, ATraceFileThatCannotBeCreatedIsReported) {
-  TTempDir Dir;
+  TTempFolder Dir{"fq-emu"};
   TCard Card;
   TCableEmulator Cable(Card);
   TTracePort Port(std::make_unique<TEmulatedLinkPort>(Cable), Dir / "missing/trace.txt");

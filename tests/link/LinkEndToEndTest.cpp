@@ -6,13 +6,14 @@
 #include <fstream>
 
 #include "core/SharedState.h"
+#include "core/link/EmulatedLinkPort.h"
 #include "core/link/Link.h"
+#include "core/link/LinkPortFactory.h"
 #include "core/link/PlatformErrors.h"
 #include "core/link/TracePort.h"
 #include "emulator/CableEmulator.h"
-#include "emulator/EmulatedLinkPort.h"
-#include "emulator/LinkPortFactory.h"
-#include "tests/emulator/TestSupport.h"
+#include "tests/support/SilentFrontEnd.h"
+#include "tests/support/TestSupport.h"
 
 namespace {
 
@@ -25,7 +26,7 @@ TLinkWritePacket MakeWritePacket(uint8_t Code, uint32_t Address, const uint8_t* 
 
 class LinkEndToEndTest : public ::testing::Test {
 protected:
-  TTempDir Dir;
+  TTempFolder Dir{"fq-emu"};
   TSharedState State;
   TSilentFrontEnd FrontEnd;
   std::unique_ptr<TLinkPort> Port;

@@ -12,11 +12,11 @@
 #include "GameFiles.h"
 #include "ProgramResources.h"
 #include "WindowRig.h"
-#include "Wire.h"
 #include "app/CommandLine.h"
 #include "core/queue/HeaderCheck.h"
-#include "core/transfer/PartialWrite.h"
 #include "core/support/Resources.h"
+#include "core/transfer/PartialWrite.h"
+#include "tests/support/Wire.h"
 
 namespace fs = std::filesystem;
 
