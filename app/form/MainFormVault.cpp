@@ -4,6 +4,7 @@
 // layout), and the question when a backup cannot be made before a write.
 #include <algorithm>
 
+#include "app/form/Dialogs.h"
 #include "app/form/MainForm.h"
 #include "app/form/TextCodes.h"
 #include "core/support/Paths.h"

@@ -10,7 +10,7 @@
 #include "DataHome.h"
 #include "GameFiles.h"
 #include "WindowRig.h"
-#include "Wire.h"
+#include "tests/support/Wire.h"
 #include "core/vault/SaveVault.h"
 
 namespace {

@@ -11,8 +11,8 @@
 #include "core/support/Resources.h"
 #include "core/transfer/CardWrite.h"
 #include "core/transfer/ContactCheck.h"
-#include "tests/transfer/EmulatedRig.h"
-#include "tests/transfer/TestFiles.h"
+#include "tests/support/EmulatedRig.h"
+#include "tests/support/TestFiles.h"
 
 namespace {
 

@@ -15,8 +15,8 @@
 #include "core/transfer/CardWrite.h"
 #include "core/transfer/FormatCard.h"
 #include "core/transfer/WriteRepair.h"
-#include "tests/transfer/EmulatedRig.h"
-#include "tests/transfer/TestFiles.h"
+#include "tests/support/EmulatedRig.h"
+#include "tests/support/TestFiles.h"
 
 namespace {
 

@@ -13,8 +13,8 @@
 #include "core/link/LinkProtocol.h"
 #include "core/queue/GameQueue.h"
 #include "core/transfer/CardWrite.h"
-#include "tests/transfer/EmulatedRig.h"
-#include "tests/transfer/TestFiles.h"
+#include "tests/support/EmulatedRig.h"
+#include "tests/support/TestFiles.h"
 
 namespace fs = std::filesystem;
 

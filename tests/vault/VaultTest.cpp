@@ -13,7 +13,7 @@
 #include "core/vault/SaveVault.h"
 #include "core/vault/VaultIndex.h"
 #include "core/vault/VaultName.h"
-#include "tests/transfer/TestFiles.h"
+#include "tests/support/TestFiles.h"
 
 namespace fs = std::filesystem;
 
