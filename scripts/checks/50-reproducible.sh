@@ -1,25 +1,26 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# The Debian package rebuilt from the same commit gives the same bytes. The
-# package of the main build folder (the one the other checks and the tests
-# use, built by 40-debian-package.sh) is compared with one built from
-# nothing, of only what the package holds (no tests): in a folder of another
-# path, at another time (the clock a week ahead, with faketime), with another
-# umask, time zone and locale, as another user when this runs as root, and
-# without the compiler cache, so that no object of the first can stand in
-# for one of its own. Both take their dates from SOURCE_DATE_EPOCH, the time
-# of the last commit. The two .deb files must be identical; diffoscope shows
-# what differs when they are not.
+# The Debian package rebuilt from the same commit gives the same bytes: two
+# builds from nothing of only what the package holds (no tests), in build
+# folders of different paths, at different times (the second with its clock
+# a week ahead, with faketime), with different umasks, time zones and
+# locales, the second as another user when this runs as root and without
+# the compiler cache, so that no object of the first can stand in for one of
+# its own (the first may use the cache, but not its base folder, whose
+# relative paths would end up in the debugging information). Both take
+# their dates from SOURCE_DATE_EPOCH, the time of the last commit. The two
+# .deb files must be identical; diffoscope shows what differs when they are
+# not. The script says how long it took.
 #
 # cpack makes each package under umask 022: CMake's DEB writer puts the
 # modes of its own temporary files, which follow the umask, into the ar
-# headers of the .deb (dpkg ignores them). The build itself runs under both
-# umasks.
+# headers of the .deb (dpkg ignores them). The builds themselves run under
+# both umasks.
 #
 # With FQ_CHECK_REPRODUCIBLE_WINDOWS=1 the Windows installer is compared
 # too: the installer of the cross build that 10-win64-core.sh made against
-# one of a second cross build made the same way as the second package. It
-# costs a second cross build, so it is not part of every run.
+# one of a second cross build made the way of the second package. It costs
+# a second cross build, so it is not part of every run.
 # FQ_CHECK_REPRODUCIBLE=0 skips the whole check.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
@@ -77,27 +78,32 @@ compare() {
 }
 
 # ---- the Debian package -------------------------------------------------------
-# The main folder's package: configured again, so that it takes this
-# commit's date; built (nothing to do after 40-debian-package.sh).
-build_type="$(sed -n 's/^CMAKE_BUILD_TYPE:[A-Z]*=//p' "$main/CMakeCache.txt" 2>/dev/null || true)"
-build_type="${build_type:-RelWithDebInfo}"
-echo "first package: from the main build folder $main"
-cmake -S "$top" -B "$main" -G Ninja -DCMAKE_BUILD_TYPE="$build_type" >/dev/null
-cmake --build "$main" -j "$JOBS" --target fq_package_files >/dev/null
-first="$(cd "$main" && umask 022 && cpack -G DEB -B "$work/first" >/dev/null && ls "$work"/first/flashquill_*.deb)"
+# build FOLDER: configures and builds the package's files, then the package
+# (under umask 022, see above).
+build() {
+  cmake -S "$top" -B "$1" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON >/dev/null
+  cmake --build "$1" -j "$JOBS" --target fq_package_files >/dev/null
+  (cd "$1" && umask 022 && cpack -G DEB >/dev/null)
+  ls "$1"/package/flashquill_*.deb
+}
+export -f build
+export top JOBS
 
+echo "first package: built from nothing in $work/first"
+first="$(umask 022 && env -u CCACHE_BASEDIR TZ=UTC LC_ALL=C bash -c 'build "$0"' "$work/first")"
 echo "second package: built from nothing in $second_dir, $other_user"
-elsewhere cmake -S "$top" -B "$second_dir" -G Ninja -DCMAKE_BUILD_TYPE="$build_type" \
-  -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON >/dev/null
-elsewhere cmake --build "$second_dir" -j "$JOBS" --target fq_package_files >/dev/null
-second="$(cd "$second_dir" && MASK=022 elsewhere cpack -G DEB >/dev/null && ls "$second_dir"/package/flashquill_*.deb)"
+second="$(elsewhere bash -c 'build "$0"' "$second_dir")"
 compare "the Debian package" "$first" "$second"
 echo "the Debian package's check took $((SECONDS - started)) s"
 
 # ---- the Windows installer, when asked for --------------------------------------
 if [ "${FQ_CHECK_REPRODUCIBLE_WINDOWS:-0}" = 1 ]; then
   win_started=$SECONDS
-  win_first="$(ls "$main-win64"/Flashquill-Setup-*.exe 2>/dev/null | head -n 1 || true)"
+  win_first=""
+  # Made again where the sources changed since 10-win64-core.sh made it.
+  if [ -f "$main-win64/build.ninja" ] && cmake --build "$main-win64" -j "$JOBS" --target windows_installer >/dev/null; then
+    win_first="$(ls "$main-win64"/Flashquill-Setup-*.exe 2>/dev/null | head -n 1 || true)"
+  fi
   if [ -z "$win_first" ]; then
     echo "no Windows installer in $main-win64 (10-win64-core.sh makes it): not compared"
     failures=$((failures + 1))
