@@ -22,7 +22,12 @@ set(_signing ${CMAKE_CURRENT_SOURCE_DIR}/signing)
 set(FQ_BRIDGEWICK_TEST_KEY ${_signing}/BridgewickTest.key CACHE INTERNAL "")
 set(FQ_BRIDGEWICK_TEST_CRT ${_signing}/BridgewickTest.crt CACHE INTERNAL "")
 
-if(FQ_OPENSSL AND FQ_OSSLSIGNCODE)
+if(NOT EXISTS ${FQ_BRIDGEWICK_TEST_KEY} OR NOT EXISTS ${FQ_BRIDGEWICK_TEST_CRT})
+  set(FQ_DRIVER_SIGNED OFF CACHE INTERNAL "")
+  unset(FQ_BRIDGEWICK_CER CACHE)
+  message(WARNING "${FQ_BRIDGEWICK_TEST_KEY} or ${FQ_BRIDGEWICK_TEST_CRT} is missing: Bridgewick's images "
+                  "are not signed (driver/signing/MakeTestCertificate.sh makes a new pair)")
+elseif(FQ_OPENSSL AND FQ_OSSLSIGNCODE)
   set(FQ_DRIVER_SIGNED ON CACHE INTERNAL "")
   set(FQ_BRIDGEWICK_CER ${CMAKE_BINARY_DIR}/driver/BridgewickTest.cer CACHE INTERNAL "")
   add_custom_command(
