@@ -43,10 +43,14 @@ second_dir="$work/second/a/much/longer/path"
 
 # The second build's surroundings: another user, the clock ahead.
 as_other=()
-if [ "$(id -u)" -eq 0 ] && getent passwd nobody >/dev/null; then
+nobody=(setpriv --reuid=nobody --regid="$(id -g nobody 2>/dev/null || echo 65534)" --clear-groups --)
+if [ "$(id -u)" -eq 0 ] && getent passwd nobody >/dev/null &&
+   "${nobody[@]}" test -r "$top/CMakeLists.txt" -a -x "$top/scripts" -a -x "$work/second"; then
   chown -R nobody "$work/second"
-  as_other=(setpriv --reuid=nobody --regid="$(id -g nobody)" --clear-groups --)
+  as_other=("${nobody[@]}")
   other_user="as nobody"
+elif [ "$(id -u)" -eq 0 ]; then
+  other_user="as the same user (nobody cannot read the sources in $top)"
 else
   other_user="as the same user (not root, so no other user to build as)"
 fi
