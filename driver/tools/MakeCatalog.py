@@ -1,12 +1,16 @@
 #!/usr/bin/env python3
 # SPDX-License-Identifier: GPL-3.0-or-later
-"""Writes the content of a driver package's catalog: the certificate trust
-list that names each file of the package with its hash (the Authenticode
-hash of a PE image, the plain hash of any other file) and the systems the
-package is for. The build wraps it in a signature (openssl cms) to make the
-.cat file the installation description names.
+"""Writes a driver package's catalog, unsigned: the certificate trust list
+that names each file of the package with its hash (the Authenticode hash of
+a PE image, the plain hash of any other file) and the systems the package is
+for, as the content of a signed-data envelope that has no signer yet. The
+build signs it (osslsigncode) to make the .cat file the installation
+description names.
 
-usage: MakeCatalog.py --os 2:10.0 --out CONTENT.der FILE...
+The list is dated --time (seconds since 1970), else SOURCE_DATE_EPOCH,
+else now.
+
+usage: MakeCatalog.py --os 2:10.0 [--time SECONDS] --out UNSIGNED.cat FILE...
 """
 import argparse
 import datetime
@@ -24,6 +28,9 @@ SPC_INDIRECT_DATA = "1.3.6.1.4.1.311.2.1.4"
 SPC_PE_IMAGE_DATA = "1.3.6.1.4.1.311.2.1.15"
 SPC_CAB_DATA = "1.3.6.1.4.1.311.2.1.25"
 SHA1 = "1.3.14.3.2.26"
+SHA256 = "2.16.840.1.101.3.4.2.1"
+SIGNED_DATA = "1.2.840.113549.1.7.2"
+CERTIFICATE_TRUST_LIST = "1.3.6.1.4.1.311.10.1"
 # Subject interface packages that check a member: PE images, flat files.
 SIP_PE = "{C689AAB8-8E78-11D0-8C47-00C04FC295EE}"
 SIP_FLAT = "{DE351A42-8E59-11D0-8C47-00C04FC295EE}"
@@ -126,7 +133,7 @@ def member(path):
     return sequence(octets(tag), attributes)
 
 
-def catalog(paths, systems):
+def catalog(paths, systems, moment=None):
     # One identifier per catalog: derived from what it lists, so the same
     # package gives the same catalog content.
     identity = hashlib.md5()
@@ -135,8 +142,9 @@ def catalog(paths, systems):
         entry = member(path)
         identity.update(entry)
         members.append(entry)
-    moment = os.environ.get("SOURCE_DATE_EPOCH")
-    when = (datetime.datetime.fromtimestamp(int(moment), datetime.timezone.utc) if moment
+    if moment is None and os.environ.get("SOURCE_DATE_EPOCH"):
+        moment = int(os.environ["SOURCE_DATE_EPOCH"])
+    when = (datetime.datetime.fromtimestamp(moment, datetime.timezone.utc) if moment is not None
             else datetime.datetime.now(datetime.timezone.utc))
     extensions = der(0xA0, sequence(
         sequence(oid(CAT_NAMEVALUE), octets(name_value("OSAttr", systems)))))
@@ -149,14 +157,28 @@ def catalog(paths, systems):
         extensions)
 
 
+def unsigned_envelope(trust_list):
+    """Signed data with the trust list as its content, as catalogs carry it
+    (the list itself, not an octet string around it), and no signer: the
+    signing tool adds the one signer and its certificate."""
+    digest_sha256 = sequence(oid(SHA256), NULL)
+    signed_data = sequence(
+        integer(1),
+        set_of(digest_sha256),
+        sequence(oid(CERTIFICATE_TRUST_LIST), der(0xA0, trust_list)),
+        set_of())
+    return sequence(oid(SIGNED_DATA), der(0xA0, signed_data))
+
+
 def main():
-    parser = argparse.ArgumentParser(description="Writes a driver package catalog's content.")
+    parser = argparse.ArgumentParser(description="Writes a driver package's catalog, unsigned.")
     parser.add_argument("--os", default="2:10.0", help="systems the package is for, as catalogs name them")
+    parser.add_argument("--time", type=int, help="the list's date, in seconds since 1970")
     parser.add_argument("--out", required=True)
     parser.add_argument("files", nargs="+")
     arguments = parser.parse_args()
     try:
-        content = catalog(arguments.files, arguments.os)
+        content = unsigned_envelope(catalog(arguments.files, arguments.os, arguments.time))
     except (OSError, struct.error) as error:
         print("catalog: %s" % error, file=sys.stderr)
         return 1

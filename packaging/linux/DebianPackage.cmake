@@ -34,4 +34,10 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR}/package)
+# The files' times in the package are the sources' date, whoever runs cpack
+# (the DEB generator reads SOURCE_DATE_EPOCH as it writes the package).
+set(_fq_cpack_dates ${CMAKE_CURRENT_BINARY_DIR}/CPackDates.cmake)
+file(WRITE ${_fq_cpack_dates}
+     "if(NOT DEFINED ENV{SOURCE_DATE_EPOCH})\n  set(ENV{SOURCE_DATE_EPOCH} \"${FQ_SOURCE_DATE_EPOCH}\")\nendif()\n")
+set(CPACK_PROJECT_CONFIG_FILE ${_fq_cpack_dates})
 include(CPack)

@@ -33,6 +33,9 @@ InstallDirRegKey HKLM "${FQ_KEY}" "InstallDir"
 RequestExecutionLevel admin
 SetCompressor /SOLID lzma
 ShowInstDetails show
+; The installer records no file's date (each gets the time it is installed),
+; so two builds of the same sources make the same installer.
+SetDateSave off
 ShowUninstDetails show
 BrandingText "Flashquill ${FQ_VERSION}"
 !ifdef FQ_ICON

@@ -62,7 +62,7 @@ function(fq_windows_installer)
   # The certificate exists only where the build signs the images.
   set(_certificate "")
   if(FQ_DRIVER_SIGNED)
-    set(_certificate ${FQ_BRIDGEWICK_TEST_CER})
+    set(_certificate ${FQ_BRIDGEWICK_CER})
   endif()
   foreach(_pair "FQ_BRIDGEWICK_INF_X64|FQ_DRIVER_INF_X64" "FQ_BRIDGEWICK_SYS|FQ_DRIVER_SYS_X64"
                 "FQ_BRIDGEWICK_CAT_X64|FQ_DRIVER_CAT_X64" "_certificate|FQ_DRIVER_CER"

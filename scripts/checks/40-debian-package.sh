@@ -39,8 +39,8 @@ scratch="$(mktemp -d)"
 $SUDO apt-get install -y -qq --no-install-recommends "$deb" >/dev/null
 installed=(
   /usr/bin/flashquill /usr/bin/flashquill-cli
-  /usr/share/applications/org.example.flashquill.desktop
-  /usr/share/metainfo/org.example.flashquill.metainfo.xml
+  /usr/share/applications/io.github.flashquill.flashquill.desktop
+  /usr/share/metainfo/io.github.flashquill.flashquill.metainfo.xml
   /usr/share/bash-completion/completions/flashquill-cli
   /usr/share/zsh/vendor-completions/_flashquill-cli
   /usr/share/fish/vendor_completions.d/flashquill-cli.fish
@@ -62,9 +62,9 @@ grep -q . "$scratch/info"
   /usr/share/flashquill/games/demo32.gb /usr/share/flashquill/games/demo64.gb >/dev/null
 /usr/bin/flashquill-cli --emulate="$scratch/card" list | grep -q "FQ DEMO TWO"
 
-desktop-file-validate /usr/share/applications/org.example.flashquill.desktop
+desktop-file-validate /usr/share/applications/io.github.flashquill.flashquill.desktop
 # The software-centre metadata: no error, no warning (notes are shown).
-appstreamcli validate --no-net --strict /usr/share/metainfo/org.example.flashquill.metainfo.xml
+appstreamcli validate --no-net --strict /usr/share/metainfo/io.github.flashquill.flashquill.metainfo.xml
 # The licence and the change log from NEWS, as the package carries them.
 grep -q "^License: GPL-3+" /usr/share/doc/flashquill/copyright
 zcat /usr/share/doc/flashquill/changelog.gz | head -n 1 | grep -q "^flashquill ($(dpkg-deb --field "$deb" Version)) "

@@ -56,6 +56,10 @@ while read -r name file; do
   esac
 done < <(sed -n 's/^!define \(FQ_DRIVER_[A-Z0-9_]*_NAME\) "\(.*\)"$/\1 \2/p' "$FILES_NSH")
 echo "expected: ${expected[*]}"
+# A signed package is of no use on a machine that cannot trust its signer.
+if grep -q '^!define FQ_DRIVER_CAT_X64_NAME ' "$FILES_NSH" && ! grep -q '^!define FQ_DRIVER_CER_NAME ' "$FILES_NSH"; then
+  fail "the installer carries the signed driver package without the test certificate it is signed with"
+fi
 for f in "${expected[@]}"; do
   [ -f "$DIR/$f" ] || fail "not installed: $f"
 done
