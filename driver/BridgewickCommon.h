@@ -50,6 +50,10 @@ NTSTATUS CompleteRequest(PIRP Irp, NTSTATUS Status, ULONG_PTR Information);
 // Completion routine of a request forwarded and waited for: Context is the
 // waiter's event. The request comes back to the sender.
 NTSTATUS NTAPI ForwardCompletion(PDEVICE_OBJECT DeviceObject, PIRP Irp, PVOID Context);
+// Hands Irp to LowerDevice and waits until that driver is done with it; the
+// request comes back to the caller not yet completed, with the lower
+// driver's status. At PASSIVE_LEVEL.
+NTSTATUS ForwardAndWait(PDEVICE_OBJECT LowerDevice, PIRP Irp);
 // Sends an internal control request (a URB, a port status query, a port
 // reset) to the driver below and waits for it: the one synchronous sender of
 // both builds, for set-up, resets and descriptor reads at PASSIVE_LEVEL.

@@ -19,3 +19,16 @@ NTSTATUS NTAPI ForwardCompletion(PDEVICE_OBJECT DeviceObject, PIRP Irp, PVOID Co
   KeSetEvent(static_cast<PKEVENT>(Context), IO_NO_INCREMENT, FALSE);
   return STATUS_MORE_PROCESSING_REQUIRED;
 }
+
+NTSTATUS ForwardAndWait(PDEVICE_OBJECT LowerDevice, PIRP Irp) {
+  KEVENT Done;
+  KeInitializeEvent(&Done, NotificationEvent, FALSE);
+  IoCopyCurrentIrpStackLocationToNext(Irp);
+  IoSetCompletionRoutine(Irp, ForwardCompletion, &Done, TRUE, TRUE, TRUE);
+  NTSTATUS Status = IoCallDriver(LowerDevice, Irp);
+  if (Status == STATUS_PENDING) {
+    KeWaitForSingleObject(&Done, Executive, KernelMode, FALSE, nullptr);
+    Status = Irp->IoStatus.Status;
+  }
+  return Status;
+}

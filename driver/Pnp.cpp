@@ -12,20 +12,6 @@ NTSTATUS PassDown(PDEVICE_EXTENSION Extension, PIRP Irp) {
   return IoCallDriver(Extension->LowerDeviceObject, Irp);
 }
 
-// Hands the request to the driver below and waits until that driver is done
-// with it; the request comes back here, not yet completed.
-NTSTATUS ForwardAndWait(PDEVICE_EXTENSION Extension, PIRP Irp) {
-  KEVENT Done;
-  KeInitializeEvent(&Done, NotificationEvent, FALSE);
-  IoCopyCurrentIrpStackLocationToNext(Irp);
-  IoSetCompletionRoutine(Irp, ForwardCompletion, &Done, TRUE, TRUE, TRUE);
-  NTSTATUS Status = IoCallDriver(Extension->LowerDeviceObject, Irp);
-  if (Status == STATUS_PENDING) {
-    KeWaitForSingleObject(&Done, Executive, KernelMode, FALSE, nullptr);
-    Status = Irp->IoStatus.Status;
-  }
-  return Status;
-}
 
 }  // namespace
 
@@ -81,7 +67,7 @@ BW_PAGEABLE NTSTATUS NTAPI DispatchPnp(PDEVICE_OBJECT DeviceObject, PIRP Irp) {
       // refused, the removal goes down first, and only then does the driver
       // wait for what is in flight; the request completes after that wait.
       Extension->RejectRequests = TRUE;
-      Status = ForwardAndWait(Extension, Irp);
+      Status = ForwardAndWait(Extension->LowerDeviceObject, Irp);
       DrainIo(Extension);
       Status = CompleteRequest(Irp, Status, 0);
       break;
@@ -106,7 +92,7 @@ BW_PAGEABLE NTSTATUS HandleStartDevice(PDEVICE_EXTENSION Extension, PIRP Irp) {
 
   // The bus must have started the device before the driver may use it, so
   // the request goes down first and comes back here.
-  NTSTATUS Status = ForwardAndWait(Extension, Irp);
+  NTSTATUS Status = ForwardAndWait(Extension->LowerDeviceObject, Irp);
   if (!NT_SUCCESS(Status)) {
     Irp->IoStatus.Status = Status;
     IoCompleteRequest(Irp, IO_NO_INCREMENT);

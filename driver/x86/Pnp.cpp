@@ -18,20 +18,6 @@ NTSTATUS PassDownWithSuccess(PDEVICE_EXTENSION Extension, PIRP Irp) {
   return PassDown(Extension, Irp);
 }
 
-// The bus must have started the device before the driver may use it, so
-// the start goes down first and comes back here.
-NTSTATUS ForwardAndWait(PDEVICE_EXTENSION Extension, PIRP Irp) {
-  KEVENT Done;
-  KeInitializeEvent(&Done, NotificationEvent, FALSE);
-  IoCopyCurrentIrpStackLocationToNext(Irp);
-  IoSetCompletionRoutine(Irp, ForwardCompletion, &Done, TRUE, TRUE, TRUE);
-  NTSTATUS Status = IoCallDriver(Extension->LowerDeviceObject, Irp);
-  if (Status == STATUS_PENDING) {
-    KeWaitForSingleObject(&Done, Suspended, KernelMode, FALSE, nullptr);
-    Status = Irp->IoStatus.Status;
-  }
-  return Status;
-}
 
 }  // namespace
 
@@ -43,7 +29,7 @@ BW_PAGEABLE NTSTATUS NTAPI DispatchPnp(PDEVICE_OBJECT DeviceObject, PIRP Irp) {
   NTSTATUS Status;
   switch (IoGetCurrentIrpStackLocation(Irp)->MinorFunction) {
     case IRP_MN_START_DEVICE:
-      Status = ForwardAndWait(Extension, Irp);
+      Status = ForwardAndWait(Extension->LowerDeviceObject, Irp);
       if (NT_SUCCESS(Status)) Status = StartDevice(Extension);
       Status = CompleteRequest(Irp, Status, 0);
       break;

@@ -8,8 +8,8 @@ set -euo pipefail
 cd "$(dirname "$0")/../.."
 BUILD_DIR="${BUILD_DIR:-build}"
 JOBS="${JOBS:-2}"
-if [ "${FQ_WINDOWS_CHAIN:-0}" != 1 ]; then
-  echo "windows chain: off (FQ_WINDOWS_CHAIN=1 turns it on)"
+if [ "${FQ_WINDOWS_CHAIN:-1}" != 1 ]; then
+  echo "windows chain: off (FQ_WINDOWS_CHAIN=0)"
   exit 0
 fi
 scripts/usb-vm/wine-prefix

@@ -42,11 +42,20 @@ now() { echo "${EPOCHREALTIME/./}"; }   # microseconds
 normalize() {
   sed -e 's/^Link: .*/Link: <transport>/' -e 's/Time used: [0-9:.]*/Time used: <t>/g' \
       -e 's/(no cable found)//' -e "s#$W/usb#<dir>#g; s#$W/emu#<dir>#g" \
-      -e 's/[0-9]\{8\}-[0-9]\{6\}/<time>/g' "$1"
+      -e 's/[0-9]\{8\}-[0-9]\{6\}\(-[0-9]*\)\{0,1\}/<time>/g' "$1"
 }
 # Every file below a side's folder: its name (times as above) and its bytes.
+# A backup's name may also carry "-N" when an earlier one took the same
+# second (the emulated side is quick enough for that), and the save vault's
+# index holds each backup's time: both are masked, the rest compared.
 files_of() {
-  (cd "$1" && find . -type f -exec sha256sum {} + | sed 's/[0-9]\{8\}-[0-9]\{6\}/<time>/g' | sort)
+  (cd "$1" && {
+    find . -type f ! -name backups.index -exec sha256sum {} +
+    find . -type f -name backups.index | while read -r INDEX; do
+      printf '%s  %s\n' "$(awk -F '\t' 'BEGIN { OFS = "\t" } NR > 1 { $2 = "<t>" } { print }' "$INDEX" |
+        sed 's/[0-9]\{8\}-[0-9]\{6\}\(-[0-9]*\)\{0,1\}/<time>/g' | sha256sum | cut -d ' ' -f 1)" "$INDEX"
+    done
+  } | sed 's/[0-9]\{8\}-[0-9]\{6\}\(-[0-9]*\)\{0,1\}/<time>/g' | sort)
 }
 
 # Runs one command over USB (on the cable's card) and over --emulate (on its
