@@ -37,7 +37,8 @@ std::string_view ToolkitOption(std::string_view Arg, bool& TakesValue) {
 
 bool IsOwnOption(std::string_view Arg) {
   for (std::string_view Own :
-       {"--emulate", "--emulate-unplug-after", "--emulate-weak-cell", "--emulate-flip", "--usb", "--trace", "--help"})
+       {"--emulate", "--emulate-unplug-after", "--emulate-weak-cell", "--emulate-flip", "--emulate-timing",
+        "--writes-in-flight", "--usb", "--trace", "--help"})
     if (Arg == Own || (Arg.size() > Own.size() && Arg.substr(0, Own.size()) == Own && Arg[Own.size()] == '='))
       return true;
   return false;

@@ -3,6 +3,9 @@
 // is said and ignored, the program runs; a mistyped option of its own stops it.
 #include <gtest/gtest.h>
 
+#include <map>
+#include <regex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -36,6 +39,30 @@ TEST(CommandLine, UnknownDashArgumentsAreIgnoredAndSaid) {
     if (Case.Error) continue;
     EXPECT_EQ(Line.Arguments, Case.Arguments);
     EXPECT_EQ(Line.Ignored, Case.Ignored);
+  }
+}
+
+// Every option the usage text names is one the program takes: the help must
+// not offer what the start-up then refuses.
+TEST(CommandLine, EveryOptionTheUsageNamesIsTaken) {
+  const std::map<std::string, std::string> WithValue = {
+      {"--emulate-timing", "--emulate-timing=125"},      {"--writes-in-flight", "--writes-in-flight=4"},
+      {"--usb", "--usb=b1d9:0c01"},                      {"--trace", "--trace=transfers.txt"},
+      {"--emulate-unplug-after", "--emulate-unplug-after=10"}, {"--emulate-weak-cell", "--emulate-weak-cell=0x100:1"}};
+  const std::string Usage = CommandLineUsage("flashquill");
+  std::set<std::string> Names;
+  const std::regex Option("--[a-z][a-z-]*");
+  for (auto It = std::sregex_iterator(Usage.begin(), Usage.end(), Option); It != std::sregex_iterator(); ++It)
+    Names.insert(It->str());
+  ASSERT_GT(Names.size(), 8u);
+  for (const std::string& Name : Names) {
+    const auto Sample = WithValue.find(Name);
+    const std::string Arg = Sample != WithValue.end() ? Sample->second : Name;
+    // The real cable's numbers go without the emulated one; everything else with it.
+    std::vector<const char*> Argv = {"flashquill", Arg.c_str()};
+    if (Name != "--usb") Argv.insert(Argv.begin() + 1, "--emulate");
+    const TCommandLine Line = ParseCommandLine(static_cast<int>(Argv.size()), Argv.data());
+    EXPECT_TRUE(Line.Error.empty()) << Arg << ": " << Line.Error;
   }
 }
 
