@@ -59,12 +59,7 @@ int TCheckCommand::Run(TCliSession& Session, const TCommandArgs& Args) {
   if (Card) {
     if (!Session.OpenPort() || !Session.Connect()) return Session.Outcome(false);
     TCardRowVector Rows;
-    TScanTotals Totals;
-    Session.ListPage(Rows, Totals);
-    if (!Totals.Complete) {
-      Session.FrontEnd.Error("the listing of " + Session.PageName() + " stopped at a failed exchange");
-      return Session.Outcome(false);
-    }
+    if (!Session.ListWholePage(Rows)) return Session.Outcome(false);
     for (size_t I = 0; I < Rows.Rows.size(); ++I) {
       TChecked C;
       C.Source = "game " + std::to_string(I + 1);

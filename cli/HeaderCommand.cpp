@@ -66,12 +66,7 @@ int THeaderCommand::Run(TCliSession& Session, const TCommandArgs& Args) {
   if (IsIndex(What)) {
     if (!Session.OpenPort() || !Session.Connect()) return Session.Outcome(false);
     TCardRowVector Rows;
-    TScanTotals Totals;
-    Session.ListPage(Rows, Totals);
-    if (!Totals.Complete) {
-      Session.FrontEnd.Error("the listing of " + Session.PageName() + " stopped at a failed exchange");
-      return Session.Outcome(false);
-    }
+    if (!Session.ListWholePage(Rows)) return Session.Outcome(false);
     const size_t Index = std::stoul(What);
     if (Index > Rows.Rows.size()) {
       Session.FrontEnd.Error("no game " + What + " on " + Session.PageName() + ": it lists " +

@@ -80,12 +80,7 @@ int RunRead(TCliSession& Session, const TCommandArgs& Args) {
   if (!LoadDatArgument(Session, Args, Dat)) return Session.Outcome(false);
   if (!Session.Connect()) return Session.Outcome(false);
   TCardRowVector Rows;
-  TScanTotals Totals;
-  Session.ListPage(Rows, Totals);
-  if (!Totals.Complete) {
-    Session.FrontEnd.Error("the listing of " + Session.PageName() + " stopped at a failed exchange");
-    return Session.Outcome(false);
-  }
+  if (!Session.ListWholePage(Rows)) return Session.Outcome(false);
   if (Rows.Rows.empty()) {
     Session.FrontEnd.Error(Session.PageName() + " lists no games");
     return Session.Outcome(false);

@@ -61,6 +61,14 @@ std::string TCliSession::ListPage(TCardRowVector& Rows, TScanTotals& Totals) {
   return ScanCardPage(*FLink, Rows, &Totals);
 }
 
+bool TCliSession::ListWholePage(TCardRowVector& Rows, const std::string& Consequence) {
+  TScanTotals Totals;
+  ListPage(Rows, Totals);
+  if (Totals.Complete) return true;
+  FrontEnd.Error("the listing of " + PageName() + " stopped at a failed exchange" + Consequence);
+  return false;
+}
+
 void TCliSession::CloseOperation() {
   State.Operating = false;
   IdentifyChip();

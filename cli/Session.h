@@ -41,6 +41,10 @@ public:
   // PageBase from the chosen page, then the listing of that page; returns
   // the summary, with the rows in Rows.
   std::string ListPage(TCardRowVector& Rows, TScanTotals& Totals);
+  // ListPage for a command that needs every row: false, with the error said
+  // (and Consequence after it, e.g. "; nothing was written"), when the
+  // listing stopped at a failed exchange.
+  bool ListWholePage(TCardRowVector& Rows, const std::string& Consequence = "");
   // The closing steps every operation shares: Operating cleared, the chip
   // identified again.
   void CloseOperation();

@@ -185,12 +185,7 @@ int RunWrite(TCliSession& Session, const TCommandArgs& Args) {
   }
   if (!Session.Connect()) return Session.Outcome(false);
   TCardRowVector Rows;
-  TScanTotals Totals;
-  Session.ListPage(Rows, Totals);
-  if (!Totals.Complete) {
-    Session.FrontEnd.Error("the listing of " + Session.PageName() + " stopped at a failed exchange; nothing was written");
-    return Session.Outcome(false);
-  }
+  if (!Session.ListWholePage(Rows, "; nothing was written")) return Session.Outcome(false);
   if (!Rows.Rows.empty()) {
     const std::string Question = "Are you sure to overwrite old games in \"" + Session.PageName() + "\"?";
     if (Session.FrontEnd.ShowMessageBox(Question, "Write", MB_FLAGS_QUESTION) != MB_RESULT_YES) {
@@ -224,6 +219,7 @@ int RunWrite(TCliSession& Session, const TCommandArgs& Args) {
   // select the page for the console. A broken cable lists nothing.
   Session.State.Operating = false;
   if (Result.End != TTransferEnd::LinkFailed) {
+    TScanTotals Totals;
     Session.ListPage(Rows, Totals);
     if (Totals.Complete) {
       Session.FrontEnd.Note(Session.PageName() + " " + ScanSummary(Totals.Games, Totals.Used, Session.State.CardCapacity));
